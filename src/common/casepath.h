@@ -1,0 +1,20 @@
+// Paths of the installation are written Windows-style, with backslashes and in any
+// case ("\res\chapter\szh.dll" and "\res\Chapter\faj.trm" name one folder). This
+// resolves such a path against a case-sensitive file system.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace velmora {
+
+// Joins `relative` (separated by '\' or '/') to `base`, taking for each component the
+// entry on disk whose name matches without regard to ASCII case. An exact match wins;
+// among several case variants the first in byte order is taken. A component with no
+// match on disk is kept as written, so the result also names files yet to be created.
+std::filesystem::path resolveCaseInsensitive(const std::filesystem::path &base, std::string_view relative);
+
+// ASCII-only case-insensitive equality; bytes outside ASCII must match exactly.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+} // namespace velmora
