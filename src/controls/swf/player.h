@@ -1,0 +1,77 @@
+// A playing instance of a movie: display list, playheads, button states and frame
+// timing, plus the painting of the current frame into a rectangle.
+#pragma once
+
+#include "common/result.h"
+
+#include <QColor>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+
+class QPainter;
+
+namespace velmora::swf {
+
+enum class Quality { Low, High };
+
+class Movie;
+class DisplayList;
+
+// Parses a whole movie file held in memory. A file that ends early still gives the
+// frames read so far; a file that is not a movie at all gives an error.
+Result<std::shared_ptr<const Movie>> loadMovie(std::span<const std::uint8_t> bytes);
+Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &path);
+
+class Player {
+public:
+    explicit Player(std::shared_ptr<const Movie> movie);
+    ~Player();
+    Player(const Player &) = delete;
+    Player &operator=(const Player &) = delete;
+
+    QSizeF stageSize() const; // pixels
+    QColor backgroundColor() const;
+    double frameRate() const;
+    // False when nothing can ever change, so the host needs no timer.
+    bool isAnimated() const;
+    // Feeds time from a monotonic clock; runs the frames due, at most a few per call
+    // (the backlog beyond that is dropped). Returns the number of frames run.
+    int advance(std::chrono::nanoseconds elapsed);
+    // Runs exactly one frame of the root timeline.
+    void stepFrame();
+    // Root frames run so far.
+    int framesRun() const { return m_framesRun; }
+
+    // Paints the stage fitted "ShowAll" into target: uniform scale, centred, the
+    // margins and the stage filled with the background colour.
+    void render(QPainter &painter, const QRectF &target, Quality quality) const;
+
+    // Mouse in target coordinates (the same rectangle as for render).
+    void mouseMove(QPointF pos, const QRectF &target);
+    void mousePress();
+    void mouseRelease();
+    void mouseLeave();
+    // How many times a button was clicked (pressed and released over its hit area).
+    int clickCount() const { return m_clicks; }
+
+    const Movie &movie() const { return *m_movie; }
+
+private:
+    std::shared_ptr<const Movie> m_movie;
+    std::unique_ptr<DisplayList> m_root;
+    std::chrono::nanoseconds m_backlog{0};
+    int m_framesRun = 0;
+    int m_clicks = 0;
+    QPointF m_mouseStage;
+    bool m_mouseInside = false;
+    bool m_mouseDown = false;
+};
+
+} // namespace velmora::swf
