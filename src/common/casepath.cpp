@@ -7,7 +7,10 @@
 namespace velmora {
 namespace {
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::optional<std::string> findEntry(const std::filesystem::path &dir, const std::string &name)
 {

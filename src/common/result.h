@@ -13,8 +13,7 @@
 
 namespace velmora {
 
-template <typename T>
-class [[nodiscard]] Result {
+template <typename T> class [[nodiscard]] Result {
 public:
     Result(T value) : m_state(std::move(value)) {}
     Result(Error error) : m_state(std::move(error)) {}
@@ -22,18 +21,35 @@ public:
     bool ok() const { return std::holds_alternative<T>(m_state); }
     explicit operator bool() const { return ok(); }
 
-    T &value() & { assert(ok()); return std::get<T>(m_state); }
-    const T &value() const & { assert(ok()); return std::get<T>(m_state); }
-    T &&value() && { assert(ok()); return std::get<T>(std::move(m_state)); }
+    T &value() &
+    {
+        assert(ok());
+        return std::get<T>(m_state);
+    }
+    const T &value() const &
+    {
+        assert(ok());
+        return std::get<T>(m_state);
+    }
+    T &&value() &&
+    {
+        assert(ok());
+        return std::get<T>(std::move(m_state));
+    }
     T *operator->() { return &value(); }
     const T *operator->() const { return &value(); }
     T &operator*() & { return value(); }
     const T &operator*() const & { return value(); }
 
-    const Error &error() const { assert(!ok()); return std::get<Error>(m_state); }
+    const Error &error() const
+    {
+        assert(!ok());
+        return std::get<Error>(m_state);
+    }
 
     // The value, or a Failure carrying the error.
-    T take() && {
+    T take() &&
+    {
         if (!ok())
             throw Failure(error());
         return std::get<T>(std::move(m_state));
@@ -44,17 +60,21 @@ private:
 };
 
 // For operations that give nothing back but may fail.
-template <>
-class [[nodiscard]] Result<void> {
+template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Error error) : m_error(std::move(error)), m_failed(true) {}
 
     bool ok() const { return !m_failed; }
     explicit operator bool() const { return ok(); }
-    const Error &error() const { assert(m_failed); return m_error; }
+    const Error &error() const
+    {
+        assert(m_failed);
+        return m_error;
+    }
 
-    void check() const {
+    void check() const
+    {
         if (m_failed)
             throw Failure(m_error);
     }
