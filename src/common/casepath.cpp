@@ -67,4 +67,12 @@ std::filesystem::path resolveCaseInsensitive(const std::filesystem::path &base, 
     return result;
 }
 
+std::filesystem::path resolveWindowsPath(std::string_view fullPath)
+{
+    const size_t split = fullPath.find('\\');
+    if (split == std::string_view::npos)
+        return std::filesystem::path(fullPath);
+    return resolveCaseInsensitive(std::filesystem::path(fullPath.substr(0, split)), fullPath.substr(split));
+}
+
 } // namespace velmora

@@ -14,6 +14,12 @@ namespace velmora {
 // match on disk is kept as written, so the result also names files yet to be created.
 std::filesystem::path resolveCaseInsensitive(const std::filesystem::path &base, std::string_view relative);
 
+// Resolves a full path as the program forms it: the application path (a directory of
+// this file system) followed by a Windows-style tail, "/opt/velmora\res\Chapter\faj.trm".
+// The text before the first backslash is taken as it is; the tail is resolved below it
+// with resolveCaseInsensitive. A path without a backslash is taken as it is.
+std::filesystem::path resolveWindowsPath(std::string_view fullPath);
+
 // ASCII-only case-insensitive equality; bytes outside ASCII must match exactly.
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 

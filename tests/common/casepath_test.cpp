@@ -56,3 +56,12 @@ TEST(CaseCompare, OnlyAsciiLettersFold)
     EXPECT_FALSE(velmora::equalsIgnoringAsciiCase("Chapter", "Chapters"));
     EXPECT_FALSE(velmora::equalsIgnoringAsciiCase("\xC3\x84", "\xC3\xA4")); // Ä vs ä in UTF-8
 }
+
+TEST_F(CasePathTest, WindowsStyleTailIsResolvedBelowTheApplicationPath)
+{
+    const std::string app = m_root.string();
+    EXPECT_EQ(velmora::resolveWindowsPath(app + "\\res\\chapter\\szh.dll"), m_root / "res/Chapter/szh.dll");
+    EXPECT_EQ(velmora::resolveWindowsPath(app + "\\RES\\1P.html"), m_root / "res/1p.html");
+    // Without a tail the path is taken as written, case and all.
+    EXPECT_EQ(velmora::resolveWindowsPath(app + "/RES"), fs::path(app + "/RES"));
+}
