@@ -1,0 +1,282 @@
+#include "content/database.h"
+
+#include "common/casepath.h"
+#include "content/contenterror.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <system_error>
+
+namespace velmora::content {
+namespace {
+
+// The reader keeps the file in memory; a book database is a few MiB.
+constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
+// A long value may not claim more than this, whatever its header says.
+constexpr uint32_t kMaxLongValueBytes = 256u << 20;
+constexpr size_t kMaxTableDefPages = 256;
+
+// Jet 4 page layout (offsets within a page).
+constexpr size_t kRowCountOffset = 0x0C;
+constexpr size_t kRowTableOffset = 0x0E;
+constexpr uint16_t kRowOffsetMask = 0x1FFF;
+constexpr size_t kTdefNumCols = 45;
+constexpr size_t kTdefNumRealIdx = 51;
+constexpr size_t kTdefOwnedMap = 55;
+constexpr size_t kTdefFreeMap = 59;
+constexpr size_t kTdefColumnsStart = 63;
+constexpr size_t kRealIdxEntry = 12;
+constexpr size_t kColumnEntry = 25;
+constexpr uint8_t kDataPage = 0x01;
+constexpr uint8_t kTableDefPage = 0x02;
+
+uint16_t u16(const uint8_t *p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t u32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+using Page = std::array<uint8_t, kJetPageSize>;
+
+// Where row `row` of a data page lies; std::nullopt when the page's row table does not
+// hold it. Rows are stored from the end of the page downwards.
+std::optional<std::pair<size_t, size_t>> findRow(const Page &page, uint32_t row)
+{
+    const size_t count = u16(&page[kRowCountOffset]);
+    const size_t tableEnd = kRowTableOffset + 2 * count;
+    if (row >= count || tableEnd > kJetPageSize)
+        return std::nullopt;
+    const size_t start = u16(&page[kRowTableOffset + 2 * row]) & kRowOffsetMask;
+    const size_t end = row == 0 ? kJetPageSize : u16(&page[kRowTableOffset + 2 * (row - 1)]) & kRowOffsetMask;
+    if (start < tableEnd || start > end || end > kJetPageSize)
+        return std::nullopt;
+    return std::make_pair(start, end - start);
+}
+
+} // namespace
+
+void TableDefDeleter::operator()(MdbTableDef *table) const
+{
+    if (table)
+        mdb_free_tabledef(table);
+}
+
+Database::~Database()
+{
+    if (m_handle)
+        mdb_close(m_handle);
+}
+
+Error Database::damaged() const
+{
+    return contentError(ContentError::DamagedDatabase, m_name);
+}
+
+Result<std::shared_ptr<Database>> Database::openFile(const std::string &path,
+                                                     const std::optional<std::string> &password)
+{
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status))
+        return contentError(ContentError::FileNotFound, path);
+    if (std::filesystem::is_directory(status))
+        return contentError(ContentError::CannotOpenFile, path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return contentError(ContentError::CannotOpenFile, path);
+    const uint64_t size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return contentError(ContentError::CannotOpenFile, path);
+    if (size > kMaxFileBytes)
+        return contentError(ContentError::UnrecognizedFormat, path);
+    std::string image(size, '\0');
+    if (!in.read(image.data(), static_cast<std::streamsize>(size)) ||
+        in.gcount() != static_cast<std::streamsize>(size))
+        return contentError(ContentError::CannotOpenFile, path);
+    return openImage(std::move(image), path, password);
+}
+
+Result<std::shared_ptr<Database>> Database::openImage(std::string image, std::string_view name,
+                                                      const std::optional<std::string> &password)
+{
+    std::shared_ptr<Database> db(new Database);
+    db->m_image = std::move(image);
+    db->m_name = std::string(name);
+    const auto *bytes = reinterpret_cast<const uint8_t *>(db->m_image.data());
+    Result<JetHeader> header = parseJetHeader({bytes, db->m_image.size()}, name);
+    if (!header)
+        return header.error();
+    if (header->version != JetVersion::Jet4)
+        return contentError(ContentError::UnrecognizedFormat, name);
+    db->m_header = *header;
+    // The engine checks the password before it reads anything else. A password given
+    // for a file that has none is not needed, and not an error.
+    if (db->m_header.hasPassword() && !db->m_header.passwordMatches(password.value_or("")))
+        return contentError(ContentError::BadPassword);
+    if (Result<void> valid = db->validateStructure(); !valid)
+        return valid.error();
+    db->m_handle = mdb_open_buffer(db->m_image.data(), db->m_image.size(), MDB_NOFLAGS);
+    if (!db->m_handle)
+        return contentError(ContentError::UnrecognizedFormat, name);
+    // Long values are read by readLongValue, never through libmdb's bind buffers, so
+    // the default bind size is never a limit.
+    if (!mdb_read_catalog(db->m_handle, MDB_TABLE))
+        return db->damaged();
+    return db;
+}
+
+bool Database::readPage(uint32_t page, Page &out) const
+{
+    if (page >= pageCount())
+        return false;
+    std::memcpy(out.data(), m_image.data() + size_t(page) * kJetPageSize, kJetPageSize);
+    if (page != 0 && m_header.pageKey != 0)
+        applyPageKey(m_header.pageKey, page, out);
+    return true;
+}
+
+Result<void> Database::validateStructure()
+{
+    // Whole pages only: a cut-off file is damaged, not a short table.
+    if (m_image.size() % kJetPageSize != 0 || pageCount() < 3)
+        return damaged();
+    // The catalog's table definition sits on page 2 in every Jet file.
+    return validateTableDef(2);
+}
+
+// libmdb trusts a table definition's counts and usage-map pointers; a map pointer to
+// a row that does not exist makes it copy from a wild address. Everything it will
+// follow is checked here first.
+Result<void> Database::validateTableDef(uint32_t first) const
+{
+    Page page;
+    if (!readPage(first, page) || page[0] != kTableDefPage)
+        return damaged();
+    const size_t numCols = u16(&page[kTdefNumCols]);
+    const size_t numRealIdx = u32(&page[kTdefNumRealIdx]);
+    if (numCols == 0 || numRealIdx > 1000)
+        return damaged();
+    for (size_t mapOffset : {kTdefOwnedMap, kTdefFreeMap}) {
+        const uint32_t pgRow = u32(&page[mapOffset]);
+        Page mapPage;
+        if (!readPage(pgRow >> 8, mapPage))
+            return damaged();
+        const auto row = findRow(mapPage, pgRow & 0xFF);
+        if (!row || row->second < 5)
+            return damaged();
+    }
+    // The definition may continue on further pages; what it declares must fit in them.
+    std::set<uint32_t> seen{first};
+    size_t available = kJetPageSize;
+    uint32_t next = u32(&page[4]);
+    while (next != 0) {
+        if (seen.size() >= kMaxTableDefPages || !seen.insert(next).second)
+            return damaged();
+        Page more;
+        if (!readPage(next, more) || more[0] != kTableDefPage)
+            return damaged();
+        available += kJetPageSize - 8;
+        next = u32(&more[4]);
+    }
+    if (kTdefColumnsStart + kRealIdxEntry * numRealIdx + kColumnEntry * numCols > available)
+        return damaged();
+    return {};
+}
+
+std::vector<std::string> Database::tableNames() const
+{
+    std::vector<std::string> names;
+    if (!m_handle || !m_handle->catalog)
+        return names;
+    for (guint i = 0; i < m_handle->catalog->len; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(m_handle->catalog, i));
+        if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry))
+            names.emplace_back(entry->object_name);
+    }
+    return names;
+}
+
+Result<TablePtr> Database::openTable(std::string_view name)
+{
+    MdbCatalogEntry *found = nullptr;
+    for (guint i = 0; m_handle->catalog && i < m_handle->catalog->len; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(m_handle->catalog, i));
+        if (entry->object_type == MDB_TABLE && equalsIgnoringAsciiCase(entry->object_name, name)) {
+            found = entry;
+            break;
+        }
+    }
+    if (!found)
+        return contentError(ContentError::TableNotFound, name);
+    if (found->table_pg > UINT32_MAX)
+        return damaged();
+    if (Result<void> valid = validateTableDef(static_cast<uint32_t>(found->table_pg)); !valid)
+        return valid.error();
+    TablePtr table(mdb_read_table(found));
+    if (!table || !mdb_read_columns(table.get()))
+        return damaged();
+    mdb_rewind_table(table.get());
+    return table;
+}
+
+Result<std::string> Database::readLongValue(std::string_view fieldBytes, std::string_view field) const
+{
+    constexpr size_t kHeaderBytes = 12;
+    if (fieldBytes.size() < kHeaderBytes)
+        return damaged();
+    const auto *hdr = reinterpret_cast<const uint8_t *>(fieldBytes.data());
+    const uint32_t word = u32(hdr);
+    const uint32_t length = word & 0x3FFFFFFF;
+    const uint32_t pgRow = u32(hdr + 4);
+    if (length > kMaxLongValueBytes)
+        return contentError(ContentError::ValueTooLarge, field);
+    if (length > m_image.size())
+        return damaged();    // a value cannot be larger than the file that holds it
+    if (word & 0x80000000) { // inline: the bytes follow the header
+        if (fieldBytes.size() - kHeaderBytes < length)
+            return damaged();
+        return std::string(fieldBytes.substr(kHeaderBytes, length));
+    }
+    Page page;
+    uint32_t loaded = UINT32_MAX;
+    auto load = [&](uint32_t number) {
+        if (number == loaded)
+            return true;
+        if (!readPage(number, page) || page[0] != kDataPage)
+            return false;
+        loaded = number;
+        return true;
+    };
+    if (word & 0x40000000) { // one long-value row holds it all
+        if (!load(pgRow >> 8))
+            return damaged();
+        const auto row = findRow(page, pgRow & 0xFF);
+        if (!row || row->second < length)
+            return damaged();
+        return std::string(reinterpret_cast<const char *>(page.data() + row->first), length);
+    }
+    // A chain of rows, each: u32 next pg_row (0 = last), then a chunk of the value.
+    std::string value;
+    value.reserve(length);
+    uint32_t next = pgRow;
+    while (value.size() < length) {
+        if (next == 0 || !load(next >> 8))
+            return damaged();
+        const auto row = findRow(page, next & 0xFF);
+        if (!row || row->second < 4)
+            return damaged();
+        next = u32(page.data() + row->first);
+        const size_t chunk = std::min(row->second - 4, length - value.size());
+        if (chunk == 0)
+            return damaged(); // an empty link could chain forever
+        value.append(reinterpret_cast<const char *>(page.data() + row->first + 4), chunk);
+    }
+    return value;
+}
+
+} // namespace velmora::content
