@@ -383,8 +383,10 @@ QByteArray encodeShapeRecords(const QList<ShapeLayer> &layers, ShapeVersion vers
                 sc.fill0 = insideOnRight ? 0 : 1;
                 sc.fill1 = insideOnRight ? 1 : 0;
             }
-            if (ci == 0) {
-                // Style indices are set explicitly at the start of every layer, unused ones as 0.
+            if (ci == 0 && layer.line)
+                sc.line = 1;
+            if (ci == 0 && li > 0) {
+                // After new style arrays every index is set again, unused ones to 0.
                 sc.line = layer.line ? 1 : 0;
                 if (!layer.fill)
                     sc.fill0 = sc.fill1 = 0;
