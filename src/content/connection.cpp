@@ -54,13 +54,9 @@ Result<ConnectionSettings> parseConnectionString(std::string_view text)
 
 std::string resolveDataSource(std::string_view dataSource)
 {
-    // "/opt/book\res\chapter\szh.dll": the part before the first backslash is a real
-    // directory; the rest is the installation's own Windows-style path.
-    const size_t backslash = dataSource.find('\\');
-    if (backslash != std::string_view::npos && backslash > 0 && dataSource.front() == '/') {
-        const std::filesystem::path base(std::string(dataSource.substr(0, backslash)));
-        return resolveCaseInsensitive(base, dataSource.substr(backslash + 1)).string();
-    }
+    if (dataSource.find('\\') != std::string_view::npos)
+        return resolveWindowsPath(dataSource).string();
+    // A plain path: resolved the same way below its root, or below the working folder.
     if (!dataSource.empty() && dataSource.front() == '/')
         return resolveCaseInsensitive("/", dataSource.substr(1)).string();
     return resolveCaseInsensitive(std::filesystem::current_path(), dataSource).string();

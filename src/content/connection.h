@@ -32,8 +32,8 @@ Result<ConnectionSettings> parseConnectionString(std::string_view text);
 
 // Turns a data source into a path on this file system. A Windows-style tail
 // ("/opt/book\res\chapter\szh.dll": a real directory, then backslash-separated
-// components) is resolved component by component without regard to case; a plain
-// POSIX path is resolved the same way below its root.
+// components) is resolved component by component without regard to case, as
+// resolveWindowsPath does; a plain path is resolved the same way below its root.
 std::string resolveDataSource(std::string_view dataSource);
 
 class Connection {
