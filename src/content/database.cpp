@@ -224,6 +224,17 @@ Result<TablePtr> Database::openTable(std::string_view name)
     return table;
 }
 
+Result<size_t> Database::countRows(std::string_view name)
+{
+    Result<TablePtr> table = openTable(name);
+    if (!table)
+        return table.error();
+    size_t rows = 0;
+    while (mdb_fetch_row(table->get()))
+        ++rows;
+    return rows;
+}
+
 Result<std::string> Database::readLongValue(std::string_view fieldBytes, std::string_view field) const
 {
     constexpr size_t kHeaderBytes = 12;

@@ -45,6 +45,8 @@ public:
 
     // Names of the user tables, in catalog order.
     std::vector<std::string> tableNames() const;
+    // The number of records of the table `name` (any case), counted by reading them.
+    Result<size_t> countRows(std::string_view name);
     // The table `name` (any case), checked and with its columns read.
     Result<TablePtr> openTable(std::string_view name);
 
