@@ -1,34 +1,199 @@
 #include "controls/swf/player.h"
 
+#include "controls/swf/displaylist.h"
+#include "controls/swf/moviereader.h"
+#include "controls/swf/renderer.h"
+
 #include <QPainter>
+
+#include <fstream>
 
 namespace velmora::swf {
 
-class Movie {};
-class DisplayList {};
+namespace {
 
-Result<std::shared_ptr<const Movie>> loadMovie(std::span<const std::uint8_t>)
+// At most this many frames run per call of advance(); a longer backlog is dropped
+// so that a movie which fell behind (a busy or suspended machine) does not race.
+constexpr int kMaxFramesPerTick = 5;
+
+// The stage (twips, origin at the header rectangle's corner) fitted "ShowAll".
+QTransform stageToTarget(const Movie &movie, const QRectF &target)
 {
-    return Error(1, "SWF: not implemented yet");
+    const TwipsRect &r = movie.header.frameRect;
+    const double w = std::max(1, r.width()) / kTwipsPerPixel, h = std::max(1, r.height()) / kTwipsPerPixel;
+    const double s = std::min(target.width() / w, target.height() / h);
+    const double ox = target.x() + (target.width() - w * s) / 2,
+                 oy = target.y() + (target.height() - h * s) / 2;
+    const double k = s / kTwipsPerPixel;
+    return QTransform(k, 0, 0, k, ox - r.xMin * k, oy - r.yMin * k);
 }
 
-Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &)
+} // namespace
+
+struct Player::State {
+    RenderCache cache;
+    std::uint64_t pressed = 0; // serial of the button the mouse went down on
+};
+
+Result<std::shared_ptr<const Movie>> loadMovie(std::span<const std::uint8_t> bytes)
 {
-    return Error(1, "SWF: not implemented yet");
+    auto movie = readMovie(bytes);
+    if (!movie)
+        return movie.error();
+    return std::shared_ptr<const Movie>(std::move(*movie));
 }
 
-Player::Player(std::shared_ptr<const Movie> movie) : m_movie(std::move(movie)) {}
+Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Error(10, "SWF: cannot open " + path.string());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto movie = loadMovie(bytes);
+    if (!movie)
+        return Error(movie.error().number, movie.error().description + " (" + path.string() + ")");
+    return movie;
+}
+
+Player::Player(std::shared_ptr<const Movie> movie)
+    : m_movie(std::move(movie)), m_state(std::make_unique<State>())
+{
+    m_root = std::make_unique<DisplayList>(*m_movie, &m_movie->root);
+    stepFrame(); // the first frame is on screen from the start
+}
+
 Player::~Player() = default;
-QSizeF Player::stageSize() const { return {100, 100}; }
-QColor Player::backgroundColor() const { return Qt::white; }
-double Player::frameRate() const { return 12; }
-bool Player::isAnimated() const { return false; }
-int Player::advance(std::chrono::nanoseconds) { return 0; }
-void Player::stepFrame() {}
-void Player::render(QPainter &painter, const QRectF &target, Quality) const { painter.fillRect(target, Qt::white); }
-void Player::mouseMove(QPointF, const QRectF &) {}
-void Player::mousePress() {}
-void Player::mouseRelease() {}
-void Player::mouseLeave() {}
+
+QSizeF Player::stageSize() const
+{
+    const TwipsRect &r = m_movie->header.frameRect;
+    return {r.width() / kTwipsPerPixel, r.height() / kTwipsPerPixel};
+}
+
+QColor Player::backgroundColor() const
+{
+    Rgba c = m_movie->background;
+    return QColor(c.r, c.g, c.b);
+}
+
+double Player::frameRate() const
+{
+    return m_movie->header.frameRate;
+}
+
+bool Player::isAnimated() const
+{
+    return m_root->canChange();
+}
+
+int Player::advance(std::chrono::nanoseconds elapsed)
+{
+    const double rate = frameRate();
+    if (rate <= 0)
+        return 0;
+    const auto frameTime = std::chrono::nanoseconds(static_cast<std::int64_t>(1e9 / rate));
+    m_backlog += elapsed;
+    int run = 0;
+    while (m_backlog >= frameTime && run < kMaxFramesPerTick) {
+        m_backlog -= frameTime;
+        stepFrame();
+        ++run;
+    }
+    if (m_backlog >= frameTime)
+        m_backlog = std::chrono::nanoseconds(0);
+    return run;
+}
+
+void Player::stepFrame()
+{
+    m_root->tick();
+    ++m_framesRun;
+    updateButtons();
+}
+
+void Player::render(QPainter &painter, const QRectF &target, Quality quality) const
+{
+    painter.save();
+    painter.setClipRect(target, Qt::IntersectClip);
+    painter.fillRect(target, backgroundColor());
+    painter.setRenderHint(QPainter::Antialiasing, quality == Quality::High);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QTransform base = stageToTarget(*m_movie, target) * painter.transform();
+    Renderer renderer(*m_movie, m_state->cache, quality);
+    renderer.paint(painter, *m_root, base, {});
+    painter.restore();
+}
+
+void Player::mouseMove(QPointF pos, const QRectF &target)
+{
+    m_mouse = pos;
+    m_target = target;
+    m_mouseInside = true;
+    updateButtons();
+}
+
+void Player::mousePress()
+{
+    m_mouseDown = true;
+    DisplayList *owner = nullptr;
+    Instance *button = buttonUnderMouse(&owner);
+    m_state->pressed = button ? button->serial : 0;
+    updateButtons();
+}
+
+void Player::mouseRelease()
+{
+    DisplayList *owner = nullptr;
+    Instance *button = buttonUnderMouse(&owner);
+    if (button && button->serial == m_state->pressed && m_mouseDown) {
+        ++m_clicks;
+        if (const auto *def = std::get_if<Button>(button->character))
+            owner->runActions(def->clickActions);
+    }
+    m_mouseDown = false;
+    m_state->pressed = 0;
+    updateButtons();
+}
+
+void Player::mouseLeave()
+{
+    m_mouseInside = false;
+    updateButtons();
+}
+
+Instance *Player::buttonUnderMouse(DisplayList **owner)
+{
+    if (!m_mouseInside || m_target.isEmpty())
+        return nullptr;
+    Renderer renderer(*m_movie, m_state->cache, Quality::Low);
+    return renderer.buttonAt(*m_root, stageToTarget(*m_movie, m_target), m_mouse, owner);
+}
+
+void Player::updateButtons()
+{
+    DisplayList *owner = nullptr;
+    Instance *hovered = buttonUnderMouse(&owner);
+    const std::uint64_t over = hovered ? hovered->serial : 0;
+    const std::uint64_t pressed = m_mouseDown ? m_state->pressed : 0;
+    // Pressed and over: down; pressed and dragged off: over; otherwise over or up.
+    auto visit = [&](auto &self, DisplayList &list, int depth) -> void {
+        if (depth > 64)
+            return;
+        for (auto &[d, object] : list.objects()) {
+            if (object.character && std::holds_alternative<Button>(*object.character)) {
+                int state = ButtonRecord::Up;
+                if (pressed == object.serial)
+                    state = over == object.serial ? ButtonRecord::Down : ButtonRecord::Over;
+                else if (over == object.serial && pressed == 0)
+                    state = ButtonRecord::Over;
+                if (state != object.buttonState)
+                    list.showButtonState(object, state);
+            }
+            if (object.children)
+                self(self, *object.children, depth + 1);
+        }
+    };
+    visit(visit, *m_root, 0);
+}
 
 } // namespace velmora::swf

@@ -23,6 +23,7 @@ enum class Quality { Low, High };
 
 class Movie;
 class DisplayList;
+struct Instance;
 
 // Parses a whole movie file held in memory. A file that ends early still gives the
 // frames read so far; a file that is not a movie at all gives an error.
@@ -63,13 +64,22 @@ public:
 
     const Movie &movie() const { return *m_movie; }
 
+    // For tests and tools: the display list of the root timeline.
+    const DisplayList &root() const { return *m_root; }
+
 private:
+    struct State;
+    Instance *buttonUnderMouse(DisplayList **owner);
+    void updateButtons();
+
     std::shared_ptr<const Movie> m_movie;
     std::unique_ptr<DisplayList> m_root;
+    std::unique_ptr<State> m_state;
+    QPointF m_mouse;
+    QRectF m_target;
     std::chrono::nanoseconds m_backlog{0};
     int m_framesRun = 0;
     int m_clicks = 0;
-    QPointF m_mouseStage;
     bool m_mouseInside = false;
     bool m_mouseDown = false;
 };

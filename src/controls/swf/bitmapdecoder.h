@@ -1,0 +1,31 @@
+// Turns the movie's bitmap tags into premultiplied ARGB images. JPEG, PNG and GIF
+// payloads go through Qt's image readers; the lossless formats are unpacked here.
+#pragma once
+
+#include <QImage>
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace velmora::swf {
+
+// The largest bitmap accepted, in pixels; larger ones are refused as hostile.
+constexpr std::int64_t kMaxBitmapPixels = 64 * 1024 * 1024;
+
+// A JPEG (or PNG/GIF) payload, with the movie's shared JPEG tables glued on when
+// given. Repairs the stray EOI/SOI pair before the frame header and a missing EOI.
+QImage decodeJpegPayload(std::span<const std::uint8_t> data, std::span<const std::uint8_t> tables = {});
+
+// DefineBitsJPEG3/4: the image plus a zlib stream of one alpha byte per pixel.
+QImage applyJpegAlpha(QImage image, std::span<const std::uint8_t> compressedAlpha);
+
+// DefineBitsLossless (withAlpha false) and DefineBitsLossless2 (true) bodies after
+// the character id. Gives a null image and sets error on failure.
+QImage decodeLossless(std::span<const std::uint8_t> body, bool withAlpha, std::string &error);
+
+// Inflates a zlib stream, stopping at maxBytes; a stream that ends early gives what
+// was inflated so far.
+std::string inflateBounded(std::span<const std::uint8_t> data, std::size_t maxBytes);
+
+} // namespace velmora::swf

@@ -1,0 +1,62 @@
+// The display list of one timeline (the root, a sprite instance or a button state):
+// objects by depth, the playhead and the frame commands that change them.
+#pragma once
+
+#include "controls/swf/movie.h"
+
+#include <map>
+#include <memory>
+
+namespace velmora::swf {
+
+class DisplayList;
+
+struct Instance {
+    std::uint64_t serial = 0; // unique per placement, to follow an object across frames
+    std::uint16_t characterId = 0;
+    const Character *character = nullptr;
+    int depth = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    std::uint16_t ratio = 0;
+    int clipDepth = 0;
+    bool visible = true;
+    std::unique_ptr<DisplayList> children; // a sprite's timeline or a button's current state
+    int buttonState = ButtonRecord::Up;
+};
+
+class DisplayList {
+public:
+    // timeline may be null: a button state list that is filled by hand.
+    DisplayList(const Movie &movie, const Timeline *timeline);
+
+    // Runs one frame of this timeline and of every nested timeline placed earlier.
+    void tick();
+    void gotoFrame(int target);
+    void runActions(const std::vector<Action> &actions);
+
+    int currentFrame() const { return m_current; }
+    bool isPlaying() const { return m_playing; }
+    const std::map<int, Instance> &objects() const { return m_objects; }
+    std::map<int, Instance> &objects() { return m_objects; }
+    // True when this list or a nested one can still change by itself.
+    bool canChange() const;
+
+    // Builds the children a button shows in the given state.
+    void showButtonState(Instance &button, int state);
+    Instance makeInstance(std::uint16_t characterId, int depth);
+
+private:
+    void runCommands(int frame, std::map<int, Instance> *reuse);
+    void apply(const PlaceCommand &c, std::map<int, Instance> *reuse);
+    void enterFrame(int frame);
+
+    const Movie &m_movie;
+    const Timeline *m_timeline;
+    std::map<int, Instance> m_objects;
+    int m_current = -1;
+    bool m_playing = true;
+    int m_actionDepth = 0;
+};
+
+} // namespace velmora::swf

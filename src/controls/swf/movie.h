@@ -1,0 +1,159 @@
+// The parsed movie: header, characters by id and the root timeline as lists of
+// display-list commands per frame. Immutable once loaded; players share it.
+#pragma once
+
+#include "controls/swf/types.h"
+
+#include <QImage>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace velmora::swf {
+
+struct Shape {
+    TwipsRect bounds;
+    ShapeGeometry geometry;
+};
+
+// Start and end records of a morph shape; the geometry for a ratio is built on demand.
+struct MorphShape {
+    std::vector<ShapeRecord> startRecords, endRecords;
+    std::vector<std::pair<FillStyle, FillStyle>> fills;
+    std::vector<std::pair<LineStyle, LineStyle>> lines;
+};
+
+struct Bitmap {
+    QImage image; // ARGB32 premultiplied
+};
+
+struct Font {
+    std::vector<ShapeGeometry> glyphs;
+    std::vector<std::uint16_t> codes;
+    std::vector<std::int16_t> advances; // font units, empty without layout
+    double emSquare = 1024;
+    double ascent = 0, descent = 0, leading = 0; // font units
+};
+
+struct TextGlyph {
+    std::uint32_t index = 0;
+    std::int32_t advance = 0;
+};
+
+struct TextRecord {
+    std::uint16_t fontId = 0;
+    Rgba color;
+    std::int32_t x = 0, y = 0, height = 0; // twips
+    std::vector<TextGlyph> glyphs;
+};
+
+struct StaticText {
+    TwipsRect bounds;
+    Matrix matrix;
+    std::vector<TextRecord> records;
+};
+
+struct EditText {
+    TwipsRect bounds;
+    std::uint16_t fontId = 0;
+    std::uint16_t height = 0;
+    Rgba color;
+    int align = 0; // 0 left, 1 right, 2 centre, 3 justify
+    std::int32_t leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
+    bool useOutlines = false, multiline = false, wordWrap = false, html = false;
+    std::string text;
+};
+
+enum class ActionOp { Stop, Play, GotoFrame, GotoLabel, NextFrame, PrevFrame };
+struct Action {
+    ActionOp op = ActionOp::Stop;
+    int frame = 0; // 0-based, for GotoFrame
+    std::string label;
+};
+
+struct PlaceCommand {
+    enum class Kind { Place, Remove };
+    Kind kind = Kind::Place;
+    int depth = 0;
+    bool move = false;
+    std::optional<std::uint16_t> characterId;
+    std::optional<Matrix> matrix;
+    std::optional<ColorTransform> colorTransform;
+    std::optional<std::uint16_t> ratio;
+    std::optional<int> clipDepth;
+    std::optional<bool> visible;
+    std::string name;
+};
+
+struct Frame {
+    std::vector<PlaceCommand> commands;
+    std::vector<Action> actions;
+    std::string label;
+};
+
+// Frames past the end of `frames` exist but hold nothing (a long, empty tail is not
+// stored, so a hostile frame count costs no memory).
+struct Timeline {
+    std::vector<Frame> frames;
+    int frameCount = 1;
+
+    const Frame *frame(int index) const
+    {
+        return index >= 0 && index < static_cast<int>(frames.size())
+                   ? &frames[static_cast<std::size_t>(index)]
+                   : nullptr;
+    }
+    int findLabel(const std::string &label) const;
+};
+
+struct Sprite {
+    Timeline timeline;
+};
+
+struct ButtonRecord {
+    enum State : std::uint8_t { Up = 1, Over = 2, Down = 4, Hit = 8 };
+    std::uint8_t states = 0;
+    std::uint16_t characterId = 0;
+    int depth = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+};
+
+struct Button {
+    std::vector<ButtonRecord> records;
+    std::vector<Action> clickActions; // run on release over the button
+    bool trackAsMenu = false;
+};
+
+using Character = std::variant<Shape, MorphShape, Bitmap, Font, StaticText, EditText, Sprite, Button>;
+
+struct MovieHeader {
+    int version = 0;
+    TwipsRect frameRect;
+    double frameRate = 0;
+    int frameCount = 0;
+};
+
+class Movie {
+public:
+    MovieHeader header;
+    Rgba background{255, 255, 255, 255};
+    Timeline root;
+    std::map<std::uint16_t, Character> characters;
+    // Problems met while reading that did not stop it (a truncated stream, a bad tag).
+    std::vector<std::string> warnings;
+    // Tag codes per root frame, for the info tool.
+    std::vector<std::vector<int>> tagsPerFrame;
+
+    template <typename T> const T *find(std::uint16_t id) const
+    {
+        auto it = characters.find(id);
+        return it == characters.end() ? nullptr : std::get_if<T>(&it->second);
+    }
+};
+
+} // namespace velmora::swf

@@ -1,0 +1,476 @@
+#include "controls/swf/renderer.h"
+
+#include "controls/swf/shapereader.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRadialGradient>
+
+#include <cmath>
+
+namespace velmora::swf {
+
+namespace {
+
+// Nested sprites deeper than this are not drawn (a sprite cannot contain itself
+// through the timeline, but a button state can name its own button).
+constexpr int kMaxNesting = 64;
+
+QColor toQColor(Rgba c)
+{
+    return QColor(c.r, c.g, c.b, c.a);
+}
+
+QPainterPath toPath(const std::vector<Contour> &contours, bool closeWhenJoined)
+{
+    QPainterPath path;
+    for (const Contour &c : contours) {
+        path.moveTo(c.start.x, c.start.y);
+        for (const Edge &e : c.edges) {
+            if (e.curve)
+                path.quadTo(e.control.x, e.control.y, e.to.x, e.to.y);
+            else
+                path.lineTo(e.to.x, e.to.y);
+        }
+        if (closeWhenJoined && c.end() == c.start && !c.edges.empty())
+            path.closeSubpath();
+    }
+    return path;
+}
+
+double srgbToLinear(double c)
+{
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+double linearToSrgb(double c)
+{
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+}
+
+QGradientStops gradientStops(const Gradient &g, const ColorTransform &cx)
+{
+    QGradientStops stops;
+    if (g.stops.empty()) {
+        stops.push_back({0.0, Qt::black}); // a gradient without records is drawn black
+        return stops;
+    }
+    double last = -1;
+    auto add = [&](double pos, QColor color) {
+        // Positions must rise; a repeated or falling ratio is nudged just past the last.
+        pos = std::clamp(std::max(pos, last + 1e-6), 0.0, 1.0);
+        last = pos;
+        stops.push_back({pos, color});
+    };
+    for (std::size_t i = 0; i < g.stops.size(); ++i) {
+        const GradientStop &s = g.stops[i];
+        Rgba color = cx.apply(s.color);
+        if (g.linearRgb && i > 0) {
+            // Qt interpolates in sRGB; linear-light blending is approximated by extra stops.
+            const GradientStop &p = g.stops[i - 1];
+            Rgba from = cx.apply(p.color);
+            for (int k = 1; k < 8; ++k) {
+                double t = k / 8.0;
+                auto mix = [t](int a, int b) {
+                    double v = srgbToLinear(a / 255.0) * (1 - t) + srgbToLinear(b / 255.0) * t;
+                    return static_cast<int>(std::lround(linearToSrgb(v) * 255));
+                };
+                double pos = (p.ratio + (s.ratio - p.ratio) * t) / 255.0;
+                add(pos, QColor(mix(from.r, color.r), mix(from.g, color.g), mix(from.b, color.b),
+                                static_cast<int>(std::lround(from.a + (color.a - from.a) * t))));
+            }
+        }
+        add(s.ratio / 255.0, toQColor(color));
+    }
+    return stops;
+}
+
+double strokeScale(const QTransform &t, const LineStyle &style)
+{
+    if (style.noHScale && style.noVScale)
+        return -1;
+    if (style.noHScale)
+        return std::abs(t.m21() + t.m22());
+    if (style.noVScale)
+        return std::abs(t.m11() + t.m12());
+    double x = t.m11() + t.m21(), y = t.m12() + t.m22();
+    return std::sqrt((x * x + y * y) / 2);
+}
+
+} // namespace
+
+QTransform toQt(const Matrix &m)
+{
+    return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
+}
+
+const ShapePaths &RenderCache::paths(const ShapeGeometry &geometry)
+{
+    auto it = m_paths.find(&geometry);
+    if (it != m_paths.end())
+        return it->second;
+    ShapePaths p;
+    p.outline.setFillRule(Qt::WindingFill);
+    for (const auto &layer : geometry.layers) {
+        ShapePaths::Layer out;
+        for (const auto &fill : layer.fills) {
+            QPainterPath path = toPath(fill.contours, true);
+            path.setFillRule(geometry.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
+            p.outline.addPath(path);
+            out.fills.push_back(std::move(path));
+        }
+        for (const auto &stroke : layer.strokes)
+            out.strokes.push_back(toPath(stroke.contours, !stroke.style.noClose));
+        p.layers.push_back(std::move(out));
+    }
+    return m_paths.emplace(&geometry, std::move(p)).first->second;
+}
+
+const ShapeGeometry &RenderCache::morph(const MorphShape &morph, std::uint16_t ratio)
+{
+    auto key = std::make_pair(&morph, ratio);
+    auto it = m_morphs.find(key);
+    if (it == m_morphs.end()) {
+        if (m_morphs.size() > 256) { // a morph animating through many ratios: start afresh
+            for (auto &[k, g] : m_morphs)
+                m_paths.erase(&g);
+            m_morphs.clear();
+        }
+        it = m_morphs.emplace(key, morphGeometry(morph, ratio / 65535.0)).first;
+    }
+    return it->second;
+}
+
+QImage RenderCache::image(const QImage &source, const ColorTransform &cx)
+{
+    if (cx.isIdentity())
+        return source;
+    std::vector<double> k{cx.rMul, cx.gMul, cx.bMul, cx.aMul, cx.rAdd, cx.gAdd, cx.bAdd, cx.aAdd};
+    auto key = std::make_pair(source.cacheKey(), k);
+    auto it = m_images.find(key);
+    if (it != m_images.end())
+        return it->second;
+    if (m_images.size() > 64)
+        m_images.clear();
+    QImage out = source.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            QRgb p = line[x];
+            Rgba c = cx.apply({static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
+                               static_cast<std::uint8_t>(qBlue(p)), static_cast<std::uint8_t>(qAlpha(p))});
+            line[x] = qRgba(c.r, c.g, c.b, c.a);
+        }
+    }
+    out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    m_images.emplace(key, out);
+    return out;
+}
+
+void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransform &world,
+                     const ColorTransform &cx)
+{
+    if (m_depth >= kMaxNesting)
+        return;
+    ++m_depth;
+    std::vector<int> masks; // clip depths of the masks in force, innermost last
+    for (const auto &[depth, object] : list.objects()) {
+        while (!masks.empty() && depth > masks.back()) {
+            painter.restore();
+            masks.pop_back();
+        }
+        if (object.clipDepth > 0) {
+            // A mask is not drawn; its area clips the objects up to its clip depth.
+            QPainterPath area = coverage(object, world);
+            painter.save();
+            painter.resetTransform();
+            painter.setClipPath(area, Qt::IntersectClip);
+            masks.push_back(object.clipDepth);
+            continue;
+        }
+        if (object.visible)
+            paintObject(painter, object, world, cx);
+    }
+    for (std::size_t i = 0; i < masks.size(); ++i)
+        painter.restore();
+    --m_depth;
+}
+
+void Renderer::paintObject(QPainter &painter, const Instance &object, const QTransform &parent,
+                           const ColorTransform &parentCx)
+{
+    if (!object.character)
+        return;
+    const QTransform world = toQt(object.matrix) * parent;
+    const ColorTransform cx = parentCx * object.colorTransform;
+    if (const auto *shape = std::get_if<Shape>(object.character))
+        paintGeometry(painter, shape->geometry, world, cx);
+    else if (const auto *morph = std::get_if<MorphShape>(object.character))
+        paintGeometry(painter, m_cache.morph(*morph, object.ratio), world, cx);
+    else if (const auto *text = std::get_if<StaticText>(object.character))
+        paintText(painter, *text, world, cx);
+    else if (const auto *edit = std::get_if<EditText>(object.character))
+        paintEditText(painter, *edit, world, cx);
+    else if (object.children)
+        paint(painter, *object.children, world, cx);
+}
+
+QBrush Renderer::brush(const FillStyle &style, const ColorTransform &cx)
+{
+    switch (style.type) {
+    case FillStyle::Type::Solid:
+        return QBrush(toQColor(cx.apply(style.color)));
+    case FillStyle::Type::Linear:
+    case FillStyle::Type::Radial:
+    case FillStyle::Type::Focal: {
+        const Gradient &g = style.gradient;
+        QGradient gradient;
+        if (style.type == FillStyle::Type::Linear)
+            gradient = QLinearGradient(-16384, 0, 16384, 0);
+        else
+            gradient = QRadialGradient(QPointF(0, 0), 16384, QPointF(g.focal * 16384, 0));
+        gradient.setSpread(g.spread == Spread::Reflect  ? QGradient::ReflectSpread
+                           : g.spread == Spread::Repeat ? QGradient::RepeatSpread
+                                                        : QGradient::PadSpread);
+        gradient.setStops(gradientStops(g, cx));
+        QBrush b(gradient);
+        b.setTransform(toQt(g.matrix));
+        return b;
+    }
+    case FillStyle::Type::Bitmap: {
+        const auto *bitmap = m_movie.find<Bitmap>(style.bitmapId);
+        if (!bitmap)
+            return Qt::NoBrush;
+        QBrush b(m_cache.image(bitmap->image, cx));
+        b.setTransform(toQt(style.bitmapMatrix));
+        return b;
+    }
+    }
+    return Qt::NoBrush;
+}
+
+void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillStyle &style,
+                        const QTransform &world, const ColorTransform &cx)
+{
+    if (style.type == FillStyle::Type::Bitmap) {
+        const auto *bitmap = m_movie.find<Bitmap>(style.bitmapId);
+        if (!bitmap)
+            return; // a fill naming a missing bitmap draws nothing
+        const bool smooth = m_quality == Quality::High && style.smooth && m_movie.header.version >= 8;
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+        if (!style.repeat) {
+            // A clipped bitmap shows once, inside the shape.
+            painter.save();
+            painter.setTransform(world);
+            painter.setClipPath(path, Qt::IntersectClip);
+            painter.setTransform(toQt(style.bitmapMatrix) * world);
+            painter.drawImage(QPointF(0, 0), m_cache.image(bitmap->image, cx));
+            painter.restore();
+            return;
+        }
+    }
+    painter.setTransform(world);
+    painter.fillPath(path, brush(style, cx));
+}
+
+void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
+                             const ColorTransform &cx)
+{
+    const ShapePaths &paths = m_cache.paths(geometry);
+    for (std::size_t l = 0; l < geometry.layers.size(); ++l) {
+        const auto &layer = geometry.layers[l];
+        for (std::size_t i = 0; i < layer.fills.size(); ++i)
+            fillPath(painter, paths.layers[l].fills[i], layer.fills[i].style, world, cx);
+        for (std::size_t i = 0; i < layer.strokes.size(); ++i) {
+            const LineStyle &style = layer.strokes[i].style;
+            double scale = strokeScale(world, style);
+            if (scale < 0)
+                scale = std::sqrt(std::abs(painter.deviceTransform().determinant())) / kTwipsPerPixel;
+            // Strokes are drawn in device space so that a skewed matrix cannot distort
+            // the pen; Flash never draws them thinner than one pixel.
+            double width = std::max(1.0, style.width * scale);
+            QPen pen(style.hasFill ? brush(style.fill, cx) : QBrush(toQColor(cx.apply(style.color))), width);
+            pen.setCapStyle(style.startCap == Cap::None     ? Qt::FlatCap
+                            : style.startCap == Cap::Square ? Qt::SquareCap
+                                                            : Qt::RoundCap);
+            pen.setJoinStyle(style.join == Join::Bevel   ? Qt::BevelJoin
+                             : style.join == Join::Miter ? Qt::SvgMiterJoin
+                                                         : Qt::RoundJoin);
+            pen.setMiterLimit(style.miterLimit);
+            painter.resetTransform();
+            if (style.hasFill && pen.brush().style() != Qt::SolidPattern) {
+                QBrush b = pen.brush();
+                b.setTransform(b.transform() * world);
+                pen.setBrush(b);
+            }
+            painter.strokePath(world.map(paths.layers[l].strokes[i]), pen);
+        }
+    }
+}
+
+void Renderer::paintText(QPainter &painter, const StaticText &text, const QTransform &world,
+                         const ColorTransform &cx)
+{
+    const QTransform base = toQt(text.matrix) * world;
+    for (const TextRecord &record : text.records) {
+        const auto *font = m_movie.find<Font>(record.fontId);
+        if (!font)
+            continue;
+        const double scale = record.height / font->emSquare;
+        double x = record.x;
+        const QColor color = toQColor(cx.apply(record.color));
+        for (const TextGlyph &g : record.glyphs) {
+            if (g.index < font->glyphs.size()) {
+                const ShapePaths &paths = m_cache.paths(font->glyphs[g.index]);
+                QPainterPath glyph = paths.outline;
+                painter.setTransform(QTransform(scale, 0, 0, scale, x, record.y) * base);
+                painter.fillPath(glyph, color);
+            }
+            x += g.advance;
+        }
+    }
+}
+
+void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTransform &world,
+                             const ColorTransform &cx)
+{
+    const auto *font = m_movie.find<Font>(text.fontId);
+    if (!font || font->glyphs.empty() || text.text.empty())
+        return;
+    // Initial text only: strip markup, lay out lines with the font's own advances.
+    std::string plain;
+    bool inTag = false;
+    for (char c : text.text) {
+        if (text.html && c == '<')
+            inTag = true;
+        else if (text.html && c == '>')
+            inTag = false;
+        else if (!inTag)
+            plain.push_back(c);
+    }
+    const double scale = text.height / font->emSquare;
+    const QColor color = toQColor(cx.apply(text.color));
+    const double gutter = 40;
+    double y = text.bounds.yMin + gutter + font->ascent * scale;
+    std::size_t start = 0;
+    while (start <= plain.size()) {
+        std::size_t end = plain.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = plain.size();
+        std::vector<std::pair<std::size_t, double>> glyphs;
+        double width = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            auto code = static_cast<std::uint8_t>(plain[i]);
+            auto it = std::find(font->codes.begin(), font->codes.end(), code);
+            if (it == font->codes.end())
+                continue;
+            std::size_t index = static_cast<std::size_t>(it - font->codes.begin());
+            double advance =
+                index < font->advances.size() ? font->advances[index] * scale : text.height * 0.5;
+            glyphs.emplace_back(index, width);
+            width += advance;
+        }
+        double left = text.bounds.xMin + gutter + text.leftMargin;
+        double right = text.bounds.xMax - gutter - text.rightMargin;
+        double x = text.align == 1 ? right - width : text.align == 2 ? (left + right - width) / 2 : left;
+        for (auto [index, offset] : glyphs) {
+            if (index >= font->glyphs.size())
+                continue;
+            painter.setTransform(QTransform(scale, 0, 0, scale, x + offset, y) * world);
+            painter.fillPath(m_cache.paths(font->glyphs[index]).outline, color);
+        }
+        y += (font->ascent + font->descent) * scale + text.leading;
+        if (end >= plain.size())
+            break;
+        start = end + ((plain[end] == '\r' && end + 1 < plain.size() && plain[end + 1] == '\n') ? 2 : 1);
+    }
+}
+
+QPainterPath Renderer::coverage(const Instance &object, const QTransform &parent)
+{
+    QPainterPath area;
+    area.setFillRule(Qt::WindingFill);
+    if (!object.character || m_depth >= kMaxNesting)
+        return area;
+    const QTransform world = toQt(object.matrix) * parent;
+    const ShapeGeometry *geometry = nullptr;
+    if (const auto *shape = std::get_if<Shape>(object.character))
+        geometry = &shape->geometry;
+    else if (const auto *morph = std::get_if<MorphShape>(object.character))
+        geometry = &m_cache.morph(*morph, object.ratio);
+    if (geometry) {
+        const ShapePaths &paths = m_cache.paths(*geometry);
+        for (const auto &layer : paths.layers) {
+            for (const auto &fill : layer.fills)
+                area.addPath(world.map(fill));
+        }
+    } else if (const auto *text = std::get_if<StaticText>(object.character)) {
+        QTransform base = toQt(text->matrix) * world;
+        for (const TextRecord &record : text->records) {
+            const auto *font = m_movie.find<Font>(record.fontId);
+            double x = record.x;
+            for (const TextGlyph &g : record.glyphs) {
+                if (font && g.index < font->glyphs.size()) {
+                    double s = record.height / font->emSquare;
+                    area.addPath((QTransform(s, 0, 0, s, x, record.y) * base)
+                                     .map(m_cache.paths(font->glyphs[g.index]).outline));
+                }
+                x += g.advance;
+            }
+        }
+    } else if (object.children) {
+        ++m_depth;
+        for (const auto &[depth, child] : object.children->objects()) {
+            if (child.clipDepth == 0)
+                area.addPath(coverage(child, world));
+        }
+        --m_depth;
+    }
+    return area;
+}
+
+bool Renderer::hits(const Instance &object, const QTransform &world, QPointF point, int depthLimit)
+{
+    if (depthLimit <= 0)
+        return false;
+    QPainterPath area = coverage(object, world);
+    return area.contains(point);
+}
+
+Instance *Renderer::buttonAt(DisplayList &list, const QTransform &world, QPointF point, DisplayList **owner)
+{
+    if (m_depth >= kMaxNesting)
+        return nullptr;
+    for (auto it = list.objects().rbegin(); it != list.objects().rend(); ++it) {
+        Instance &object = it->second;
+        if (!object.character || !object.visible || object.clipDepth > 0)
+            continue;
+        const QTransform objectWorld = toQt(object.matrix) * world;
+        if (const auto *button = std::get_if<Button>(object.character)) {
+            // The hit area is the shapes of the hit-state records, not their bounds.
+            for (const ButtonRecord &r : button->records) {
+                if (!(r.states & ButtonRecord::Hit))
+                    continue;
+                Instance probe;
+                auto c = m_movie.characters.find(r.characterId);
+                if (c == m_movie.characters.end() || std::holds_alternative<Sprite>(c->second) ||
+                    std::holds_alternative<Button>(c->second))
+                    continue;
+                probe.character = &c->second;
+                probe.matrix = r.matrix;
+                if (hits(probe, objectWorld, point, 1)) {
+                    *owner = &list;
+                    return &object;
+                }
+            }
+        } else if (object.children) {
+            ++m_depth;
+            Instance *found = buttonAt(*object.children, objectWorld, point, owner);
+            --m_depth;
+            if (found)
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace velmora::swf

@@ -1,0 +1,78 @@
+// Paints a display list with QPainter, and finds the button under a point. Keeps
+// the Qt paths and colour-transformed images it derives from the model.
+#pragma once
+
+#include "controls/swf/displaylist.h"
+#include "controls/swf/player.h"
+
+#include <QImage>
+#include <QPainterPath>
+#include <QTransform>
+
+#include <map>
+#include <tuple>
+
+namespace velmora::swf {
+
+QTransform toQt(const Matrix &m);
+
+// Qt paths of one shape geometry, in twips: per layer, one path per fill and stroke.
+struct ShapePaths {
+    struct Layer {
+        std::vector<QPainterPath> fills;
+        std::vector<QPainterPath> strokes;
+    };
+    std::vector<Layer> layers;
+    QPainterPath outline; // every fill together, for masks and hit tests
+};
+
+class RenderCache {
+public:
+    const ShapePaths &paths(const ShapeGeometry &geometry);
+    const ShapeGeometry &morph(const MorphShape &morph, std::uint16_t ratio);
+    // The bitmap with a colour transform applied (the image itself when identity).
+    QImage image(const QImage &source, const ColorTransform &cx);
+
+private:
+    std::map<const ShapeGeometry *, ShapePaths> m_paths;
+    std::map<std::pair<const MorphShape *, std::uint16_t>, ShapeGeometry> m_morphs;
+    std::map<std::pair<qint64, std::vector<double>>, QImage> m_images;
+};
+
+class Renderer {
+public:
+    Renderer(const Movie &movie, RenderCache &cache, Quality quality)
+        : m_movie(movie), m_cache(cache), m_quality(quality)
+    {
+    }
+
+    void paint(QPainter &painter, const DisplayList &list, const QTransform &world, const ColorTransform &cx);
+
+    // The device-space area an object covers, as a mask uses it.
+    QPainterPath coverage(const Instance &object, const QTransform &world);
+
+    // The button instance whose hit area contains point (in the list's coordinates
+    // under `world`), topmost first; null when none.
+    Instance *buttonAt(DisplayList &list, const QTransform &world, QPointF point, DisplayList **owner);
+
+private:
+    void paintObject(QPainter &painter, const Instance &object, const QTransform &world,
+                     const ColorTransform &cx);
+    void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
+                       const ColorTransform &cx);
+    void paintText(QPainter &painter, const StaticText &text, const QTransform &world,
+                   const ColorTransform &cx);
+    void paintEditText(QPainter &painter, const EditText &text, const QTransform &world,
+                       const ColorTransform &cx);
+    void fillPath(QPainter &painter, const QPainterPath &path, const FillStyle &style,
+                  const QTransform &world, const ColorTransform &cx);
+    QBrush brush(const FillStyle &style, const ColorTransform &cx);
+    bool hits(const Instance &object, const QTransform &world, QPointF point, int depthLimit);
+
+    const Movie &m_movie;
+    RenderCache &m_cache;
+    Quality m_quality;
+    int m_depth = 0;
+};
+
+} // namespace velmora::swf

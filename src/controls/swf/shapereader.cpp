@@ -1,0 +1,436 @@
+#include "controls/swf/shapereader.h"
+
+#include <cmath>
+
+namespace velmora::swf {
+
+namespace {
+
+struct BadStyle : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+Gradient readGradient(BitReader &in, int shapeVersion, bool focal)
+{
+    Gradient g;
+    g.matrix = in.matrix();
+    in.align();
+    int spread = static_cast<int>(in.bits(2));
+    g.spread = spread == 1 ? Spread::Reflect : spread == 2 ? Spread::Repeat : Spread::Pad;
+    g.linearRgb = in.bits(2) == 1;
+    int count = static_cast<int>(in.bits(4));
+    for (int i = 0; i < count; ++i) {
+        GradientStop s;
+        s.ratio = in.u8();
+        s.color = shapeVersion >= 3 ? in.rgba() : in.rgb();
+        g.stops.push_back(s);
+    }
+    if (focal)
+        g.focal = std::clamp(in.fixed8(), -0.98, 0.98);
+    return g;
+}
+
+Cap capFrom(std::uint32_t v)
+{
+    return v == 1 ? Cap::None : v == 2 ? Cap::Square : Cap::Round;
+}
+
+int styleCount(BitReader &in)
+{
+    int n = in.u8();
+    if (n == 0xFF)
+        n = in.u16();
+    return n;
+}
+
+Rgba lerp(Rgba a, Rgba b, double t)
+{
+    auto ch = [t](int x, int y) { return static_cast<std::uint8_t>(std::lround(x + (y - x) * t)); };
+    return {ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b), ch(a.a, b.a)};
+}
+
+double lerp(double a, double b, double t)
+{
+    return a + (b - a) * t;
+}
+
+Matrix lerp(const Matrix &a, const Matrix &b, double t)
+{
+    return {lerp(a.a, b.a, t), lerp(a.b, b.b, t),   lerp(a.c, b.c, t),
+            lerp(a.d, b.d, t), lerp(a.tx, b.tx, t), lerp(a.ty, b.ty, t)};
+}
+
+FillStyle lerp(const FillStyle &a, const FillStyle &b, double t)
+{
+    FillStyle f = a;
+    f.color = lerp(a.color, b.color, t);
+    f.gradient.matrix = lerp(a.gradient.matrix, b.gradient.matrix, t);
+    f.gradient.focal = lerp(a.gradient.focal, b.gradient.focal, t);
+    for (std::size_t i = 0; i < f.gradient.stops.size() && i < b.gradient.stops.size(); ++i) {
+        f.gradient.stops[i].ratio = static_cast<std::uint8_t>(
+            std::lround(lerp(a.gradient.stops[i].ratio, b.gradient.stops[i].ratio, t)));
+        f.gradient.stops[i].color = lerp(a.gradient.stops[i].color, b.gradient.stops[i].color, t);
+    }
+    f.bitmapMatrix = lerp(a.bitmapMatrix, b.bitmapMatrix, t);
+    return f;
+}
+
+// Reads the start and end values of one morph fill style.
+std::pair<FillStyle, FillStyle> readMorphFill(BitReader &in)
+{
+    FillStyle s, e;
+    int type = in.u8();
+    switch (type) {
+    case 0x00:
+        s.color = in.rgba();
+        e.color = in.rgba();
+        break;
+    case 0x10:
+    case 0x12:
+    case 0x13: {
+        s.type = e.type = type == 0x10   ? FillStyle::Type::Linear
+                          : type == 0x12 ? FillStyle::Type::Radial
+                                         : FillStyle::Type::Focal;
+        s.gradient.matrix = in.matrix();
+        e.gradient.matrix = in.matrix();
+        in.align();
+        int spread = static_cast<int>(in.bits(2));
+        s.gradient.spread = e.gradient.spread = spread == 1   ? Spread::Reflect
+                                                : spread == 2 ? Spread::Repeat
+                                                              : Spread::Pad;
+        s.gradient.linearRgb = e.gradient.linearRgb = in.bits(2) == 1;
+        int count = static_cast<int>(in.bits(4));
+        for (int i = 0; i < count; ++i) {
+            GradientStop a, b;
+            a.ratio = in.u8();
+            a.color = in.rgba();
+            b.ratio = in.u8();
+            b.color = in.rgba();
+            s.gradient.stops.push_back(a);
+            e.gradient.stops.push_back(b);
+        }
+        if (type == 0x13) {
+            s.gradient.focal = std::clamp(in.fixed8(), -0.98, 0.98);
+            e.gradient.focal = std::clamp(in.fixed8(), -0.98, 0.98);
+        }
+        break;
+    }
+    case 0x40:
+    case 0x41:
+    case 0x42:
+    case 0x43:
+        s.type = e.type = FillStyle::Type::Bitmap;
+        s.bitmapId = e.bitmapId = in.u16();
+        s.bitmapMatrix = in.matrix();
+        e.bitmapMatrix = in.matrix();
+        s.repeat = e.repeat = (type & 1) == 0;
+        s.smooth = e.smooth = type < 0x42;
+        break;
+    default:
+        throw BadStyle("unknown morph fill style type");
+    }
+    return {s, e};
+}
+
+std::pair<LineStyle, LineStyle> readMorphLine(BitReader &in, int morphVersion)
+{
+    LineStyle s, e;
+    s.width = in.u16();
+    e.width = in.u16();
+    if (morphVersion == 1) {
+        s.color = in.rgba();
+        e.color = in.rgba();
+        return {s, e};
+    }
+    in.align();
+    s.startCap = capFrom(in.bits(2));
+    std::uint32_t join = in.bits(2);
+    s.join = join == 1 ? Join::Bevel : join == 2 ? Join::Miter : Join::Round;
+    s.hasFill = in.flag();
+    s.noHScale = in.flag();
+    s.noVScale = in.flag();
+    in.bits(1 + 5); // pixel hinting, reserved
+    s.noClose = in.flag();
+    s.endCap = capFrom(in.bits(2));
+    if (join == 2)
+        s.miterLimit = in.fixed8();
+    LineStyle keep = s;
+    if (s.hasFill) {
+        auto [fs, fe] = readMorphFill(in);
+        s.fill = fs;
+        keep.fill = fe;
+    } else {
+        s.color = in.rgba();
+        keep.color = in.rgba();
+    }
+    keep.width = e.width;
+    return {s, keep};
+}
+
+} // namespace
+
+FillStyle readFillStyle(BitReader &in, int shapeVersion)
+{
+    FillStyle f;
+    int type = in.u8();
+    switch (type) {
+    case 0x00:
+        f.color = shapeVersion >= 3 ? in.rgba() : in.rgb();
+        break;
+    case 0x10:
+        f.type = FillStyle::Type::Linear;
+        f.gradient = readGradient(in, shapeVersion, false);
+        break;
+    case 0x12:
+        f.type = FillStyle::Type::Radial;
+        f.gradient = readGradient(in, shapeVersion, false);
+        break;
+    case 0x13:
+        f.type = FillStyle::Type::Focal;
+        f.gradient = readGradient(in, shapeVersion, true);
+        break;
+    case 0x40:
+    case 0x41:
+    case 0x42:
+    case 0x43:
+        f.type = FillStyle::Type::Bitmap;
+        f.bitmapId = in.u16();
+        f.bitmapMatrix = in.matrix();
+        f.repeat = (type & 1) == 0;
+        f.smooth = type < 0x42;
+        break;
+    default:
+        throw BadStyle("unknown fill style type " + std::to_string(type));
+    }
+    return f;
+}
+
+LineStyle readLineStyle(BitReader &in, int shapeVersion)
+{
+    LineStyle l;
+    l.width = in.u16();
+    if (shapeVersion < 4) {
+        l.color = shapeVersion >= 3 ? in.rgba() : in.rgb();
+        return l;
+    }
+    in.align();
+    l.startCap = capFrom(in.bits(2));
+    std::uint32_t join = in.bits(2);
+    l.join = join == 1 ? Join::Bevel : join == 2 ? Join::Miter : Join::Round;
+    l.hasFill = in.flag();
+    l.noHScale = in.flag();
+    l.noVScale = in.flag();
+    in.bits(1 + 5); // pixel hinting, reserved
+    l.noClose = in.flag();
+    l.endCap = capFrom(in.bits(2));
+    if (join == 2)
+        l.miterLimit = in.fixed8();
+    if (l.hasFill)
+        l.fill = readFillStyle(in, shapeVersion);
+    else
+        l.color = in.rgba();
+    return l;
+}
+
+StyleSet readStyles(BitReader &in, int shapeVersion)
+{
+    StyleSet set;
+    int fills = styleCount(in);
+    set.fills.reserve(static_cast<std::size_t>(std::min<std::size_t>(fills, in.remaining())));
+    for (int i = 0; i < fills; ++i)
+        set.fills.push_back(readFillStyle(in, shapeVersion));
+    int lines = styleCount(in);
+    for (int i = 0; i < lines; ++i)
+        set.lines.push_back(readLineStyle(in, shapeVersion));
+    return set;
+}
+
+std::vector<ShapeRecord> readShapeRecords(BitReader &in, int shapeVersion, std::vector<StyleSet> &styleSets)
+{
+    // Each NewStyles record holds at least two bytes, so the data bounds the count.
+    constexpr std::size_t kMaxStyleSets = 4096;
+    std::vector<ShapeRecord> records;
+    in.align();
+    int fillBits = static_cast<int>(in.bits(4));
+    int lineBits = static_cast<int>(in.bits(4));
+    for (;;) {
+        ShapeRecord r;
+        if (in.flag()) {
+            bool straight = in.flag();
+            int n = static_cast<int>(in.bits(4)) + 2;
+            if (straight) {
+                r.kind = ShapeRecord::Kind::Line;
+                if (in.flag()) {
+                    r.dx = in.sbits(n);
+                    r.dy = in.sbits(n);
+                } else if (in.flag()) {
+                    r.dy = in.sbits(n);
+                } else {
+                    r.dx = in.sbits(n);
+                }
+            } else {
+                r.kind = ShapeRecord::Kind::Curve;
+                r.cdx = in.sbits(n);
+                r.cdy = in.sbits(n);
+                r.dx = in.sbits(n);
+                r.dy = in.sbits(n);
+            }
+            records.push_back(r);
+            continue;
+        }
+        std::uint32_t flags = in.bits(5);
+        if (flags == 0)
+            break;
+        if (flags & 0x01) {
+            int n = static_cast<int>(in.bits(5));
+            r.hasMove = true;
+            r.move.x = in.sbits(n);
+            r.move.y = in.sbits(n);
+        }
+        if (flags & 0x02)
+            r.fill0 = static_cast<int>(in.bits(fillBits));
+        if (flags & 0x04)
+            r.fill1 = static_cast<int>(in.bits(fillBits));
+        if (flags & 0x08)
+            r.line = static_cast<int>(in.bits(lineBits));
+        if (flags & 0x10) {
+            // Accepted in every shape version: files in the wild use it in DefineShape too.
+            if (styleSets.size() >= kMaxStyleSets)
+                throw BadStyle("too many style sets");
+            in.align();
+            styleSets.push_back(readStyles(in, shapeVersion));
+            r.newStyles = static_cast<int>(styleSets.size() - 1);
+            fillBits = static_cast<int>(in.bits(4));
+            lineBits = static_cast<int>(in.bits(4));
+        }
+        records.push_back(r);
+    }
+    in.align();
+    return records;
+}
+
+MorphShape readMorphShape(BitReader &in, int morphVersion)
+{
+    MorphShape m;
+    in.rect(); // start bounds
+    in.rect(); // end bounds
+    if (morphVersion == 2) {
+        in.rect();
+        in.rect();
+        in.u8(); // flags
+    }
+    std::uint32_t endOffset = in.u32();
+    std::size_t offsetBase = in.position();
+    int fills = styleCount(in);
+    for (int i = 0; i < fills; ++i)
+        m.fills.push_back(readMorphFill(in));
+    int lines = styleCount(in);
+    for (int i = 0; i < lines; ++i)
+        m.lines.push_back(readMorphLine(in, morphVersion));
+    std::vector<StyleSet> unusedSets;
+    m.startRecords = readShapeRecords(in, 3, unusedSets);
+    std::size_t endAt = offsetBase + endOffset;
+    if (endAt > in.position())
+        in.skip(std::min(endAt - in.position(), in.remaining()));
+    m.endRecords = readShapeRecords(in, 3, unusedSets);
+    return m;
+}
+
+ShapeGeometry morphGeometry(const MorphShape &morph, double t)
+{
+    StyleSet set;
+    for (const auto &[s, e] : morph.fills)
+        set.fills.push_back(lerp(s, e, t));
+    for (const auto &[s, e] : morph.lines) {
+        LineStyle l = s;
+        l.width = static_cast<std::uint16_t>(std::lround(lerp(s.width, e.width, t)));
+        l.color = lerp(s.color, e.color, t);
+        l.fill = lerp(s.fill, e.fill, t);
+        set.lines.push_back(l);
+    }
+
+    // Pair the records one by one. A MoveTo may sit on one side only, so each side
+    // keeps its own pen; a line paired with a curve becomes a curve.
+    std::vector<ShapeRecord> out;
+    Point startPen, endPen, outPen;
+    auto mix = [t](Point a, Point b) {
+        return Point{static_cast<std::int32_t>(std::lround(lerp(a.x, b.x, t))),
+                     static_cast<std::int32_t>(std::lround(lerp(a.y, b.y, t)))};
+    };
+    std::size_t j = 0;
+    const auto &ends = morph.endRecords;
+    for (std::size_t i = 0; i < morph.startRecords.size();) {
+        const ShapeRecord &s = morph.startRecords[i];
+        if (s.kind == ShapeRecord::Kind::StyleChange) {
+            ShapeRecord r = s;
+            r.newStyles = -1;
+            if (s.hasMove)
+                startPen = s.move;
+            bool endMoved = false;
+            if (j < ends.size() && ends[j].kind == ShapeRecord::Kind::StyleChange) {
+                if (ends[j].hasMove)
+                    endPen = ends[j].move;
+                endMoved = ends[j].hasMove;
+                ++j;
+            }
+            if (r.hasMove || endMoved) {
+                r.hasMove = true;
+                r.move = mix(startPen, endPen);
+                outPen = r.move;
+            }
+            out.push_back(r);
+            ++i;
+            continue;
+        }
+        if (j < ends.size() && ends[j].kind == ShapeRecord::Kind::StyleChange) {
+            if (ends[j].hasMove) {
+                endPen = ends[j].move;
+                ShapeRecord r;
+                r.hasMove = true;
+                r.move = mix(startPen, endPen);
+                outPen = r.move;
+                out.push_back(r);
+            }
+            ++j;
+            continue;
+        }
+        if (j >= ends.size())
+            break;
+        const ShapeRecord &e = ends[j];
+        auto edgePoints = [](const ShapeRecord &r, Point pen, Point &control, Point &anchor) {
+            if (r.kind == ShapeRecord::Kind::Curve) {
+                control = {pen.x + r.cdx, pen.y + r.cdy};
+                anchor = {control.x + r.dx, control.y + r.dy};
+            } else {
+                anchor = {pen.x + r.dx, pen.y + r.dy};
+                control = {(pen.x + anchor.x) / 2, (pen.y + anchor.y) / 2};
+            }
+        };
+        Point sc, sa, ec, ea;
+        edgePoints(s, startPen, sc, sa);
+        edgePoints(e, endPen, ec, ea);
+        ShapeRecord r;
+        Point anchor = mix(sa, ea);
+        if (s.kind == ShapeRecord::Kind::Line && e.kind == ShapeRecord::Kind::Line) {
+            r.kind = ShapeRecord::Kind::Line;
+            r.dx = anchor.x - outPen.x;
+            r.dy = anchor.y - outPen.y;
+        } else {
+            r.kind = ShapeRecord::Kind::Curve;
+            Point control = mix(sc, ec);
+            r.cdx = control.x - outPen.x;
+            r.cdy = control.y - outPen.y;
+            r.dx = anchor.x - control.x;
+            r.dy = anchor.y - control.y;
+        }
+        out.push_back(r);
+        outPen = anchor;
+        startPen = sa;
+        endPen = ea;
+        ++i;
+        ++j;
+    }
+    return buildGeometry(out, {set}, false);
+}
+
+} // namespace velmora::swf

@@ -1,0 +1,105 @@
+// velmora-swf info FILE
+// velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]
+#include "controls/swf/movie.h"
+#include "controls/swf/player.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+using namespace velmora::swf;
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: velmora-swf info FILE\n"
+                 "       velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]\n");
+    return 2;
+}
+
+const char *characterKind(const Character &c)
+{
+    static const char *names[] = {"shape", "morph shape", "bitmap", "font",
+                                  "text",  "edit text",   "sprite", "button"};
+    return names[c.index()];
+}
+
+int info(const Movie &movie)
+{
+    const MovieHeader &h = movie.header;
+    std::printf("version %d\nstage %g x %g px (origin %g, %g)\nframe rate %g fps\nframes %d\n", h.version,
+                h.frameRect.width() / kTwipsPerPixel, h.frameRect.height() / kTwipsPerPixel,
+                h.frameRect.xMin / kTwipsPerPixel, h.frameRect.yMin / kTwipsPerPixel, h.frameRate,
+                h.frameCount);
+    std::printf("background #%02x%02x%02x\n", movie.background.r, movie.background.g, movie.background.b);
+    std::printf("characters %zu\n", movie.characters.size());
+    for (const auto &[id, c] : movie.characters)
+        std::printf("  %5u %s\n", id, characterKind(c));
+    for (std::size_t f = 0; f < movie.tagsPerFrame.size(); ++f) {
+        std::printf("frame %zu tags:", f + 1);
+        for (int tag : movie.tagsPerFrame[f])
+            std::printf(" %d", tag);
+        std::printf("\n");
+    }
+    for (const std::string &w : movie.warnings)
+        std::printf("warning: %s\n", w.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3)
+        return usage();
+    const std::string command = argv[1];
+    auto loaded = loadMovieFile(argv[2]);
+    if (!loaded) {
+        std::fprintf(stderr, "%s\n", loaded.error().description.c_str());
+        return 1;
+    }
+    std::shared_ptr<const Movie> movie = *loaded;
+    if (command == "info")
+        return info(*movie);
+    if (command != "render" || argc < 4)
+        return usage();
+    int frames = 1;
+    Quality quality = Quality::High;
+    QSize size;
+    for (int i = 4; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--frames"))
+            frames = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--quality"))
+            quality = std::strcmp(argv[i + 1], "low") ? Quality::High : Quality::Low;
+        else if (!std::strcmp(argv[i], "--size") &&
+                 std::sscanf(argv[i + 1], "%dx%d", &size.rwidth(), &size.rheight()) == 2)
+            ;
+        else
+            return usage();
+    }
+    Player player(movie);
+    for (int i = 1; i < frames; ++i)
+        player.stepFrame();
+    if (size.isEmpty())
+        size = player.stageSize().toSize().expandedTo(QSize(1, 1));
+    if (size.width() > 8192 || size.height() > 8192) {
+        std::fprintf(stderr, "size too large\n");
+        return 2;
+    }
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        player.render(painter, QRectF(QPointF(0, 0), QSizeF(size)), quality);
+    }
+    if (!image.save(QString::fromLocal8Bit(argv[3]))) {
+        std::fprintf(stderr, "cannot write %s\n", argv[3]);
+        return 1;
+    }
+    return 0;
+}
