@@ -158,10 +158,10 @@ public:
                 length = in.remaining();
             }
             BitReader body(in.bytes(length));
-            if (root)
-                tags.push_back(code);
             if (code == End)
                 break;
+            if (root)
+                tags.push_back(code);
             if (code == ShowFrame) {
                 timeline.frames.push_back(std::move(frame));
                 frame = {};
@@ -235,7 +235,9 @@ private:
             return; // definitions only count on the root timeline
         switch (code) {
         case SetBackgroundColor:
-            m_movie.background = in.rgb();
+            if (!m_haveBackground) // the first one counts; later ones are ignored
+                m_movie.background = in.rgb();
+            m_haveBackground = true;
             return;
         case FileAttributes:
             m_as3 = (in.u8() & 0x08) != 0;
@@ -589,6 +591,7 @@ private:
     Movie &m_movie;
     std::vector<std::uint8_t> m_jpegTables;
     bool m_as3 = false;
+    bool m_haveBackground = false;
 };
 
 } // namespace
