@@ -1,0 +1,119 @@
+#include "controls/bookschemehandler.h"
+
+#include "controls/installpath.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QMimeDatabase>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+namespace velmora::controls {
+namespace {
+
+// Pages larger than this are refused rather than read whole into memory.
+constexpr qint64 kMaxFileBytes = 256 * 1024 * 1024;
+// A charset declaration is looked for in the head of the page, no further.
+constexpr qsizetype kDeclarationWindow = 64 * 1024;
+
+bool isPageName(const QString &fileName)
+{
+    return fileName.endsWith(QLatin1String(".trm"), Qt::CaseInsensitive) ||
+           fileName.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+           fileName.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
+}
+
+bool declaresCharset(const QByteArray &data)
+{
+    if (data.startsWith("\xEF\xBB\xBF") || data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF"))
+        return true;
+    const QByteArray head = data.left(kDeclarationWindow).toLower();
+    const qsizetype body = head.indexOf("<body");
+    qsizetype at = head.indexOf("<meta");
+    while (at >= 0 && (body < 0 || at < body)) {
+        const qsizetype end = head.indexOf('>', at);
+        const QByteArray tag = head.mid(at, end < 0 ? -1 : end - at);
+        if (tag.contains("charset"))
+            return true;
+        at = head.indexOf("<meta", at + 5);
+    }
+    return false;
+}
+
+bool isLexicallyInside(const std::filesystem::path &root, const std::filesystem::path &path)
+{
+    const std::filesystem::path relative =
+        path.lexically_normal().lexically_relative(root.lexically_normal());
+    return !relative.empty() && *relative.begin() != "..";
+}
+
+} // namespace
+
+void BookSchemeHandler::registerScheme()
+{
+    if (QWebEngineUrlScheme::schemeByName(kScheme).name() == kScheme)
+        return;
+    QWebEngineUrlScheme scheme(kScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // Local: web pages cannot reach the book's files. No LocalAccessAllowed: the book's
+    // pages cannot reach file:// either, so the handler below is the only way in.
+    scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::SecureScheme);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+QUrl BookSchemeHandler::urlForFile(const std::filesystem::path &file)
+{
+    QUrl url;
+    url.setScheme(kScheme);
+    url.setPath(QString::fromStdString(file.generic_string()));
+    return url;
+}
+
+QByteArray BookSchemeHandler::mimeTypeFor(const QString &fileName, const QByteArray &data)
+{
+    if (isPageName(fileName))
+        return declaresCharset(data) ? QByteArray("text/html") : QByteArray("text/html; charset=GBK");
+    static const QMimeDatabase database;
+    return database.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name().toUtf8();
+}
+
+BookSchemeHandler::BookSchemeHandler(std::filesystem::path root, QObject *parent)
+    : QWebEngineUrlSchemeHandler(parent), m_root(std::move(root))
+{
+}
+
+void BookSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    const QString path = job->requestUrl().path(QUrl::FullyDecoded);
+    if (job->requestMethod() != "GET" || path.split(u'/').contains(QLatin1String(".."))) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    const std::filesystem::path requested(path.toStdString());
+    if (m_pageSource && isLexicallyInside(m_root, requested)) {
+        if (std::optional<std::string> page = m_pageSource(requested)) {
+            auto *buffer = new QBuffer(job);
+            buffer->setData(QByteArray::fromStdString(*page));
+            buffer->open(QIODevice::ReadOnly);
+            job->reply(mimeTypeFor(path, buffer->data()), buffer);
+            return;
+        }
+    }
+    const auto file = containedFile(m_root, requested);
+    if (!file) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    QFile input(QString::fromStdString(file->string()));
+    if (!input.open(QIODevice::ReadOnly) || input.size() > kMaxFileBytes) {
+        job->fail(QWebEngineUrlRequestJob::RequestFailed);
+        return;
+    }
+    // The whole file now, so that a page rewritten between two navigations is shown as it is.
+    auto *buffer = new QBuffer(job);
+    buffer->setData(input.readAll());
+    buffer->open(QIODevice::ReadOnly);
+    job->reply(mimeTypeFor(input.fileName(), buffer->data()), buffer);
+}
+
+} // namespace velmora::controls

@@ -1,0 +1,50 @@
+// Serves the files of the installation folder to the browser view through the program's
+// own URL scheme, read from disk at the moment each request arrives.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <QWebEngineUrlSchemeHandler>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace velmora::controls {
+
+class BookSchemeHandler : public QWebEngineUrlSchemeHandler {
+    Q_OBJECT
+public:
+    static constexpr const char *kScheme = "velmora";
+
+    // Must run before the QApplication is made: the web engine fixes its schemes at start.
+    static void registerScheme();
+
+    // The address of a file on disk: "velmora:/abs/path".
+    static QUrl urlForFile(const std::filesystem::path &file);
+
+    // The MIME type of the reply for `fileName` holding `data`. Pages that declare no
+    // character set (no byte-order mark, no <meta charset>) are marked GBK, the encoding
+    // the book's pages were written in.
+    static QByteArray mimeTypeFor(const QString &fileName, const QByteArray &data);
+
+    explicit BookSchemeHandler(std::filesystem::path root, QObject *parent = nullptr);
+
+    const std::filesystem::path &root() const { return m_root; }
+
+    // Documents the program holds in memory for files of the installation, asked first
+    // for every address inside it (a page that could not be written to its file is still
+    // shown at that file's address). Returns nothing to let the file on disk be read.
+    using PageSource = std::function<std::optional<std::string>(const std::filesystem::path &file)>;
+    void setPageSource(PageSource source) { m_pageSource = std::move(source); }
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override;
+
+private:
+    std::filesystem::path m_root;
+    PageSource m_pageSource;
+};
+
+} // namespace velmora::controls

@@ -1,0 +1,156 @@
+#include "controls/flashbutton.h"
+
+#include "controls/installpath.h"
+#include "controls/swf/player.h"
+
+#include <QFocusEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace velmora::controls {
+namespace {
+
+// Frame rates outside this range are clamped for the clock only; the movie keeps its own.
+constexpr std::chrono::milliseconds kShortestInterval{8};
+constexpr std::chrono::milliseconds kLongestInterval{1000};
+
+} // namespace
+
+FlashButton::FlashButton(const QString &applicationPath, QWidget *parent)
+    : QWidget(parent), m_applicationPath(applicationPath)
+{
+    // A click gives the focus (and so raises the focus event); Tab never does.
+    setFocusPolicy(Qt::ClickFocus);
+    setMouseTracking(true);
+}
+
+FlashButton::~FlashButton()
+{
+    FrameClock::instance().unsubscribe(this);
+}
+
+void FlashButton::setMovie(const QString &fullPath)
+{
+    m_movie = fullPath;
+    m_player.reset();
+    // A movie that cannot be read is the control's own affair: it shows nothing.
+    const std::filesystem::path file = resolveInstallationPath(m_applicationPath, fullPath);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(file, ec)) {
+        try {
+            auto movie = swf::loadMovieFile(file);
+            if (movie)
+                m_player = std::make_unique<swf::Player>(std::move(movie).value());
+        } catch (const std::exception &) {
+            m_player.reset(); // the engine's own fault with this file: still only an empty button
+        }
+    }
+    m_lastTick = std::chrono::steady_clock::now();
+    updateClock();
+    update();
+}
+
+bool FlashButton::isPlaying() const
+{
+    return FrameClock::instance().isSubscribed(this);
+}
+
+void FlashButton::updateClock()
+{
+    FrameClock &clock = FrameClock::instance();
+    const bool wanted = m_player && m_player->isAnimated() && m_player->frameRate() > 0 && isVisible();
+    if (!wanted) {
+        clock.unsubscribe(this);
+        return;
+    }
+    const auto interval = std::chrono::milliseconds(static_cast<long>(1000.0 / m_player->frameRate()));
+    if (!clock.isSubscribed(this))
+        m_lastTick = std::chrono::steady_clock::now();
+    clock.subscribe(this, std::clamp(interval, kShortestInterval, kLongestInterval));
+}
+
+void FlashButton::tick(FrameClock::TimePoint now)
+{
+    const auto elapsed = now - m_lastTick;
+    m_lastTick = now;
+    // Nobody sees a button whose window is not on screen or that others cover whole:
+    // its movie waits rather than paint.
+    const QWindow *window = this->window()->windowHandle();
+    if (!window || !window->isExposed() || visibleRegion().isEmpty())
+        return;
+    if (m_player->advance(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed)) > 0)
+        update();
+}
+
+void FlashButton::paintEvent(QPaintEvent *)
+{
+    if (!m_player)
+        return;
+    QPainter painter(this);
+    m_player->render(painter, QRectF(rect()), swf::Quality::High);
+}
+
+void FlashButton::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    // The window coming back to the front hands the focus back to the button that held
+    // it: the button did not take the focus anew, so no event.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    emit focusEvent();
+}
+
+void FlashButton::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    updateClock();
+}
+
+void FlashButton::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    FrameClock::instance().unsubscribe(this);
+}
+
+void FlashButton::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_player) {
+        m_player->mouseMove(event->position(), QRectF(rect()));
+        update();
+    }
+}
+
+void FlashButton::mousePressEvent(QMouseEvent *event)
+{
+    event->accept(); // the click is the button's; the window beneath does not see it
+    if (m_player) {
+        m_player->mouseMove(event->position(), QRectF(rect()));
+        m_player->mousePress();
+        update();
+    }
+}
+
+void FlashButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (m_player) {
+        m_player->mouseRelease();
+        update();
+    }
+}
+
+void FlashButton::leaveEvent(QEvent *event)
+{
+    QWidget::leaveEvent(event);
+    if (m_player) {
+        m_player->mouseLeave();
+        update();
+    }
+}
+
+} // namespace velmora::controls

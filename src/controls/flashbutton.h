@@ -1,0 +1,59 @@
+// A window button drawn by a movie: plays its movie scaled into its rectangle, looping,
+// and reports a click as its focus event. It is never reached with the Tab key.
+#pragma once
+
+#include "controls/frameclock.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+namespace velmora::swf {
+class Player;
+}
+
+namespace velmora::controls {
+
+class FlashButton : public QWidget, private FrameClock::Client {
+    Q_OBJECT
+public:
+    // `applicationPath` is the folder below which movie paths are matched without regard to case.
+    explicit FlashButton(const QString &applicationPath, QWidget *parent = nullptr);
+    ~FlashButton() override;
+
+    // Loads the movie at `fullPath` ("<application path>\pic\up.swf") and plays it from its
+    // first frame. A file that is missing or no movie leaves the button an empty rectangle.
+    void setMovie(const QString &fullPath);
+    const QString &movie() const { return m_movie; }
+    bool hasMovie() const { return m_player != nullptr; }
+    // True while the movie advances on the shared clock.
+    bool isPlaying() const;
+    const swf::Player *player() const { return m_player.get(); }
+
+signals:
+    // The button took the input focus: a click on it, or the focus set by the program.
+    // Not raised when its window merely becomes active again.
+    void focusEvent();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    void tick(FrameClock::TimePoint now) override;
+    void updateClock();
+
+    QString m_applicationPath;
+    QString m_movie;
+    std::unique_ptr<swf::Player> m_player;
+    FrameClock::TimePoint m_lastTick;
+};
+
+} // namespace velmora::controls

@@ -1,0 +1,231 @@
+#include "mainwindow/mainform.h"
+
+#include "controls/browserview.h"
+#include "controls/flashbutton.h"
+#include "controls/twips.h"
+#include "mainwindow/mainformtables.h"
+#include "startup/loaderform.h"
+#include "startup/runtime.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWindow>
+
+namespace velmora::mainwindow {
+
+// Watches the main window for the two things Qt reports only as events: the frame
+// the window manager puts around it (so that the outer size can be made exact), and
+// clicks on Label1.
+class WindowWatcher : public QObject {
+public:
+    WindowWatcher(MainForm &form, QObject *parent) : QObject(parent), m_form(form) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_form.Label1) {
+            if (event->type() == QEvent::MouseButtonRelease && m_form.m_label1Click)
+                forms::dispatch(m_form.m_label1Click);
+            return false;
+        }
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (!m_form.m_outerSizeSettled)
+                m_form.setOuterSize();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    MainForm &m_form;
+};
+
+namespace {
+
+QRect pixels(const TwipsRect &r)
+{
+    return twipsRect(r.left, r.top, r.width, r.height);
+}
+
+} // namespace
+
+MainForm::MainForm() : Form(QStringLiteral("Form1")) {}
+
+MainForm::~MainForm() = default;
+
+controls::FlashButton *MainForm::ShockwaveFlash(int number) const
+{
+    const auto it = m_buttons.find(number);
+    if (it == m_buttons.end())
+        throw Failure(Error(424, "Object required: ShockwaveFlash" + std::to_string(number)));
+    return it->second;
+}
+
+void MainForm::buttonvisible()
+{
+    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n)
+        ShockwaveFlash(n)->setVisible(false);
+}
+
+void MainForm::buttontrue()
+{
+    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n)
+        ShockwaveFlash(n)->setVisible(true);
+}
+
+void MainForm::dong1()
+{
+    buttonvisible();
+    ShockwaveFlash(kPageUpButton)->setVisible(true);
+    ShockwaveFlash(kPageDownButton)->setVisible(true);
+}
+
+void MainForm::setFocusHandler(int number, Handler handler)
+{
+    if (handler)
+        m_focusHandlers[number] = std::move(handler);
+    else
+        m_focusHandlers.erase(number);
+}
+
+void MainForm::setLabel1ClickHandler(Handler handler)
+{
+    m_label1Click = std::move(handler);
+}
+
+void MainForm::raiseFocusEvent(int number)
+{
+    const auto it = m_focusHandlers.find(number);
+    if (it != m_focusHandlers.end())
+        forms::dispatch(it->second);
+}
+
+void MainForm::buildWindow(forms::FormWindow &window)
+{
+    const QString appPath = forms::applicationPath();
+    window.setWindowTitle(QString::fromLatin1(kCaption));
+    window.setWindowIcon(QIcon(QStringLiteral(":/artwork/velmora.ico")));
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, QColor(128, 128, 128));
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+
+    // Stacking follows creation: the picture and the label at the bottom, the text boxes
+    // beneath the browser view, the buttons above it.
+    const QPixmap picture(QStringLiteral(":/artwork/window.jpg"));
+    if (!picture.isNull()) {
+        auto *background = new QLabel(&window);
+        background->setPixmap(picture);
+        background->setGeometry(QRect(QPoint(0, 0), picture.size()));
+    }
+
+    Label1 = new QLabel(QStringLiteral("Brevanto Team"), &window);
+    Label1->setGeometry(pixels(kLabel1Rect));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont labelFont(QStringLiteral("Franklin Gothic Demi"), 12, QFont::Normal);
+    Label1->setFont(labelFont);
+    Label1->setAttribute(Qt::WA_TranslucentBackground);
+
+    Text1 = new QLineEdit(QStringLiteral("Text1"), &window);
+    Text1->setGeometry(pixels(kText1Rect));
+    Text2 = new QLineEdit(QStringLiteral("Text2"), &window);
+    Text2->setGeometry(pixels(kText2Rect));
+
+    WebBrowser1 = new controls::BrowserView(appPath, &window);
+    WebBrowser1->setGeometry(pixels(kStoredBrowserRect));
+
+    for (const ButtonPlace &place : buttonLayout()) {
+        auto *button = new controls::FlashButton(appPath, &window);
+        button->setObjectName(QStringLiteral("ShockwaveFlash%1").arg(place.control));
+        button->setGeometry(pixels(place.rect));
+        button->setVisible(place.storedVisible);
+        const int number = place.control;
+        // Queued: the command runs once the focus has settled on the button, so that a
+        // command moving the focus on (to Text1) is not nested in Qt's focus change.
+        QObject::connect(
+            button, &controls::FlashButton::focusEvent, &window, [this, number] { raiseFocusEvent(number); },
+            Qt::QueuedConnection);
+        m_buttons[number] = button;
+    }
+
+    QWidget::setTabOrder(WebBrowser1, Text1);
+    QWidget::setTabOrder(Text1, Text2);
+    WebBrowser1->setFocus();
+
+    auto *watcher = new WindowWatcher(*this, &window);
+    window.installEventFilter(watcher);
+    Label1->installEventFilter(watcher);
+}
+
+void MainForm::setOuterSize()
+{
+    forms::FormWindow *w = window();
+    const QSize outer = twipsSize(kOuterWidthTwips, kOuterHeightTwips);
+    // Until the window manager has framed the window its frame is unknown (and without
+    // one there is none): the client area then takes the whole outer size.
+    const QMargins frame = w->windowHandle() ? w->windowHandle()->frameMargins() : QMargins();
+    const QSize client(outer.width() - frame.left() - frame.right(),
+                       outer.height() - frame.top() - frame.bottom());
+    if (frame != QMargins())
+        m_outerSizeSettled = true;
+    if (w->size() != client)
+        w->resize(client);
+    if (!w->isVisible()) {
+        // Centred on the screen when first shown.
+        if (QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            w->move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+        }
+    }
+}
+
+void MainForm::formLoad()
+{
+    const QString appPath = forms::applicationPath();
+    // 1. The outer size, whatever the layout stores.
+    setOuterSize();
+    // 2.
+    WebBrowser1->setLeft(0);
+    WebBrowser1->setSilent(true);
+    // 3. Every movie, in the table's order; a missing file is the button's affair.
+    for (const ButtonMovie &entry : movieTable())
+        ShockwaveFlash(entry.control)->setMovie(appPath + entry.movie);
+    // 4.-7.
+    buttonvisible();
+    pageno = 0;
+    pagepath = appPath + QString::fromLatin1(kFirstPage);
+    WebBrowser1->Navigate(pagepath);
+    // 8. The page recordset, on the loader's connection.
+    rsxs->setActiveConnection(Form2->adocnaccess.shared());
+    rsxs->setSource(kPageQuery);
+    rsxs->open().check();
+    // 9.
+    ShockwaveFlash(kPageUpButton)->setVisible(false);
+}
+
+void MainForm::formUnload(int &)
+{
+    rsxs->close().check();
+    rsxs.reset();
+}
+
+void MainForm::windowReleased()
+{
+    WebBrowser1 = nullptr;
+    Text1 = nullptr;
+    Text2 = nullptr;
+    Label1 = nullptr;
+    m_buttons.clear();
+    m_outerSizeSettled = false;
+}
+
+} // namespace velmora::mainwindow

@@ -1,0 +1,90 @@
+// The main window: the browser view with the page on show, the Flash buttons around it,
+// the state the page commands share (pageno, pagepath, rsxs) and the procedures that
+// show and hide the button groups. The commands behind the buttons are installed from
+// outside, through the handler table.
+#pragma once
+
+#include "content/recordset.h"
+#include "startup/autoobject.h"
+#include "startup/form.h"
+#include "startup/formreference.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+
+class QLabel;
+class QLineEdit;
+
+namespace velmora::controls {
+class BrowserView;
+class FlashButton;
+} // namespace velmora::controls
+
+namespace velmora::mainwindow {
+
+class MainForm : public forms::Form {
+public:
+    using Handler = std::function<void()>;
+
+    static constexpr const char *kFirstPage = "\\res\\1p.html";
+    static constexpr const char *kPageQuery = "select m1 from b1";
+    static constexpr const char *kCaption = "Velmora";
+
+    MainForm();
+    ~MainForm() override;
+
+    // The page recordset, made on first use; open from Load to Unload.
+    forms::AutoObject<content::Recordset> rsxs;
+    // The page number of the page on show (0 to 33).
+    std::int16_t pageno = 0;
+    // The full path (or web address) of the document on show.
+    QString pagepath;
+
+    // The controls, while the form is loaded (null otherwise).
+    controls::BrowserView *WebBrowser1 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QLabel *Label1 = nullptr;
+    // ShockwaveFlash<number>; a Failure for a number that is no button of the window,
+    // or while the form is not loaded.
+    controls::FlashButton *ShockwaveFlash(int number) const;
+
+    // The panel procedures.
+    void buttonvisible(); // hides ShockwaveFlash19 to 51, in ascending order
+    void buttontrue();    // shows ShockwaveFlash19 to 51, in ascending order
+    void dong1();         // buttonvisible, then shows ShockwaveFlash11, then 12
+
+    // The command run when ShockwaveFlash<number> raises its focus event. Buttons without
+    // a handler do nothing. Each runs through the runtime's dispatcher. The table outlives
+    // loads: set it once.
+    void setFocusHandler(int number, Handler handler);
+    // The command run on a click on Label1.
+    void setLabel1ClickHandler(Handler handler);
+    bool hasFocusHandler(int number) const { return m_focusHandlers.count(number) != 0; }
+
+protected:
+    void buildWindow(forms::FormWindow &window) override;
+    void formLoad() override;
+    void formUnload(int &cancel) override;
+    void windowReleased() override;
+
+private:
+    void setOuterSize();
+    void raiseFocusEvent(int number);
+
+    std::map<int, controls::FlashButton *> m_buttons;
+    std::map<int, Handler> m_focusHandlers;
+    Handler m_label1Click;
+    bool m_outerSizeSettled = false;
+    friend class WindowWatcher;
+};
+
+} // namespace velmora::mainwindow
+
+namespace velmora {
+// The main window's global reference.
+inline forms::FormReference<mainwindow::MainForm> Form1;
+} // namespace velmora

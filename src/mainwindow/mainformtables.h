@@ -1,0 +1,55 @@
+// The main window as data: which movie each button plays, where every control stands
+// (in twips, from the top left of the client area), and the button groups.
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <span>
+
+namespace velmora::mainwindow {
+
+struct ButtonMovie {
+    int control;   // n of ShockwaveFlash<n>
+    QString movie; // relative to the application path, Windows-style
+};
+
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+struct ButtonPlace {
+    int control;
+    TwipsRect rect;
+    bool storedVisible; // as the window is laid out, before Load hides any
+};
+
+// The chapter panel: ShockwaveFlash19 to ShockwaveFlash51.
+inline constexpr int kFirstChapterButton = 19;
+inline constexpr int kLastChapterButton = 51;
+inline constexpr int kChapterButtonCount = kLastChapterButton - kFirstChapterButton + 1;
+// The page-turning buttons and the contents button.
+inline constexpr int kPageUpButton = 11;
+inline constexpr int kPageDownButton = 12;
+inline constexpr int kContentsButton = 10;
+inline constexpr int kFlashButtonCount = 40;
+
+// In the order Load gives the buttons their movies.
+std::span<const ButtonMovie> movieTable();
+// Every Flash button's place, top row first, then the chapter panel in ascending number.
+std::span<const ButtonPlace> buttonLayout();
+// The place of ShockwaveFlash<control>; a zero rectangle for a number that is no button.
+ButtonPlace buttonPlace(int control);
+
+// The window and its other controls.
+inline constexpr int kOuterWidthTwips = 15070;
+inline constexpr int kOuterHeightTwips = 11715;
+inline constexpr TwipsRect kStoredBrowserRect{14000, 1080, 15000, 9375};
+inline constexpr TwipsRect kText1Rect{6720, 4320, 540, 270};
+inline constexpr TwipsRect kText2Rect{8760, 4080, 855, 375};
+inline constexpr TwipsRect kLabel1Rect{13080, 10440, 1695, 255};
+
+} // namespace velmora::mainwindow

@@ -1,0 +1,68 @@
+#include "startup/form.h"
+
+#include "common/error.h"
+#include "startup/runtime.h"
+
+#include <QCloseEvent>
+
+namespace velmora::forms {
+
+FormWindow::FormWindow(Form &form) : m_form(form)
+{
+    setObjectName(form.name());
+}
+
+void FormWindow::closeEvent(QCloseEvent *event)
+{
+    // The window goes (or stays) through Unload; Qt must not close it on its own.
+    event->ignore();
+    dispatch([this] { m_form.unload(); });
+}
+
+Form::Form(QString name) : m_name(std::move(name)) {}
+
+Form::~Form()
+{
+    if (m_window) {
+        internal::formUnloaded(*this);
+        delete m_window.data();
+    }
+}
+
+void Form::load()
+{
+    if (isLoaded())
+        return;
+    m_window = new FormWindow(*this);
+    internal::formLoaded(*this);
+    buildWindow(*m_window);
+    formLoad();
+}
+
+void Form::show()
+{
+    load();
+    if (!isLoaded())
+        throw Failure(Error(364, "Object was unloaded"));
+    m_window->show();
+}
+
+bool Form::unload()
+{
+    if (!isLoaded())
+        return true;
+    int cancel = 0;
+    formUnload(cancel);
+    if (cancel != 0 || !isLoaded())
+        return cancel == 0;
+    FormWindow *window = m_window;
+    m_window = nullptr;
+    internal::formUnloaded(*this);
+    windowReleased();
+    // Later: Unload may run inside an event of this very window.
+    window->hide();
+    window->deleteLater();
+    return true;
+}
+
+} // namespace velmora::forms

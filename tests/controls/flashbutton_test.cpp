@@ -1,0 +1,196 @@
+// The movie button: a click raises its focus event once per focus gained, never by
+// Tab or by the window coming back; hidden buttons take no click; bad movies are empty.
+#include "controls/flashbutton.h"
+#include "controls/frameclock.h"
+#include "controls/swf/player.h"
+#include "installfolder.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace velmora::controls {
+namespace {
+
+using testing::InstallFolder;
+
+class FlashButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        folder.writeFile("pic/up.swf",
+                         InstallFolder::movieBytes(QSize(52, 52), Qt::blue, true).toStdString());
+        folder.writeFile("pic/still.swf",
+                         InstallFolder::movieBytes(QSize(52, 52), Qt::green, false).toStdString());
+        folder.writeFile("pic/garbage.swf", std::string(300, '\x7f'));
+        window.resize(300, 200);
+        text = new QLineEdit(&window);
+        text->setGeometry(0, 150, 80, 20);
+        button = new FlashButton(folder.path(), &window);
+        button->setGeometry(100, 20, 52, 52);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QTest::qWait(50);
+    }
+
+    InstallFolder folder{
+        velmora::testing::InstallOptions{.database = false, .pages = false, .movies = false}};
+    QWidget window;
+    QLineEdit *text = nullptr;
+    FlashButton *button = nullptr;
+};
+
+TEST_F(FlashButtonTest, AClickRaisesTheFocusEventOnceUntilAnotherControlTakesTheFocus)
+{
+    button->setMovie(folder.path() + "\\pic\\up.swf");
+    QSignalSpy events(button, &FlashButton::focusEvent);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(26, 26));
+    EXPECT_EQ(events.count(), 1);
+    EXPECT_TRUE(button->hasFocus());
+    // It holds the focus: a second click raises nothing.
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(26, 26));
+    EXPECT_EQ(events.count(), 1);
+    // The command hands the focus on; the next click fires again.
+    text->setFocus();
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(26, 26));
+    EXPECT_EQ(events.count(), 2);
+}
+
+TEST_F(FlashButtonTest, OnlyTakingTheFocusAnewRaisesTheEvent)
+{
+    const struct {
+        const char *name;
+        Qt::FocusReason reason;
+        int events;
+    } rows[] = {
+        {"mouse", Qt::MouseFocusReason, 1},
+        {"set by the program", Qt::OtherFocusReason, 1},
+        {"window active again", Qt::ActiveWindowFocusReason, 0},
+        {"popup closed", Qt::PopupFocusReason, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QSignalSpy events(button, &FlashButton::focusEvent);
+        QFocusEvent focusIn(QEvent::FocusIn, row.reason);
+        QApplication::sendEvent(button, &focusIn);
+        EXPECT_EQ(events.count(), row.events);
+    }
+}
+
+TEST_F(FlashButtonTest, TheButtonIsNeverATabStop)
+{
+    EXPECT_EQ(button->focusPolicy(), Qt::ClickFocus);
+    text->setFocus();
+    QSignalSpy events(button, &FlashButton::focusEvent);
+    QTest::keyClick(text, Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : text, Qt::Key_Tab);
+    EXPECT_FALSE(button->hasFocus());
+    EXPECT_EQ(events.count(), 0);
+}
+
+TEST_F(FlashButtonTest, AHiddenButtonTakesNoClickAndReactsAgainOnceShown)
+{
+    button->setMovie(folder.path() + "\\pic\\up.swf");
+    QSignalSpy events(button, &FlashButton::focusEvent);
+    button->setVisible(false);
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(126, 46));
+    EXPECT_EQ(events.count(), 0);
+    EXPECT_FALSE(button->isPlaying());
+    button->setVisible(true);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(26, 26));
+    EXPECT_EQ(events.count(), 1);
+}
+
+TEST_F(FlashButtonTest, AMissingOrUnreadableMovieLeavesAnEmptyButtonThatStillWorks)
+{
+    for (const char *movie : {"\\pic\\missing.swf", "\\pic\\garbage.swf", ""}) {
+        SCOPED_TRACE(movie);
+        button->setMovie(folder.path() + QString::fromLatin1(movie));
+        EXPECT_FALSE(button->hasMovie());
+        EXPECT_FALSE(button->isPlaying());
+        const QImage shot = button->grab().toImage();
+        EXPECT_EQ(shot.size(), QSize(52, 52));
+        text->setFocus();
+        QSignalSpy events(button, &FlashButton::focusEvent);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(26, 26));
+        EXPECT_EQ(events.count(), 1);
+    }
+}
+
+TEST_F(FlashButtonTest, TheMovieIsPaintedScaledIntoTheButton)
+{
+    button->setMovie(folder.path() + "\\PIC\\STILL.SWF"); // any case
+    if (!button->hasMovie())
+        GTEST_SKIP() << "the movie engine does not read movies yet";
+    button->resize(104, 52); // wider than the stage: ShowAll keeps the square in the middle
+    const QImage shot = button->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(52, 26), QColor(Qt::green));
+}
+
+TEST_F(FlashButtonTest, OnlyVisibleAnimatedMoviesTickOnTheSharedClock)
+{
+    button->setMovie(folder.path() + "\\pic\\up.swf");
+    if (!button->hasMovie())
+        GTEST_SKIP() << "the movie engine does not read movies yet";
+    EXPECT_EQ(button->isPlaying(), button->player()->isAnimated());
+    button->hide();
+    EXPECT_FALSE(button->isPlaying());
+    button->show();
+    EXPECT_EQ(button->isPlaying(), button->player()->isAnimated());
+    button->setMovie(folder.path() + "\\pic\\still.swf");
+    if (!button->player()->isAnimated()) {
+        EXPECT_FALSE(button->isPlaying());
+    }
+}
+
+// A client counting its ticks.
+struct Counter : FrameClock::Client {
+    int ticks = 0;
+    std::function<void()> onTick;
+    void tick(FrameClock::TimePoint) override
+    {
+        ++ticks;
+        if (onTick)
+            onTick();
+    }
+};
+
+TEST(FrameClockTest, OneTimerRunsAtTheShortestIntervalAndStopsWithTheLastClient)
+{
+    FrameClock &clock = FrameClock::instance();
+    Counter slow, fast;
+    clock.subscribe(&slow, std::chrono::milliseconds(100));
+    clock.subscribe(&fast, std::chrono::milliseconds(20));
+    EXPECT_EQ(clock.interval(), std::chrono::milliseconds(20));
+    QTest::qWait(120);
+    EXPECT_GT(fast.ticks, 0);
+    EXPECT_EQ(slow.ticks, fast.ticks); // one wake-up serves both
+    clock.unsubscribe(&fast);
+    EXPECT_EQ(clock.interval(), std::chrono::milliseconds(100));
+    clock.unsubscribe(&slow);
+    EXPECT_EQ(clock.clientCount(), 0);
+}
+
+TEST(FrameClockTest, AClientMayLeaveWhileTicked)
+{
+    FrameClock &clock = FrameClock::instance();
+    Counter a, b;
+    a.onTick = [&] {
+        clock.unsubscribe(&a);
+        clock.unsubscribe(&b);
+    };
+    clock.subscribe(&a, std::chrono::milliseconds(10));
+    clock.subscribe(&b, std::chrono::milliseconds(10));
+    QTest::qWait(60);
+    EXPECT_EQ(a.ticks, 1);
+    EXPECT_EQ(b.ticks, 0);
+    EXPECT_EQ(clock.clientCount(), 0);
+}
+
+} // namespace
+} // namespace velmora::controls

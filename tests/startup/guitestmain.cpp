@@ -1,0 +1,18 @@
+// main() of the GUI test programs: a QApplication must exist before any widget (and the
+// browser view's URL scheme must be registered before the QApplication).
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#ifdef VELMORA_TEST_WEBENGINE
+#include "controls/browserview.h"
+#endif
+
+int main(int argc, char **argv)
+{
+#ifdef VELMORA_TEST_WEBENGINE
+    velmora::controls::BrowserView::prepareProcess();
+#endif
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
