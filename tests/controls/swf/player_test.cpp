@@ -1,0 +1,233 @@
+// Playing and painting: timeline commands and loops, actions, frame timing,
+// ShowAll fitting, masks and button states, checked at named pixels.
+#include "swfbytes.h"
+
+#include "controls/swf/displaylist.h"
+#include "controls/swf/movie.h"
+#include "controls/swf/player.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace velmora::swf {
+namespace {
+
+using test::BitWriter;
+using test::MovieBytes;
+
+std::shared_ptr<const Movie> load(const MovieBytes &m)
+{
+    auto movie = loadMovie(m.build('F'));
+    EXPECT_TRUE(movie) << (movie ? "" : movie.error().description);
+    return movie ? *movie : nullptr;
+}
+
+QImage paint(const Player &player, QSize size, Quality quality = Quality::Low)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    player.render(painter, QRectF(QPointF(0, 0), QSizeF(size)), quality);
+    return image;
+}
+
+std::vector<int> depths(const Player &player)
+{
+    std::vector<int> out;
+    for (const auto &[depth, object] : player.root().objects())
+        out.push_back(depth);
+    return out;
+}
+
+std::vector<std::uint8_t> doAction(std::initializer_list<std::uint8_t> codes)
+{
+    std::vector<std::uint8_t> out(codes);
+    out.push_back(0);
+    return out;
+}
+
+// Root: frame 1 empty, then one square added per frame (depths 1, 2, 3).
+MovieBytes growingMovie()
+{
+    MovieBytes m;
+    m.frameCount = 4;
+    m.tag(2, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0)).showFrame();
+    for (int d = 1; d <= 3; ++d)
+        m.tag(26, test::placeObject(1, static_cast<std::uint16_t>(d), d * 300, 0)).showFrame();
+    return m;
+}
+
+TEST(Timeline, LoopIsARewindThatDropsLaterObjects)
+{
+    Player player(load(growingMovie()));
+    const std::vector<std::vector<int>> expected{{}, {1}, {1, 2}, {1, 2, 3}, {}, {1}, {1, 2}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("after " + std::to_string(i + 1) + " frames");
+        EXPECT_EQ(depths(player), expected[i]);
+        player.stepFrame();
+    }
+}
+
+TEST(Timeline, StopKeepsTheFrameOnScreenAndEndsAnimation)
+{
+    MovieBytes m = growingMovie();
+    // Replace frame 3's ShowFrame: add stop() before it.
+    MovieBytes s;
+    s.frameCount = 4;
+    s.tag(2, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0)).showFrame();
+    s.tag(26, test::placeObject(1, 1)).showFrame();
+    s.tag(26, test::placeObject(1, 2, 300, 0)).tag(12, doAction({0x07})).showFrame();
+    s.tag(26, test::placeObject(1, 3, 600, 0)).showFrame();
+    Player player(load(s));
+    EXPECT_TRUE(player.isAnimated());
+    for (int i = 0; i < 6; ++i)
+        player.stepFrame();
+    EXPECT_EQ(depths(player), (std::vector<int>{1, 2}));
+    EXPECT_FALSE(player.isAnimated());
+}
+
+TEST(Timeline, GotoFrameForwardAndBack)
+{
+    MovieBytes m = growingMovie();
+    auto movie = load(m);
+    DisplayList list(*movie, &movie->root);
+    list.tick();
+    list.gotoFrame(3);
+    EXPECT_EQ(list.objects().size(), 3u);
+    const std::uint64_t kept = list.objects().at(1).serial;
+    list.gotoFrame(1);
+    ASSERT_EQ(list.objects().size(), 1u);
+    EXPECT_EQ(list.objects().at(1).serial, kept) << "an object that exists at the target frame is kept";
+}
+
+TEST(Timeline, SpriteShowsItsFirstFrameWhenPlacedAndAdvancesWithTheRoot)
+{
+    // Sprite 2: frame 1 places shape at depth 1, frame 2 adds depth 2, then loops.
+    BitWriter sprite;
+    MovieBytes inner;
+    inner.tag(26, test::placeObject(1, 1)).showFrame().tag(26, test::placeObject(1, 2, 300, 0)).showFrame();
+    sprite.u16(2).u16(2).bytes(inner.tags).u16(0);
+    MovieBytes m;
+    m.frameCount = 1;
+    m.tag(2, test::rectangleShape(1, 0, 0, 200, 200, 0, 0, 255)).tag(39, sprite.take());
+    m.tag(26, test::placeObject(2, 1)).showFrame();
+    Player player(load(m));
+    auto spriteObjects = [&player] { return player.root().objects().at(1).children->objects().size(); };
+    EXPECT_EQ(spriteObjects(), 1u);
+    player.stepFrame();
+    EXPECT_EQ(spriteObjects(), 2u);
+    player.stepFrame();
+    EXPECT_EQ(spriteObjects(), 1u);
+}
+
+TEST(Timing, AdvanceRunsDueFramesAndCapsTheBacklog)
+{
+    MovieBytes m = growingMovie();
+    m.frameRate = 10; // 100 ms per frame
+    Player player(load(m));
+    using namespace std::chrono;
+    struct Row {
+        const char *name;
+        nanoseconds elapsed;
+        int frames;
+    } rows[] = {
+        {"not yet due", milliseconds(60), 0},
+        {"due with the carried time", milliseconds(60), 1},
+        {"two frames", milliseconds(200), 2},
+        {"a long pause runs at most five", seconds(10), 5},
+        {"and the backlog is dropped", milliseconds(50), 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(player.advance(row.elapsed), row.frames);
+    }
+}
+
+TEST(Render, ShowAllCentresTheStageOverTheBackground)
+{
+    // 100x50 stage, red square covering the left half-height square (0..50 px).
+    MovieBytes m;
+    m.tag(9, {0, 255, 0}).tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(26, test::placeObject(1, 1)).showFrame();
+    Player player(load(m));
+    QImage image = paint(player, QSize(200, 200)); // scale 2, stage at y 50..150
+    struct Probe {
+        const char *where;
+        QPoint at;
+        QRgb color;
+    } probes[] = {
+        {"top margin", {100, 20}, qRgb(0, 255, 0)},
+        {"inside the square", {50, 100}, qRgb(255, 0, 0)},
+        {"right of the square", {150, 100}, qRgb(0, 255, 0)},
+        {"bottom margin", {50, 180}, qRgb(0, 255, 0)},
+    };
+    for (const Probe &p : probes) {
+        SCOPED_TRACE(p.where);
+        EXPECT_EQ(image.pixel(p.at), p.color);
+    }
+}
+
+TEST(Render, ColorTransformAndMaskApplyToTheirObjects)
+{
+    // Depth 1: mask (square 0..25 px) clipping depth 2; depth 2: red 0..50 px
+    // square with its red channel halved and 100 blue added.
+    BitWriter mask;
+    mask.u8(0x02 | 0x04 | 0x40).u16(1).u16(2).translate(0, 0).u16(2);
+    BitWriter tinted;
+    tinted.u8(0x02 | 0x04 | 0x08).u16(2).u16(1).translate(0, 0);
+    tinted.bits(1, 1).bits(1, 1).bits(10, 4);
+    for (int v : {128, 256, 256, 256})
+        tinted.sbits(v, 10);
+    for (int v : {0, 0, 100, 0})
+        tinted.sbits(v, 10);
+    MovieBytes m;
+    m.tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(2, test::rectangleShape(2, 0, 0, 500, 500, 0, 0, 0));
+    m.tag(26, mask.take()).tag(26, tinted.take()).showFrame();
+    Player player(load(m));
+    QImage image = paint(player, QSize(100, 50));
+    EXPECT_EQ(image.pixel(10, 10), qRgb(127, 0, 100)); // 255 * 128 / 256, truncated
+    EXPECT_EQ(image.pixel(40, 10), qRgb(255, 255, 255)) << "outside the mask";
+}
+
+TEST(Button, StatesFollowTheMouseAndAClickIsCounted)
+{
+    // Button 3: up = shape 1 (red), over = shape 2 (blue), down = shape 1, hit = shape 1.
+    BitWriter b;
+    b.u16(3).u8(0).u16(0);
+    auto record = [&b](std::uint8_t states, std::uint16_t id) {
+        b.u8(states).u16(id).u16(1).translate(0, 0);
+        b.bits(0, 1).bits(0, 1).bits(0, 4).align(); // empty colour transform
+    };
+    record(0x01 | 0x04 | 0x08, 1);
+    record(0x02, 2);
+    b.u8(0);
+    MovieBytes m;
+    m.tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(2, test::rectangleShape(2, 0, 0, 1000, 1000, 0, 0, 255));
+    m.tag(34, b.take()).tag(26, test::placeObject(3, 1)).showFrame();
+    Player player(load(m));
+    const QRectF target(0, 0, 100, 50);
+    auto colorAt = [&] { return paint(player, QSize(100, 50)).pixel(10, 10); };
+    EXPECT_EQ(colorAt(), qRgb(255, 0, 0));
+    player.mouseMove({80, 10}, target); // outside the hit shape
+    EXPECT_EQ(colorAt(), qRgb(255, 0, 0));
+    player.mouseMove({10, 10}, target);
+    EXPECT_EQ(colorAt(), qRgb(0, 0, 255));
+    player.mousePress();
+    EXPECT_EQ(colorAt(), qRgb(255, 0, 0));
+    player.mouseRelease();
+    EXPECT_EQ(colorAt(), qRgb(0, 0, 255));
+    EXPECT_EQ(player.clickCount(), 1);
+    player.mousePress();
+    player.mouseMove({80, 10}, target); // dragged off: no click on release
+    player.mouseRelease();
+    EXPECT_EQ(player.clickCount(), 1);
+    player.mouseLeave();
+    EXPECT_EQ(colorAt(), qRgb(255, 0, 0));
+}
+
+} // namespace
+} // namespace velmora::swf

@@ -1,0 +1,191 @@
+// The reader: bit fields, compression variants, tolerance for short files and
+// refusal of files that are not movies.
+#include "swfbytes.h"
+
+#include "controls/swf/bitreader.h"
+#include "controls/swf/moviereader.h"
+#include "controls/swf/player.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora::swf {
+namespace {
+
+using test::BitWriter;
+using test::MovieBytes;
+
+TEST(BitReader, SignedFieldsExtendTheirTopBit)
+{
+    struct Row {
+        const char *name;
+        std::uint32_t raw;
+        int bits;
+        std::int32_t expected;
+    } rows[] = {
+        {"one bit set is -1", 1, 1, -1},
+        {"positive 5-bit", 0b01111, 5, 15},
+        {"negative 5-bit", 0b10000, 5, -16},
+        {"negative 16-bit", 0xFFFE, 16, -2},
+        {"full 32-bit", 0x80000000u, 32, INT32_MIN},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto bytes = BitWriter().bits(row.raw, row.bits).take();
+        BitReader in(bytes);
+        EXPECT_EQ(in.sbits(row.bits), row.expected);
+    }
+}
+
+TEST(BitReader, MatrixKeepsRotateSkewOrderAndDefaultsScaleToOne)
+{
+    // HasScale 0, HasRotate 1 (NBits 18: RotateSkew0 = 0.5, RotateSkew1 = -0.25), translate 20, -40.
+    auto bytes = BitWriter()
+                     .bits(0, 1)
+                     .bits(1, 1)
+                     .bits(18, 5)
+                     .sbits(0x8000, 18)
+                     .sbits(-0x4000, 18)
+                     .bits(8, 5)
+                     .sbits(20, 8)
+                     .sbits(-40, 8)
+                     .take();
+    BitReader in(bytes);
+    Matrix m = in.matrix();
+    EXPECT_DOUBLE_EQ(m.a, 1.0);
+    EXPECT_DOUBLE_EQ(m.d, 1.0);
+    EXPECT_DOUBLE_EQ(m.b, 0.5);   // RotateSkew0 maps x into y'
+    EXPECT_DOUBLE_EQ(m.c, -0.25); // RotateSkew1 maps y into x'
+    EXPECT_DOUBLE_EQ(m.tx, 20);
+    EXPECT_DOUBLE_EQ(m.ty, -40);
+}
+
+TEST(BitReader, ColorTransformReadsMultipliersBeforeAddTerms)
+{
+    // HasAdd 1, HasMult 1, NBits 11; mult 128,256,512,256 then add -10,20,30,-255.
+    BitWriter w;
+    w.bits(1, 1).bits(1, 1).bits(11, 4);
+    for (int v : {128, 256, 512, 256})
+        w.sbits(v, 11);
+    for (int v : {-10, 20, 30, -255})
+        w.sbits(v, 11);
+    auto bytes = w.take();
+    BitReader in(bytes);
+    ColorTransform cx = in.colorTransform(true);
+    Rgba out = cx.apply({100, 100, 100, 200});
+    EXPECT_EQ(out, (Rgba{40, 120, 230, 0})); // multiplied first, then added, then clamped
+}
+
+TEST(BitReader, ReadingPastTheEndThrows)
+{
+    std::vector<std::uint8_t> bytes{0x01};
+    BitReader in(bytes);
+    EXPECT_EQ(in.u8(), 1);
+    EXPECT_THROW(in.u8(), TruncatedData);
+    EXPECT_THROW(in.bits(1), TruncatedData);
+}
+
+class Compression : public ::testing::TestWithParam<char> {};
+
+TEST_P(Compression, HeaderAndTagsSurvive)
+{
+    MovieBytes m;
+    m.widthPx = 320;
+    m.heightPx = 240;
+    m.frameRate = 24;
+    m.frameCount = 2;
+    m.tag(9, {0x10, 0x20, 0x30}).tag(2, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0));
+    m.tag(26, test::placeObject(1, 1)).showFrame().showFrame();
+    auto movie = readMovie(m.build(GetParam()));
+    ASSERT_TRUE(movie) << movie.error().description;
+    const Movie &mv = **movie;
+    EXPECT_EQ(mv.header.frameRect.width(), 320 * 20);
+    EXPECT_EQ(mv.header.frameRect.height(), 240 * 20);
+    EXPECT_DOUBLE_EQ(mv.header.frameRate, 24);
+    EXPECT_EQ(mv.root.frameCount, 2);
+    EXPECT_EQ(mv.background, (Rgba{0x10, 0x20, 0x30, 255}));
+    EXPECT_NE(mv.find<Shape>(1), nullptr);
+    EXPECT_TRUE(mv.warnings.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSignatures, Compression, ::testing::Values('F', 'C', 'Z'),
+                         [](const auto &info) { return std::string(1, info.param) + "WS"; });
+
+TEST(MovieReader, RefusesWhatIsNotAMovie)
+{
+    struct Row {
+        const char *name;
+        std::vector<std::uint8_t> bytes;
+    } rows[] = {
+        {"empty", {}},
+        {"shorter than the header", {'F', 'W', 'S', 10}},
+        {"bad signature", {'G', 'W', 'S', 10, 20, 0, 0, 0, 0, 0, 0, 0}},
+        {"version 0", {'F', 'W', 'S', 0, 20, 0, 0, 0, 0x50, 0, 0, 0}},
+        {"header rectangle cut", {'F', 'W', 'S', 10, 20, 0, 0, 0, 0x80}},
+        {"zlib garbage", {'C', 'W', 'S', 10, 100, 0, 0, 0, 1, 2, 3, 4, 5}},
+        {"LZMA header cut", {'Z', 'W', 'S', 13, 100, 0, 0, 0, 5, 0, 0}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto movie = loadMovie(row.bytes);
+        EXPECT_FALSE(movie);
+        if (!movie) {
+            EXPECT_EQ(movie.error().description.rfind("SWF:", 0), 0u);
+        }
+    }
+}
+
+TEST(MovieReader, CompressedStreamThatEndsEarlyStillGivesItsFrames)
+{
+    MovieBytes m;
+    m.frameCount = 3;
+    for (int i = 0; i < 40; ++i) // enough tags that a cut falls well after the first frame
+        m.tag(2, test::rectangleShape(static_cast<std::uint16_t>(i + 1), 0, 0, 100 + i, 100, 1, 2, 3));
+    m.tag(26, test::placeObject(1, 1)).showFrame().showFrame().showFrame();
+    for (char c : {'C', 'Z'}) {
+        SCOPED_TRACE(c);
+        auto bytes = m.build(c);
+        bytes.resize(bytes.size() * 3 / 4);
+        auto movie = readMovie(bytes);
+        ASSERT_TRUE(movie) << movie.error().description;
+        EXPECT_GE((*movie)->characters.size(), 1u);
+        EXPECT_EQ((*movie)->header.frameCount, 3);
+    }
+}
+
+TEST(MovieReader, TagLongerThanTheFileIsCutNotFatal)
+{
+    MovieBytes m;
+    m.tag(2, test::rectangleShape(1, 0, 0, 100, 100, 1, 2, 3));
+    auto bytes = m.build('F');
+    // Claim a long DefineShape at the end: 0x3F length escape and a huge length.
+    std::vector<std::uint8_t> tail{0xBF, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0x01};
+    bytes.resize(bytes.size() - 2); // drop End
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    auto movie = readMovie(bytes);
+    ASSERT_TRUE(movie);
+    EXPECT_NE((*movie)->find<Shape>(1), nullptr);
+    EXPECT_FALSE((*movie)->warnings.empty());
+}
+
+TEST(MovieReader, EveryTruncationOfAValidMovieIsHandled)
+{
+    MovieBytes m;
+    m.frameCount = 2;
+    m.tag(2, test::rectangleShape(1, 0, 0, 400, 400, 200, 0, 0));
+    m.tag(26, test::placeObject(1, 1, 100, 100)).showFrame();
+    m.tag(28, test::removeObject(1)).showFrame();
+    const auto full = m.build('F');
+    for (std::size_t n = 0; n <= full.size(); ++n) {
+        std::vector<std::uint8_t> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+        auto movie = loadMovie(cut);
+        if (movie) {
+            Player player(*movie);
+            player.stepFrame();
+            player.stepFrame();
+        }
+    }
+    SUCCEED();
+}
+
+} // namespace
+} // namespace velmora::swf
