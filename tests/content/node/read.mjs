@@ -1,18 +1,19 @@
-// Prints what an independent Jet reader sees in FILE: its password, user tables and
-// the values of TABLE.FIELD (base64; null for Null), as one JSON object.
+// Prints what an independent Jet reader sees in FILE, one item a line: "password P"
+// (or "password -"), "tables A,B", and with TABLE and FIELD "rows N" and then each
+// value as "null" or "hex <bytes>" (Memo text as its UTF-8 bytes).
 import { readFileSync } from "node:fs";
 import MDBReader from "mdb-reader";
 
 const [file, tableName, fieldName] = process.argv.slice(2);
 const reader = new MDBReader(readFileSync(file));
-const result = { password: reader.getPassword(), tables: reader.getTableNames() };
+const lines = [`password ${reader.getPassword() ?? "-"}`, `tables ${reader.getTableNames().join(",")}`];
 if (tableName) {
   const table = reader.getTable(tableName);
-  result.rowCount = table.rowCount;
-  result.values = table.getData({ columns: [fieldName] }).map((row) => {
+  lines.push(`rows ${table.rowCount}`);
+  for (const row of table.getData({ columns: [fieldName] })) {
     const v = row[fieldName];
-    if (v === null || v === undefined) return null;
-    return (Buffer.isBuffer(v) ? v : Buffer.from(String(v), "utf8")).toString("base64");
-  });
+    if (v === null || v === undefined) lines.push("null");
+    else lines.push(`hex ${(Buffer.isBuffer(v) ? v : Buffer.from(String(v), "utf8")).toString("hex")}`);
+  }
 }
-process.stdout.write(JSON.stringify(result));
+process.stdout.write(lines.join("\n") + "\n");
