@@ -45,6 +45,8 @@ void Form::show()
     if (!isLoaded())
         throw Failure(Error(364, "Object was unloaded"));
     m_window->show();
+    // A form that is shown comes to the front with the input focus, as a new window should.
+    m_window->activateWindow();
 }
 
 bool Form::unload()

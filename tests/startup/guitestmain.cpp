@@ -1,5 +1,7 @@
 // main() of the GUI test programs: a QApplication must exist before any widget (and the
 // browser view's URL scheme must be registered before the QApplication).
+#include "startup/formreference.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -14,5 +16,8 @@ int main(int argc, char **argv)
 #endif
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // Forms a failed test left behind must go while the application still exists.
+    velmora::forms::releaseFormInstances();
+    return status;
 }

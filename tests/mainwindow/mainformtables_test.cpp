@@ -1,0 +1,81 @@
+// The main window's tables: every button has one movie and one place, the chapter
+// panel is complete, and everything lies where the window can show it.
+#include "mainwindow/mainformtables.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace velmora::mainwindow {
+namespace {
+
+TEST(MainFormTables, EveryButtonHasExactlyOneMovieAndOnePlace)
+{
+    std::set<int> movies;
+    std::set<QString> files;
+    for (const ButtonMovie &entry : movieTable()) {
+        SCOPED_TRACE(entry.control);
+        EXPECT_TRUE(movies.insert(entry.control).second) << "listed twice";
+        EXPECT_TRUE(files.insert(entry.movie.toLower()).second) << "movie shared";
+        EXPECT_TRUE(entry.movie.startsWith(QLatin1String("\\pic\\")));
+        EXPECT_TRUE(entry.movie.endsWith(QLatin1String(".swf")));
+    }
+    std::set<int> places;
+    for (const ButtonPlace &place : buttonLayout())
+        EXPECT_TRUE(places.insert(place.control).second) << place.control;
+    EXPECT_EQ(movies, places);
+    EXPECT_EQ(movies.size(), static_cast<size_t>(kFlashButtonCount));
+}
+
+TEST(MainFormTables, LoadGivesMoviesInTheProgramsOrder)
+{
+    const int fixed[] = {2, 3, 4, 5, 10, 11, 12};
+    const auto table = movieTable();
+    for (size_t i = 0; i < std::size(fixed); ++i)
+        EXPECT_EQ(table[i].control, fixed[i]);
+    // Then the chapter panel in ascending number, each playing the movie named after it.
+    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n) {
+        const ButtonMovie &entry = table[std::size(fixed) + static_cast<size_t>(n - kFirstChapterButton)];
+        EXPECT_EQ(entry.control, n);
+        EXPECT_EQ(entry.movie, QStringLiteral("\\pic\\%1.swf").arg(n));
+    }
+}
+
+TEST(MainFormTables, ButtonsLieInTheWindowAndTheTopRowAboveThePage)
+{
+    const int pageTop = kStoredBrowserRect.top;
+    const int pageBottom = kStoredBrowserRect.top + kStoredBrowserRect.height;
+    for (const ButtonPlace &place : buttonLayout()) {
+        SCOPED_TRACE(place.control);
+        const TwipsRect &r = place.rect;
+        EXPECT_GT(r.width, 0);
+        EXPECT_GT(r.height, 0);
+        EXPECT_LE(r.left + r.width, kStoredBrowserRect.width);
+        const bool chapter = place.control >= kFirstChapterButton;
+        if (chapter) {
+            // Over the browser view's rectangle once Load has moved it to the left edge.
+            EXPECT_GE(r.top, pageTop);
+            EXPECT_LE(r.top + r.height, pageBottom);
+        } else {
+            EXPECT_LE(r.top + r.height, pageTop);
+        }
+    }
+    EXPECT_EQ(buttonPlace(99).rect.width, 0);
+}
+
+TEST(MainFormTables, TopRowButtonsDoNotOverlap)
+{
+    for (const ButtonPlace &a : buttonLayout()) {
+        for (const ButtonPlace &b : buttonLayout()) {
+            if (a.control >= b.control || a.control >= kFirstChapterButton ||
+                b.control >= kFirstChapterButton)
+                continue;
+            const bool apart = a.rect.left + a.rect.width <= b.rect.left + 15 ||
+                               b.rect.left + b.rect.width <= a.rect.left + 15;
+            EXPECT_TRUE(apart) << a.control << " and " << b.control;
+        }
+    }
+}
+
+} // namespace
+} // namespace velmora::mainwindow
