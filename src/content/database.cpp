@@ -2,6 +2,7 @@
 
 #include "common/casepath.h"
 #include "content/contenterror.h"
+#include "content/jettext.h"
 
 #include <cerrno>
 #include <cstring>
@@ -125,8 +126,8 @@ Result<std::shared_ptr<Database>> Database::openImage(std::string image, std::st
         return contentError(ContentError::UnrecognizedFormat, name);
     // Long values are read by readLongValue, never through libmdb's bind buffers, so
     // the default bind size is never a limit.
-    if (!mdb_read_catalog(db->m_handle, MDB_TABLE))
-        return db->damaged();
+    if (Result<void> catalog = db->readCatalog(); !catalog)
+        return catalog.error();
     return db;
 }
 
@@ -188,14 +189,70 @@ Result<void> Database::validateTableDef(uint32_t first) const
     return {};
 }
 
+Result<void> Database::readCatalog()
+{
+    constexpr size_t kMaxCatalogRows = 100000;
+    constexpr int kTableType = 1;
+    constexpr uint32_t kSystemFlags = 0x80000002;
+    MdbCatalogEntry catalog{};
+    catalog.mdb = m_handle;
+    std::strcpy(catalog.object_name, "MSysObjects");
+    catalog.object_type = MDB_TABLE;
+    catalog.table_pg = 2;
+    TablePtr table(mdb_read_table(&catalog));
+    if (!table || !mdb_read_columns(table.get()))
+        return damaged();
+    MdbColumn *id = nullptr, *name = nullptr, *type = nullptr, *flags = nullptr;
+    for (guint i = 0; i < table->columns->len; ++i) {
+        auto *column = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i));
+        for (auto [wanted, slot] :
+             {std::pair{"Id", &id}, {"Name", &name}, {"Type", &type}, {"Flags", &flags}}) {
+            if (equalsIgnoringAsciiCase(column->name, wanted))
+                *slot = column;
+        }
+    }
+    if (!id || !name || !type || !flags)
+        return damaged();
+    // A fixed column's bytes in the current row, or nothing when Null or out of bounds.
+    auto field = [&](const MdbColumn *column, size_t minimum) -> std::optional<std::string_view> {
+        if (column->cur_value_len <= 0 || column->cur_value_start < 0 ||
+            static_cast<size_t>(column->cur_value_start) + static_cast<size_t>(column->cur_value_len) >
+                kJetPageSize ||
+            static_cast<size_t>(column->cur_value_len) < minimum)
+            return std::nullopt;
+        return std::string_view(reinterpret_cast<const char *>(m_handle->pg_buf) + column->cur_value_start,
+                                static_cast<size_t>(column->cur_value_len));
+    };
+    mdb_rewind_table(table.get());
+    for (size_t rows = 0; mdb_fetch_row(table.get()); ++rows) {
+        if (rows >= kMaxCatalogRows)
+            return damaged();
+        const auto idBytes = field(id, 4), typeBytes = field(type, 2), nameBytes = field(name, 1);
+        if (!idBytes || !typeBytes || !nameBytes)
+            continue;
+        const auto *typeData = reinterpret_cast<const uint8_t *>(typeBytes->data());
+        if ((u16(typeData) & 0x7F) != kTableType)
+            continue;
+        auto entry = std::make_unique<MdbCatalogEntry>();
+        *entry = MdbCatalogEntry{};
+        entry->mdb = m_handle;
+        const std::string text = jetTextToUtf8(*nameBytes);
+        std::strncpy(entry->object_name, text.c_str(), MDB_MAX_OBJ_NAME);
+        entry->object_type = MDB_TABLE;
+        entry->table_pg = u32(reinterpret_cast<const uint8_t *>(idBytes->data())) & 0x00FFFFFF;
+        if (const auto flagBytes = field(flags, 4))
+            entry->flags =
+                static_cast<int>(u32(reinterpret_cast<const uint8_t *>(flagBytes->data())) & kSystemFlags);
+        m_tables.push_back(std::move(entry));
+    }
+    return {};
+}
+
 std::vector<std::string> Database::tableNames() const
 {
     std::vector<std::string> names;
-    if (!m_handle || !m_handle->catalog)
-        return names;
-    for (guint i = 0; i < m_handle->catalog->len; ++i) {
-        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(m_handle->catalog, i));
-        if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry))
+    for (const auto &entry : m_tables) {
+        if (entry->flags == 0)
             names.emplace_back(entry->object_name);
     }
     return names;
@@ -204,10 +261,9 @@ std::vector<std::string> Database::tableNames() const
 Result<TablePtr> Database::openTable(std::string_view name)
 {
     MdbCatalogEntry *found = nullptr;
-    for (guint i = 0; m_handle->catalog && i < m_handle->catalog->len; ++i) {
-        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(m_handle->catalog, i));
-        if (entry->object_type == MDB_TABLE && equalsIgnoringAsciiCase(entry->object_name, name)) {
-            found = entry;
+    for (const auto &entry : m_tables) {
+        if (equalsIgnoringAsciiCase(entry->object_name, name)) {
+            found = entry.get();
             break;
         }
     }

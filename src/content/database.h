@@ -59,6 +59,7 @@ public:
 private:
     Database() = default;
     Result<void> validateStructure();
+    Result<void> readCatalog();
     Result<void> validateTableDef(uint32_t page) const;
     // A decoded copy of `page`; false when it lies outside the file.
     bool readPage(uint32_t page, std::array<uint8_t, kJetPageSize> &out) const;
@@ -68,6 +69,9 @@ private:
     std::string m_name;
     JetHeader m_header;
     MdbHandle *m_handle = nullptr;
+    // The tables of the catalog, read by us: libmdb's own catalog reader also parses
+    // every object's property blob, which hostile files turn into endless work.
+    std::vector<std::unique_ptr<MdbCatalogEntry>> m_tables;
     bool m_open = true;
 };
 
