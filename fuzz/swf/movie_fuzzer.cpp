@@ -1,0 +1,25 @@
+// Feeds arbitrary bytes to the reader, then runs and paints a few frames small.
+#include "controls/swf/player.h"
+
+#include <QImage>
+#include <QPainter>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    auto movie = velmora::swf::loadMovie({data, size});
+    if (!movie)
+        return 0;
+    velmora::swf::Player player(*movie);
+    QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
+    for (int frame = 0; frame < 3; ++frame) {
+        QPainter painter(&image);
+        player.render(painter, QRectF(0, 0, 64, 48),
+                      frame % 2 ? velmora::swf::Quality::High : velmora::swf::Quality::Low);
+        painter.end();
+        player.mouseMove({32, 24}, QRectF(0, 0, 64, 48));
+        player.mousePress();
+        player.mouseRelease();
+        player.stepFrame();
+    }
+    return 0;
+}
