@@ -1,0 +1,173 @@
+#include "xdisplay.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace velmora::testing {
+namespace {
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name)
+{
+    xcb_intern_atom_reply_t *reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    std::free(reply);
+    return result;
+}
+
+// The bytes of a window property, or nothing.
+QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t name, xcb_atom_t type)
+{
+    xcb_get_property_reply_t *reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, 1024), nullptr);
+    QByteArray bytes;
+    if (reply && reply->type != XCB_ATOM_NONE)
+        bytes = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
+                           xcb_get_property_value_length(reply));
+    std::free(reply);
+    return bytes;
+}
+
+} // namespace
+
+XDisplay::XDisplay()
+{
+    int screen = 0;
+    xcb_connection_t *c = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return;
+    }
+    m_connection = c;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screen; ++i)
+        xcb_screen_next(&it);
+    m_root = it.data->root;
+}
+
+XDisplay::~XDisplay()
+{
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+std::vector<XWindow> XDisplay::visibleWindowsOf(std::int64_t pid) const
+{
+    std::vector<XWindow> found;
+    xcb_connection_t *c = m_connection;
+    const xcb_atom_t pidAtom = atom(c, "_NET_WM_PID");
+    const xcb_atom_t nameAtom = atom(c, "_NET_WM_NAME");
+    const xcb_atom_t utf8 = atom(c, "UTF8_STRING");
+    // Top-level windows are children of the root, or, under a window manager, of its frames.
+    std::function<void(xcb_window_t, int)> walk = [&](xcb_window_t parent, int depth) {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr);
+        if (!tree)
+            return;
+        const xcb_window_t *children = xcb_query_tree_children(tree);
+        const int count = xcb_query_tree_children_length(tree);
+        for (int i = 0; i < count; ++i) {
+            const xcb_window_t w = children[i];
+            const QByteArray pidBytes = property(c, w, pidAtom, XCB_ATOM_CARDINAL);
+            if (pidBytes.size() < 4) {
+                if (depth < 2)
+                    walk(w, depth + 1);
+                continue;
+            }
+            std::uint32_t windowPid = 0;
+            std::memcpy(&windowPid, pidBytes.constData(), 4);
+            xcb_get_window_attributes_reply_t *attributes =
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr);
+            const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            std::free(attributes);
+            if (windowPid != pid || !viewable)
+                continue;
+            XWindow window;
+            window.id = w;
+            QByteArray title = property(c, w, nameAtom, utf8);
+            if (title.isEmpty())
+                title = property(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
+            window.title = QString::fromUtf8(title);
+            xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+            xcb_translate_coordinates_reply_t *origin =
+                xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, m_root, 0, 0), nullptr);
+            if (geometry && origin)
+                window.geometry = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+            std::free(geometry);
+            std::free(origin);
+            found.push_back(window);
+        }
+        std::free(tree);
+    };
+    if (c)
+        walk(m_root, 0);
+    return found;
+}
+
+QImage XDisplay::screenshot() const
+{
+    xcb_connection_t *c = m_connection;
+    xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, m_root), nullptr);
+    if (!geometry)
+        return {};
+    const int width = geometry->width;
+    const int height = geometry->height;
+    std::free(geometry);
+    xcb_get_image_reply_t *image = xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, 0, 0, width, height, ~0u), nullptr);
+    QImage result;
+    // A 24-bit screen keeps its pixels in 32 bits, blue first: Qt's RGB32 on this machine.
+    if (image && xcb_get_image_data_length(image) == width * height * 4)
+        result = QImage(xcb_get_image_data(image), width, height, width * 4, QImage::Format_RGB32).copy();
+    std::free(image);
+    return result;
+}
+
+void XDisplay::requestClose(std::uint32_t window) const
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(m_connection, "WM_PROTOCOLS");
+    event.data.data32[0] = atom(m_connection, "WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+    xcb_flush(m_connection);
+}
+
+void XDisplay::pressKey(std::uint32_t window, std::uint32_t keysym) const
+{
+    xcb_connection_t *c = m_connection;
+    const xcb_setup_t *setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t *mapping =
+        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr);
+    if (!mapping)
+        return;
+    const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(mapping);
+    xcb_keycode_t code = 0;
+    for (int i = 0; i < count * mapping->keysyms_per_keycode && !code; ++i) {
+        if (syms[i] == keysym)
+            code = static_cast<xcb_keycode_t>(setup->min_keycode + i / mapping->keysyms_per_keycode);
+    }
+    std::free(mapping);
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    for (const std::uint8_t type : {XCB_KEY_PRESS, XCB_KEY_RELEASE}) {
+        xcb_key_press_event_t event{};
+        event.response_type = type;
+        event.detail = code;
+        event.time = XCB_CURRENT_TIME;
+        event.root = m_root;
+        event.event = window;
+        event.same_screen = 1;
+        xcb_send_event(c, 1, window,
+                       type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE,
+                       reinterpret_cast<const char *>(&event));
+    }
+    xcb_flush(c);
+}
+
+} // namespace velmora::testing

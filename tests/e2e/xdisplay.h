@@ -1,0 +1,45 @@
+// Looking at the X display from outside a program, as a person would: its visible
+// windows, their titles and places, the pixels on screen; and closing a window or
+// pressing a key in it.
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace velmora::testing {
+
+struct XWindow {
+    std::uint32_t id = 0;
+    QString title;
+    QRect geometry; // on the screen, without any frame
+};
+
+class XDisplay {
+public:
+    XDisplay();
+    ~XDisplay();
+    XDisplay(const XDisplay &) = delete;
+    XDisplay &operator=(const XDisplay &) = delete;
+
+    bool isOpen() const { return m_connection != nullptr; }
+    // Mapped top-level windows whose _NET_WM_PID is `pid`.
+    std::vector<XWindow> visibleWindowsOf(std::int64_t pid) const;
+    // The whole screen.
+    QImage screenshot() const;
+    // Asks the window to close, as its title bar's close button does.
+    void requestClose(std::uint32_t window) const;
+    // Presses and releases `keysym` with the keyboard focus on `window`.
+    void pressKey(std::uint32_t window, std::uint32_t keysym) const;
+
+private:
+    ::xcb_connection_t *m_connection = nullptr;
+    std::uint32_t m_root = 0;
+};
+
+} // namespace velmora::testing
