@@ -1,4 +1,5 @@
 // velmora-swf info FILE
+// velmora-swf shapes FILE
 // velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
@@ -18,6 +19,7 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: velmora-swf info FILE\n"
+                 "       velmora-swf shapes FILE\n"
                  "       velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]\n");
     return 2;
 }
@@ -51,6 +53,32 @@ int info(const Movie &movie)
     return 0;
 }
 
+// Prints every shape's fill contours in twips, for looking into drawing faults.
+int shapes(const Movie &movie)
+{
+    for (const auto &[id, c] : movie.characters) {
+        const auto *shape = std::get_if<Shape>(&c);
+        if (!shape)
+            continue;
+        std::printf("shape %u\n", id);
+        for (const auto &layer : shape->geometry.layers) {
+            for (const auto &fill : layer.fills) {
+                std::printf("  fill #%02x%02x%02x%02x type %d\n", fill.style.color.r, fill.style.color.g,
+                            fill.style.color.b, fill.style.color.a, static_cast<int>(fill.style.type));
+                for (const Contour &contour : fill.contours) {
+                    std::printf("    (%d,%d)", contour.start.x, contour.start.y);
+                    for (const Edge &e : contour.edges)
+                        std::printf(e.curve ? " ~(%d,%d)" : " (%d,%d)", e.to.x, e.to.y);
+                    std::printf("\n");
+                }
+            }
+            for (const auto &stroke : layer.strokes)
+                std::printf("  stroke width %u, %zu runs\n", stroke.style.width, stroke.contours.size());
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -66,6 +94,8 @@ int main(int argc, char **argv)
     std::shared_ptr<const Movie> movie = *loaded;
     if (command == "info")
         return info(*movie);
+    if (command == "shapes")
+        return shapes(*movie);
     if (command != "render" || argc < 4)
         return usage();
     int frames = 1;

@@ -1,5 +1,6 @@
 #include "controls/swf/renderer.h"
 
+#include "controls/swf/gradientpainter.h"
 #include "controls/swf/shapereader.h"
 
 #include <QLinearGradient>
@@ -268,8 +269,31 @@ void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillS
             return;
         }
     }
-    painter.setTransform(world);
-    painter.fillPath(path, brush(style, cx));
+    QBrush b = brush(style, cx);
+    if (style.type != FillStyle::Type::Solid && style.type != FillStyle::Type::Bitmap &&
+        world.isInvertible()) {
+        // Gradients are computed per pixel over the device area the shape covers.
+        const QRect area = world.map(path).boundingRect().toAlignedRect() &
+                           QRect(0, 0, painter.device()->width(), painter.device()->height());
+        if (area.isEmpty())
+            return;
+        QImage image = gradientImage(style, cx, toQt(style.gradient.matrix) * world, area);
+        b = QBrush(image);
+        b.setTransform(QTransform::fromTranslate(area.x(), area.y()) * world.inverted());
+    }
+    if (m_quality == Quality::Low && world.isInvertible()) {
+        // Without anti-aliasing a pixel whose centre lies exactly on an edge belongs
+        // to the shape on its right (or below); Qt gives it to the other side. A
+        // nudge far below a twip moves such edges off the centres; the brush keeps
+        // its place.
+        const QTransform nudge = QTransform::fromTranslate(-0.01, -0.01);
+        painter.setTransform(world * nudge);
+        if (b.style() != Qt::SolidPattern)
+            b.setTransform(b.transform() * world * nudge.inverted() * world.inverted());
+    } else {
+        painter.setTransform(world);
+    }
+    painter.fillPath(path, b);
 }
 
 void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
@@ -296,7 +320,9 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
                              : style.join == Join::Miter ? Qt::SvgMiterJoin
                                                          : Qt::RoundJoin);
             pen.setMiterLimit(style.miterLimit);
-            painter.resetTransform();
+            // The same nudge as for fills (see fillPath).
+            painter.setTransform(m_quality == Quality::Low ? QTransform::fromTranslate(-0.01, -0.01)
+                                                           : QTransform());
             if (style.hasFill && pen.brush().style() != Qt::SolidPattern) {
                 QBrush b = pen.brush();
                 b.setTransform(b.transform() * world);

@@ -1,0 +1,107 @@
+#include "controls/swf/gradientpainter.h"
+
+#include <cmath>
+
+namespace velmora::swf {
+
+namespace {
+
+double srgbToLinear(double c)
+{
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+double linearToSrgb(double c)
+{
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+}
+
+} // namespace
+
+std::array<QRgb, 256> gradientRamp(const Gradient &g, const ColorTransform &cx)
+{
+    std::array<QRgb, 256> ramp{};
+    if (g.stops.empty()) {
+        ramp.fill(qRgb(0, 0, 0)); // a gradient without records is drawn black
+        return ramp;
+    }
+    std::vector<GradientStop> stops = g.stops;
+    for (GradientStop &s : stops)
+        s.color = cx.apply(s.color);
+    auto channel = [&g](int a, int b, double t) {
+        if (!g.linearRgb)
+            return a + (b - a) * t;
+        return linearToSrgb(srgbToLinear(a / 255.0) * (1 - t) + srgbToLinear(b / 255.0) * t) * 255;
+    };
+    for (int i = 0; i < 256; ++i) {
+        // The last stop at or below i; ratios that repeat or fall back are passed over.
+        std::size_t k = 0;
+        while (k + 1 < stops.size() && stops[k + 1].ratio <= i)
+            ++k;
+        Rgba c;
+        if (i < stops.front().ratio) {
+            c = stops.front().color;
+        } else if (k + 1 >= stops.size() || stops[k + 1].ratio <= stops[k].ratio) {
+            c = stops[k].color;
+        } else {
+            const GradientStop &a = stops[k], &b = stops[k + 1];
+            const double t = double(i - a.ratio) / (b.ratio - a.ratio);
+            auto ch = [](double v) {
+                return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0l, 255l));
+            };
+            c = {ch(channel(a.color.r, b.color.r, t)), ch(channel(a.color.g, b.color.g, t)),
+                 ch(channel(a.color.b, b.color.b, t)), ch(a.color.a + (b.color.a - a.color.a) * t)};
+        }
+        ramp[static_cast<std::size_t>(i)] = qPremultiply(qRgba(c.r, c.g, c.b, c.a));
+    }
+    return ramp;
+}
+
+QImage gradientImage(const FillStyle &style, const ColorTransform &cx, const QTransform &gradientToDevice,
+                     const QRect &deviceRect)
+{
+    QImage image(deviceRect.size(), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull() || !gradientToDevice.isInvertible())
+        return {};
+    const auto ramp = gradientRamp(style.gradient, cx);
+    const QTransform toGradient = gradientToDevice.inverted();
+    const Spread spread = style.gradient.spread;
+    const double focal = style.type == FillStyle::Type::Focal ? style.gradient.focal * 16384 : 0;
+    const double sample = 0.5; // pixel centres
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        const double dy = deviceRect.y() + y + sample;
+        for (int x = 0; x < image.width(); ++x) {
+            const QPointF p = toGradient.map(QPointF(deviceRect.x() + x + sample, dy));
+            double t;
+            if (style.type == FillStyle::Type::Linear) {
+                t = (p.x() + 16384) / 32768;
+            } else if (focal == 0) {
+                t = std::hypot(p.x(), p.y()) / 16384;
+            } else {
+                // Where the ray from the focal point through p meets the circle.
+                const double dx = p.x() - focal, dyy = p.y();
+                const double dd = dx * dx + dyy * dyy;
+                if (dd == 0) {
+                    t = 0;
+                } else {
+                    const double fd = focal * dx;
+                    const double s = (-fd + std::sqrt(fd * fd - dd * (focal * focal - 16384.0 * 16384))) / dd;
+                    t = s > 0 ? 1 / s : 1;
+                }
+            }
+            if (spread == Spread::Repeat) {
+                t -= std::floor(t);
+            } else if (spread == Spread::Reflect) {
+                t = std::fmod(std::abs(t), 2.0);
+                if (t > 1)
+                    t = 2 - t;
+            }
+            t = std::clamp(t, 0.0, 1.0);
+            const int index = std::min(255, static_cast<int>(t * 256));
+            line[x] = ramp[static_cast<std::size_t>(index)];
+        }
+    }
+    return image;
+}
+
+} // namespace velmora::swf
