@@ -63,7 +63,8 @@ TEST(DamagedDatabase, BrokenStructuresAreRejectedCleanly)
     const std::string good = *built;
     ASSERT_EQ(openAndReadAll(good), Error());
     const size_t single = fieldOf(good, 1), chain = fieldOf(good, 2);
-    const uint32_t chainStart = *reinterpret_cast<const uint32_t *>(good.data() + chain + 4);
+    uint32_t chainStart = 0;
+    std::memcpy(&chainStart, good.data() + chain + 4, 4);
 
     struct Case {
         const char *name;
