@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+
+#include <filesystem>
+
 namespace velmora::swf {
 namespace {
 
@@ -185,6 +190,32 @@ TEST(MovieReader, EveryTruncationOfAValidMovieIsHandled)
         }
     }
     SUCCEED();
+}
+
+} // namespace
+} // namespace velmora::swf
+
+namespace velmora::swf {
+namespace {
+
+// Inputs the fuzzer found slow or crashing; each must load (or fail) and play.
+TEST(FuzzRegressions, EachInputLoadsAndPlays)
+{
+    const std::filesystem::path folder = VELMORA_SOURCE_DIR "/tests/controls/swf/fuzz-regressions";
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        auto movie = loadMovieFile(entry.path());
+        if (movie) {
+            Player player(*movie);
+            QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&image);
+            player.render(painter, QRectF(0, 0, 64, 48), Quality::High);
+            player.stepFrame();
+        }
+        ++count;
+    }
+    EXPECT_GT(count, 0);
 }
 
 } // namespace
