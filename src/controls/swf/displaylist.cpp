@@ -46,6 +46,7 @@ void DisplayList::showButtonState(Instance &button, int state)
         Instance child = button.children->makeInstance(r.characterId, r.depth);
         child.matrix = r.matrix;
         child.colorTransform = r.colorTransform;
+        child.blendMode = r.blendMode;
         button.children->m_objects.insert_or_assign(r.depth, std::move(child));
     }
 }
@@ -180,6 +181,7 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
                 fresh.ratio = 0;
                 fresh.clipDepth = 0;
                 fresh.visible = true;
+                fresh.blendMode = BlendMode::Normal;
                 kept = true;
             }
         }
@@ -209,6 +211,8 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
         target->clipDepth = *c.clipDepth;
     if (c.visible)
         target->visible = *c.visible;
+    if (c.blendMode)
+        target->blendMode = *c.blendMode;
 }
 
 } // namespace velmora::swf

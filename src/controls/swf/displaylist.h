@@ -21,6 +21,7 @@ struct Instance {
     std::uint16_t ratio = 0;
     int clipDepth = 0;
     bool visible = true;
+    BlendMode blendMode = BlendMode::Normal;
     std::unique_ptr<DisplayList> children; // a sprite's timeline or a button's current state
     int buttonState = ButtonRecord::Up;
 };

@@ -75,6 +75,12 @@ struct Action {
     std::string label;
 };
 
+// How an object is composited onto what lies below it.
+enum class BlendMode : std::uint8_t {
+    Normal = 1, Layer, Multiply, Screen, Lighten, Darken, Difference, Add, Subtract, Invert, Alpha, Erase,
+    Overlay, HardLight
+};
+
 struct PlaceCommand {
     enum class Kind { Place, Remove };
     Kind kind = Kind::Place;
@@ -86,6 +92,7 @@ struct PlaceCommand {
     std::optional<std::uint16_t> ratio;
     std::optional<int> clipDepth;
     std::optional<bool> visible;
+    std::optional<BlendMode> blendMode;
     std::string name;
 };
 
@@ -121,6 +128,7 @@ struct ButtonRecord {
     int depth = 0;
     Matrix matrix;
     ColorTransform colorTransform;
+    BlendMode blendMode = BlendMode::Normal;
 };
 
 struct Button {

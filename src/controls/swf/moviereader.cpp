@@ -96,7 +96,7 @@ std::vector<Action> readActions(BitReader &in)
     return actions;
 }
 
-// Filters and blend modes are read past; this player draws without them.
+// Filters are read past; this player draws without them.
 void skipFilters(BitReader &in)
 {
     int count = in.u8();
@@ -131,6 +131,11 @@ void skipFilters(BitReader &in)
             throw BadTag("unknown filter");
         }
     }
+}
+
+BlendMode blendMode(int value)
+{
+    return value >= 2 && value <= 14 ? static_cast<BlendMode>(value) : BlendMode::Normal;
 }
 
 class TagReader {
@@ -362,7 +367,7 @@ private:
                 if (flags2 & 0x01)
                     skipFilters(in);
                 if (flags2 & 0x02)
-                    in.u8(); // blend mode
+                    c.blendMode = blendMode(in.u8());
                 if (flags2 & 0x04)
                     in.u8(); // bitmap caching
                 if (flags2 & 0x20)
@@ -562,7 +567,7 @@ private:
                 if (flags & 0x10)
                     skipFilters(in);
                 if (flags & 0x20)
-                    in.u8(); // blend mode
+                    r.blendMode = blendMode(in.u8());
             }
             button.records.push_back(r);
         }

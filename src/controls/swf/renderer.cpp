@@ -188,8 +188,16 @@ void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransfor
             masks.push_back(object.clipDepth);
             continue;
         }
-        if (object.visible)
+        if (!object.visible)
+            continue;
+        // Alpha and erase act on an enclosing layer; without one they draw normally.
+        const bool plain = object.blendMode == BlendMode::Normal ||
+                           (m_layers == 0 && (object.blendMode == BlendMode::Alpha ||
+                                              object.blendMode == BlendMode::Erase));
+        if (plain)
             paintObject(painter, object, world, cx);
+        else
+            paintBlended(painter, object, world, cx);
     }
     for (std::size_t i = 0; i < masks.size(); ++i)
         painter.restore();
@@ -213,6 +221,44 @@ void Renderer::paintObject(QPainter &painter, const Instance &object, const QTra
         paintEditText(painter, *edit, world, cx);
     else if (object.children)
         paint(painter, *object.children, world, cx);
+}
+
+// An object with a blend mode is drawn on a layer of its own, which is then
+// composited onto what lies below with the mode's formula.
+void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
+                            const ColorTransform &cx)
+{
+    QPaintDevice *device = painter.device();
+    QImage layer(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull())
+        return;
+    layer.fill(Qt::transparent);
+    {
+        QPainter inner(&layer);
+        inner.setRenderHints(painter.renderHints());
+        ++m_layers;
+        paintObject(inner, object, world, cx);
+        --m_layers;
+    }
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    switch (object.blendMode) {
+    case BlendMode::Multiply: mode = QPainter::CompositionMode_Multiply; break;
+    case BlendMode::Screen: mode = QPainter::CompositionMode_Screen; break;
+    case BlendMode::Lighten: mode = QPainter::CompositionMode_Lighten; break;
+    case BlendMode::Darken: mode = QPainter::CompositionMode_Darken; break;
+    case BlendMode::Difference: mode = QPainter::CompositionMode_Difference; break;
+    case BlendMode::Add: mode = QPainter::CompositionMode_Plus; break;
+    case BlendMode::Overlay: mode = QPainter::CompositionMode_Overlay; break;
+    case BlendMode::HardLight: mode = QPainter::CompositionMode_HardLight; break;
+    case BlendMode::Alpha: mode = QPainter::CompositionMode_DestinationIn; break;
+    case BlendMode::Erase: mode = QPainter::CompositionMode_DestinationOut; break;
+    default: break; // layer, and the modes Qt lacks, composite normally
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.setCompositionMode(mode);
+    painter.drawImage(QPointF(0, 0), layer);
+    painter.restore();
 }
 
 QBrush Renderer::brush(const FillStyle &style, const ColorTransform &cx)

@@ -58,6 +58,7 @@ public:
 private:
     void paintObject(QPainter &painter, const Instance &object, const QTransform &world,
                      const ColorTransform &cx);
+    void paintBlended(QPainter &painter, const Instance &object, const QTransform &world, const ColorTransform &cx);
     void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
                        const ColorTransform &cx);
     void paintText(QPainter &painter, const StaticText &text, const QTransform &world,
@@ -73,6 +74,7 @@ private:
     RenderCache &m_cache;
     Quality m_quality;
     int m_depth = 0;
+    int m_layers = 0; // enclosing objects drawn on layers of their own
 };
 
 } // namespace velmora::swf
