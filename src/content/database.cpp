@@ -85,7 +85,8 @@ Result<std::shared_ptr<Database>> Database::openFile(const std::string &path,
     const auto status = std::filesystem::status(path, ec);
     if (ec || !std::filesystem::exists(status))
         return contentError(ContentError::FileNotFound, path);
-    if (std::filesystem::is_directory(status))
+    // Only a regular file: a folder cannot be read, and a pipe would block the open.
+    if (!std::filesystem::is_regular_file(status))
         return contentError(ContentError::CannotOpenFile, path);
     std::ifstream in(path, std::ios::binary);
     if (!in)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace velmora::content {
 namespace {
 
@@ -115,6 +117,7 @@ TEST_F(ConnectionOpen, FailuresLeaveTheConnectionClosed)
     ace[0x14] = 2;
     test::writeBytes(m_dir / "ace.dll", ace);
     std::filesystem::create_directories(m_dir / "folder.dll");
+    ASSERT_EQ(mkfifo((m_dir / "pipe.dll").c_str(), 0600), 0);
 
     struct Case {
         const char *name;
@@ -135,6 +138,8 @@ TEST_F(ConnectionOpen, FailuresLeaveTheConnectionClosed)
         {"Jet 3 file", at("jet3.dll"), contentError(ContentError::UnrecognizedFormat, dir + "/jet3.dll")},
         {"newer format", at("ace.dll"), contentError(ContentError::UnrecognizedFormat, dir + "/ace.dll")},
         {"a folder", at("folder.dll"), contentError(ContentError::CannotOpenFile, dir + "/folder.dll")},
+        {"a pipe, which must not block", at("pipe.dll"),
+         contentError(ContentError::CannotOpenFile, dir + "/pipe.dll")},
         {"wrong password", designString("64TOLVANER82"), contentError(ContentError::BadPassword)},
         {"password with one character more", designString(std::string(kBookPassword) + "x"),
          contentError(ContentError::BadPassword)},
