@@ -17,9 +17,9 @@ double linearToSrgb(double c)
 
 } // namespace
 
-std::array<QRgb, 256> gradientRamp(const Gradient &g, const ColorTransform &cx)
+std::array<QRgb, kRampSteps> gradientRamp(const Gradient &g, const ColorTransform &cx)
 {
-    std::array<QRgb, 256> ramp{};
+    std::array<QRgb, kRampSteps> ramp{};
     if (g.stops.empty()) {
         ramp.fill(qRgb(0, 0, 0)); // a gradient without records is drawn black
         return ramp;
@@ -32,7 +32,8 @@ std::array<QRgb, 256> gradientRamp(const Gradient &g, const ColorTransform &cx)
             return a + (b - a) * t;
         return linearToSrgb(srgbToLinear(a / 255.0) * (1 - t) + srgbToLinear(b / 255.0) * t) * 255;
     };
-    for (int i = 0; i < 256; ++i) {
+    for (int step = 0; step < kRampSteps; ++step) {
+        const double i = step * 255.0 / (kRampSteps - 1);
         // The last stop at or below i; ratios that repeat or fall back are passed over.
         std::size_t k = 0;
         while (k + 1 < stops.size() && stops[k + 1].ratio <= i)
@@ -44,14 +45,15 @@ std::array<QRgb, 256> gradientRamp(const Gradient &g, const ColorTransform &cx)
             c = stops[k].color;
         } else {
             const GradientStop &a = stops[k], &b = stops[k + 1];
-            const double t = double(i - a.ratio) / (b.ratio - a.ratio);
+            const double t = (i - a.ratio) / (b.ratio - a.ratio);
             auto ch = [](double v) {
-                return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0l, 255l));
+                return static_cast<std::uint8_t>(
+                    std::clamp(static_cast<long>(std::floor(v)), 0l, 255l)); // truncated, as Flash does
             };
             c = {ch(channel(a.color.r, b.color.r, t)), ch(channel(a.color.g, b.color.g, t)),
                  ch(channel(a.color.b, b.color.b, t)), ch(a.color.a + (b.color.a - a.color.a) * t)};
         }
-        ramp[static_cast<std::size_t>(i)] = qPremultiply(qRgba(c.r, c.g, c.b, c.a));
+        ramp[static_cast<std::size_t>(step)] = qPremultiply(qRgba(c.r, c.g, c.b, c.a));
     }
     return ramp;
 }
@@ -97,7 +99,7 @@ QImage gradientImage(const FillStyle &style, const ColorTransform &cx, const QTr
                     t = 2 - t;
             }
             t = std::clamp(t, 0.0, 1.0);
-            const int index = std::min(255, static_cast<int>(t * 256));
+            const int index = std::min(kRampSteps - 1, static_cast<int>(t * kRampSteps));
             line[x] = ramp[static_cast<std::size_t>(index)];
         }
     }

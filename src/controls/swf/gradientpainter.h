@@ -1,6 +1,6 @@
 // Gradient fills computed per pixel: Qt's gradient brushes interpolate through a
 // table of their own and sample in their own way, which is visibly off from what
-// the movies were made with. This draws the colour ramp from a 256-step table.
+// the movies were made with. This draws the colour ramp from a table of its own.
 #pragma once
 
 #include "controls/swf/types.h"
@@ -12,8 +12,12 @@
 
 namespace velmora::swf {
 
-// The 256-step colour ramp of a gradient (colour transform applied), premultiplied.
-std::array<QRgb, 256> gradientRamp(const Gradient &gradient, const ColorTransform &cx);
+// Steps of the colour ramp: finer than the 256 ratio values, so that a gradient
+// stretched over many pixels still changes colour smoothly from pixel to pixel.
+constexpr int kRampSteps = 1024;
+
+// The colour ramp of a gradient (colour transform applied), premultiplied.
+std::array<QRgb, kRampSteps> gradientRamp(const Gradient &gradient, const ColorTransform &cx);
 
 // The gradient over deviceRect; gradientToDevice maps gradient space (-16384..16384)
 // to device pixels. Type must be Linear, Radial or Focal.
