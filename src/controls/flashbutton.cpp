@@ -38,10 +38,21 @@ void FlashButton::setMovie(const QString &fullPath)
 {
     m_movie = fullPath;
     m_player.reset();
+    m_movieRead = false;
+    if (isVisible())
+        updateClock();
+    update();
+}
+
+swf::Player *FlashButton::loadedPlayer() const
+{
+    if (m_movieRead)
+        return m_player.get();
+    m_movieRead = true;
     // A movie that cannot be read is the control's own affair: it shows nothing.
-    const std::filesystem::path file = resolveInstallationPath(m_applicationPath, fullPath);
+    const std::filesystem::path file = resolveInstallationPath(m_applicationPath, m_movie);
     std::error_code ec;
-    if (std::filesystem::is_regular_file(file, ec)) {
+    if (!m_movie.isEmpty() && std::filesystem::is_regular_file(file, ec)) {
         try {
             auto movie = swf::loadMovieFile(file);
             if (movie)
@@ -50,9 +61,12 @@ void FlashButton::setMovie(const QString &fullPath)
             m_player.reset(); // the engine's own fault with this file: still only an empty button
         }
     }
-    m_lastTick = std::chrono::steady_clock::now();
-    updateClock();
-    update();
+    return m_player.get();
+}
+
+const swf::Player *FlashButton::player() const
+{
+    return loadedPlayer();
 }
 
 bool FlashButton::isPlaying() const
@@ -63,12 +77,13 @@ bool FlashButton::isPlaying() const
 void FlashButton::updateClock()
 {
     FrameClock &clock = FrameClock::instance();
-    const bool wanted = m_player && m_player->isAnimated() && m_player->frameRate() > 0 && isVisible();
+    const swf::Player *player = isVisible() ? loadedPlayer() : nullptr;
+    const bool wanted = player && player->isAnimated() && player->frameRate() > 0;
     if (!wanted) {
         clock.unsubscribe(this);
         return;
     }
-    const auto interval = std::chrono::milliseconds(static_cast<long>(1000.0 / m_player->frameRate()));
+    const auto interval = std::chrono::milliseconds(static_cast<long>(1000.0 / player->frameRate()));
     if (!clock.isSubscribed(this))
         m_lastTick = std::chrono::steady_clock::now();
     clock.subscribe(this, std::clamp(interval, kShortestInterval, kLongestInterval));
@@ -89,7 +104,7 @@ void FlashButton::tick(FrameClock::TimePoint now)
 
 void FlashButton::paintEvent(QPaintEvent *)
 {
-    if (!m_player)
+    if (!loadedPlayer())
         return;
     QPainter painter(this);
     m_player->render(painter, QRectF(rect()), swf::Quality::High);

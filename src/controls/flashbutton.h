@@ -22,14 +22,16 @@ public:
     explicit FlashButton(const QString &applicationPath, QWidget *parent = nullptr);
     ~FlashButton() override;
 
-    // Loads the movie at `fullPath` ("<application path>\pic\up.swf") and plays it from its
-    // first frame. A file that is missing or no movie leaves the button an empty rectangle.
+    // Gives the button the movie at `fullPath` ("<application path>\pic\up.swf"), played
+    // from its first frame. The file is read when the button is first shown (or asked
+    // about it), so hidden buttons cost nothing at start. A file that is missing or no
+    // movie leaves the button an empty rectangle.
     void setMovie(const QString &fullPath);
     const QString &movie() const { return m_movie; }
-    bool hasMovie() const { return m_player != nullptr; }
+    bool hasMovie() const { return player() != nullptr; }
     // True while the movie advances on the shared clock.
     bool isPlaying() const;
-    const swf::Player *player() const { return m_player.get(); }
+    const swf::Player *player() const;
 
 signals:
     // The button took the input focus: a click on it, or the focus set by the program.
@@ -49,10 +51,12 @@ protected:
 private:
     void tick(FrameClock::TimePoint now) override;
     void updateClock();
+    swf::Player *loadedPlayer() const;
 
     QString m_applicationPath;
     QString m_movie;
-    std::unique_ptr<swf::Player> m_player;
+    mutable std::unique_ptr<swf::Player> m_player;
+    mutable bool m_movieRead = true; // false until the file of m_movie has been read
     FrameClock::TimePoint m_lastTick;
 };
 

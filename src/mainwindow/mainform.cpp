@@ -10,8 +10,10 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -55,6 +57,27 @@ QRect pixels(const TwipsRect &r)
 {
     return twipsRect(r.left, r.top, r.width, r.height);
 }
+
+// The window's picture, decoded when it is first painted: by then the first page is
+// already on its way, and the start-up does not wait for the picture.
+class PictureBox : public QWidget {
+public:
+    PictureBox(QString file, QWidget *parent) : QWidget(parent), m_file(std::move(file)) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (m_image.isNull() && !m_file.isEmpty()) {
+            m_image = QImage(m_file);
+            m_file.clear(); // one attempt: a broken picture is not decoded again
+        }
+        QPainter(this).drawImage(0, 0, m_image);
+    }
+
+private:
+    QString m_file;
+    QImage m_image;
+};
 
 } // namespace
 
@@ -121,11 +144,10 @@ void MainForm::buildWindow(forms::FormWindow &window)
 
     // Stacking follows creation: the picture and the label at the bottom, the text boxes
     // beneath the browser view, the buttons above it.
-    const QPixmap picture(QStringLiteral(":/artwork/window.jpg"));
-    if (!picture.isNull()) {
-        auto *background = new QLabel(&window);
-        background->setPixmap(picture);
-        background->setGeometry(QRect(QPoint(0, 0), picture.size()));
+    const QString pictureFile = QStringLiteral(":/artwork/window.jpg");
+    if (const QSize size = QImageReader(pictureFile).size(); size.isValid()) {
+        auto *background = new PictureBox(pictureFile, &window);
+        background->setGeometry(QRect(QPoint(0, 0), size));
     }
 
     Label1 = new QLabel(QStringLiteral("Brevanto Team"), &window);
