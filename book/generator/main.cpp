@@ -2,6 +2,7 @@
 // sources: the button movies, the contents page and the raster pictures.
 //
 //   velmora-bookgen --table movies.tsv --pic DIR --contents-template T --contents OUT --images DIR
+//                   [--icon FILE.png]
 #include "buttonmovie.h"
 #include "contentspage.h"
 #include "pictures.h"
@@ -52,7 +53,8 @@ int main(int argc, char **argv)
     const QCommandLineOption contentsTemplate("contents-template", "Template of the contents page.", "file");
     const QCommandLineOption contents("contents", "The contents page to write.", "file");
     const QCommandLineOption images("images", "Folder for the raster pictures.", "dir");
-    parser.addOptions({table, pic, contentsTemplate, contents, images});
+    const QCommandLineOption icon("icon", "The program's 256-pixel icon to write (optional).", "file");
+    parser.addOptions({table, pic, contentsTemplate, contents, images, icon});
     parser.process(app);
     for (const auto &o : {table, pic, contentsTemplate, contents, images})
         if (!parser.isSet(o))
@@ -98,5 +100,7 @@ int main(int argc, char **argv)
     for (const auto &[name, image] : book::allPictures())
         if (!image.save(imageDir.filePath(name), "PNG"))
             return fail("cannot write " + imageDir.filePath(name).toStdString());
+    if (parser.isSet(icon) && !book::paintAppIcon(256).save(parser.value(icon), "PNG"))
+        return fail("cannot write " + parser.value(icon).toStdString());
     return 0;
 }

@@ -144,6 +144,30 @@ QImage paintLanterns()
     return image;
 }
 
+QImage paintAppIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 120.0, size / 120.0);
+    p.translate(60, 60);
+    QRadialGradient badge(QPointF(-12, -14), 70);
+    badge.setColorAt(0, QColor(0xfb, 0xf6, 0xe8));
+    badge.setColorAt(1, QColor(0xe8, 0xdc, 0xbc));
+    p.setBrush(badge);
+    p.setPen(QPen(QColor(0xc9, 0xa5, 0x4c), 5));
+    p.drawEllipse(QPointF(0, 0), 55, 55);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x1f, 0x5f, 0x6b));
+    p.drawPolygon(QPolygonF({QPointF(-46, 0), QPointF(0, -9), QPointF(46, 0), QPointF(0, 9)}));
+    p.setBrush(QColor(0x23, 0x30, 0x5a));
+    p.drawPolygon(QPolygonF({QPointF(0, -48), QPointF(10, 0), QPointF(0, 48), QPointF(-10, 0)}));
+    p.setBrush(QColor(0xc9, 0xa5, 0x4c));
+    p.drawEllipse(QPointF(0, 0), 6, 6);
+    return image;
+}
+
 QList<std::pair<QString, QImage>> allPictures()
 {
     return {{QStringLiteral("lake.png"), paintLakePostcard()},

@@ -11,6 +11,9 @@ QImage paintLakePostcard();
 // A string of paper lanterns over the night market.
 QImage paintLanterns();
 
+// The program's icon for desktop menus: the book's compass rose on a round badge.
+QImage paintAppIcon(int size);
+
 // Every picture with its file name, e.g. {"lake.png", image}.
 QList<std::pair<QString, QImage>> allPictures();
 
