@@ -17,6 +17,19 @@ namespace {
 // through the timeline, but a button state can name its own button).
 constexpr int kMaxNesting = 64;
 
+// See fillPath: far below a twip, so no edge crosses a pixel centre because of it.
+constexpr double kEdgeNudge = -0.01;
+
+QPainterPath snapToDeviceTwips(QPainterPath path)
+{
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        path.setElementPositionAt(i, std::round(e.x * kTwipsPerPixel) / kTwipsPerPixel + kEdgeNudge,
+                                  std::round(e.y * kTwipsPerPixel) / kTwipsPerPixel + kEdgeNudge);
+    }
+    return path;
+}
+
 QColor toQColor(Rgba c)
 {
     return QColor(c.r, c.g, c.b, c.a);
@@ -191,9 +204,9 @@ void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransfor
         if (!object.visible)
             continue;
         // Alpha and erase act on an enclosing layer; without one they draw normally.
-        const bool plain = object.blendMode == BlendMode::Normal ||
-                           (m_layers == 0 && (object.blendMode == BlendMode::Alpha ||
-                                              object.blendMode == BlendMode::Erase));
+        const bool plain =
+            object.blendMode == BlendMode::Normal ||
+            (m_layers == 0 && (object.blendMode == BlendMode::Alpha || object.blendMode == BlendMode::Erase));
         if (plain)
             paintObject(painter, object, world, cx);
         else
@@ -242,17 +255,38 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
     }
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (object.blendMode) {
-    case BlendMode::Multiply: mode = QPainter::CompositionMode_Multiply; break;
-    case BlendMode::Screen: mode = QPainter::CompositionMode_Screen; break;
-    case BlendMode::Lighten: mode = QPainter::CompositionMode_Lighten; break;
-    case BlendMode::Darken: mode = QPainter::CompositionMode_Darken; break;
-    case BlendMode::Difference: mode = QPainter::CompositionMode_Difference; break;
-    case BlendMode::Add: mode = QPainter::CompositionMode_Plus; break;
-    case BlendMode::Overlay: mode = QPainter::CompositionMode_Overlay; break;
-    case BlendMode::HardLight: mode = QPainter::CompositionMode_HardLight; break;
-    case BlendMode::Alpha: mode = QPainter::CompositionMode_DestinationIn; break;
-    case BlendMode::Erase: mode = QPainter::CompositionMode_DestinationOut; break;
-    default: break; // layer, and the modes Qt lacks, composite normally
+    case BlendMode::Multiply:
+        mode = QPainter::CompositionMode_Multiply;
+        break;
+    case BlendMode::Screen:
+        mode = QPainter::CompositionMode_Screen;
+        break;
+    case BlendMode::Lighten:
+        mode = QPainter::CompositionMode_Lighten;
+        break;
+    case BlendMode::Darken:
+        mode = QPainter::CompositionMode_Darken;
+        break;
+    case BlendMode::Difference:
+        mode = QPainter::CompositionMode_Difference;
+        break;
+    case BlendMode::Add:
+        mode = QPainter::CompositionMode_Plus;
+        break;
+    case BlendMode::Overlay:
+        mode = QPainter::CompositionMode_Overlay;
+        break;
+    case BlendMode::HardLight:
+        mode = QPainter::CompositionMode_HardLight;
+        break;
+    case BlendMode::Alpha:
+        mode = QPainter::CompositionMode_DestinationIn;
+        break;
+    case BlendMode::Erase:
+        mode = QPainter::CompositionMode_DestinationOut;
+        break;
+    default:
+        break; // layer, and the modes Qt lacks, composite normally
     }
     painter.save();
     painter.resetTransform();
@@ -327,18 +361,18 @@ void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillS
         b = QBrush(image);
         b.setTransform(QTransform::fromTranslate(area.x(), area.y()) * world.inverted());
     }
-    if (m_quality == Quality::Low && world.isInvertible()) {
-        // Without anti-aliasing a pixel whose centre lies exactly on an edge belongs
-        // to the shape on its right (or below); Qt gives it to the other side. A
-        // nudge far below a twip moves such edges off the centres; the brush keeps
-        // its place.
-        const QTransform nudge = QTransform::fromTranslate(-0.01, -0.01);
-        painter.setTransform(world * nudge);
+    if (m_quality == Quality::Low) {
+        // Without anti-aliasing the outline is placed on the device's twip grid, as
+        // the movies' own player does, and a pixel whose centre lies exactly on an
+        // edge goes to the shape on its right (or below); Qt gives it to the other
+        // side, so a nudge far below a twip moves such edges off the centres.
+        painter.resetTransform();
         if (b.style() != Qt::SolidPattern)
-            b.setTransform(b.transform() * world * nudge.inverted() * world.inverted());
-    } else {
-        painter.setTransform(world);
+            b.setTransform(b.transform() * world);
+        painter.fillPath(snapToDeviceTwips(world.map(path)), b);
+        return;
     }
+    painter.setTransform(world);
     painter.fillPath(path, b);
 }
 
@@ -367,14 +401,14 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
                                                          : Qt::RoundJoin);
             pen.setMiterLimit(style.miterLimit);
             // The same nudge as for fills (see fillPath).
-            painter.setTransform(m_quality == Quality::Low ? QTransform::fromTranslate(-0.01, -0.01)
-                                                           : QTransform());
+            painter.resetTransform();
             if (style.hasFill && pen.brush().style() != Qt::SolidPattern) {
                 QBrush b = pen.brush();
                 b.setTransform(b.transform() * world);
                 pen.setBrush(b);
             }
-            painter.strokePath(world.map(paths.layers[l].strokes[i]), pen);
+            QPainterPath device = world.map(paths.layers[l].strokes[i]);
+            painter.strokePath(m_quality == Quality::Low ? snapToDeviceTwips(device) : device, pen);
         }
     }
 }
