@@ -1,6 +1,6 @@
 // Opens arbitrary bytes as a content database and reads every value of every column
-// of every table, as the reader would. Any crash, leak or hang is a finding; keep it
-// under tests/content/regressions/.
+// of every table, as the reader would. Any crash, leak or hang is a finding; keep a
+// reproduction of it as a case in tests/content/regression_test.cpp.
 //
 //   content_fuzzer -max_len=65536 -timeout=10 CORPUS_DIR
 #include "content/cursor.h"
