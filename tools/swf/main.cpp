@@ -3,6 +3,7 @@
 // velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
+#include "controls/swf/shapereader.h"
 
 #include <QImage>
 #include <QPainter>
@@ -56,12 +57,19 @@ int info(const Movie &movie)
 // Prints every shape's fill contours in twips, for looking into drawing faults.
 int shapes(const Movie &movie)
 {
+    std::vector<std::pair<std::string, ShapeGeometry>> all;
     for (const auto &[id, c] : movie.characters) {
-        const auto *shape = std::get_if<Shape>(&c);
-        if (!shape)
-            continue;
-        std::printf("shape %u\n", id);
-        for (const auto &layer : shape->geometry.layers) {
+        if (const auto *shape = std::get_if<Shape>(&c))
+            all.emplace_back("shape " + std::to_string(id), shape->geometry);
+        if (const auto *morph = std::get_if<MorphShape>(&c)) {
+            for (double t : {0.0, 0.5, 1.0})
+                all.emplace_back("morph " + std::to_string(id) + " at " + std::to_string(t),
+                                 morphGeometry(*morph, t));
+        }
+    }
+    for (const auto &[name, geometry] : all) {
+        std::printf("%s\n", name.c_str());
+        for (const auto &layer : geometry.layers) {
             for (const auto &fill : layer.fills) {
                 std::printf("  fill #%02x%02x%02x%02x type %d\n", fill.style.color.r, fill.style.color.g,
                             fill.style.color.b, fill.style.color.a, static_cast<int>(fill.style.type));

@@ -5,6 +5,7 @@
 
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QRadialGradient>
 
 #include <cmath>
@@ -408,7 +409,16 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
                 pen.setBrush(b);
             }
             QPainterPath device = world.map(paths.layers[l].strokes[i]);
-            painter.strokePath(m_quality == Quality::Low ? snapToDeviceTwips(device) : device, pen);
+            if (m_quality == Quality::Low) {
+                // Qt draws thin aliased pens as plain lines, corners filled in; the
+                // stroke's own outline keeps round joins and caps at every width.
+                QPainterPathStroker stroker(pen);
+                QPainterPath outline = stroker.createStroke(snapToDeviceTwips(device));
+                outline.setFillRule(Qt::WindingFill);
+                painter.fillPath(outline, pen.brush());
+            } else {
+                painter.strokePath(device, pen);
+            }
         }
     }
 }

@@ -45,7 +45,8 @@ int styleCount(BitReader &in)
 
 Rgba lerp(Rgba a, Rgba b, double t)
 {
-    auto ch = [t](int x, int y) { return static_cast<std::uint8_t>(std::lround(x + (y - x) * t)); };
+    // Truncated, not rounded: the player the movies were made for does so.
+    auto ch = [t](int x, int y) { return static_cast<std::uint8_t>(std::floor(x + (y - x) * t)); };
     return {ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b), ch(a.a, b.a)};
 }
 
@@ -411,10 +412,17 @@ ShapeGeometry morphGeometry(const MorphShape &morph, double t)
         edgePoints(e, endPen, ec, ea);
         ShapeRecord r;
         Point anchor = mix(sa, ea);
-        if (s.kind == ShapeRecord::Kind::Line && e.kind == ShapeRecord::Kind::Line) {
-            r.kind = ShapeRecord::Kind::Line;
-            r.dx = anchor.x - outPen.x;
-            r.dy = anchor.y - outPen.y;
+        auto mixDelta = [t](std::int32_t a, std::int32_t b) {
+            return static_cast<std::int32_t>(std::lround(lerp(a, b, t)));
+        };
+        if (s.kind == e.kind) {
+            // Matching edges: their deltas are interpolated, as the records store them.
+            r.kind = s.kind;
+            r.cdx = mixDelta(s.cdx, e.cdx);
+            r.cdy = mixDelta(s.cdy, e.cdy);
+            r.dx = mixDelta(s.dx, e.dx);
+            r.dy = mixDelta(s.dy, e.dy);
+            anchor = {outPen.x + r.cdx + r.dx, outPen.y + r.cdy + r.dy};
         } else {
             r.kind = ShapeRecord::Kind::Curve;
             Point control = mix(sc, ec);
