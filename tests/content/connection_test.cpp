@@ -12,7 +12,7 @@ namespace {
 
 using test::kBookPassword;
 
-TEST(ConnectionString, ParsesTheDesignsFourSettings)
+TEST(ConnectionString, ParsesTheReadersFourSettings)
 {
     Result<ConnectionSettings> settings = parseConnectionString(
         "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data "
@@ -54,7 +54,7 @@ TEST(ConnectionString, KeysIgnoreCaseAndBlanksAndUnknownSettings)
     EXPECT_EQ(broken.error().number, errnum::BadArguments);
 }
 
-// An installation folder whose database sits at res/Chapter/SZH.dll: the design
+// An installation folder whose database sits at res/Chapter/SZH.dll: the program
 // writes "\res\chapter\szh.dll ", so opening it also needs the case-blind lookup.
 class ConnectionOpen : public ::testing::Test {
 protected:
@@ -68,7 +68,7 @@ protected:
         options.password = kBookPassword;
         test::writeBook(m_file, table, options);
     }
-    std::string designString(const std::string &password) const
+    std::string readerString(const std::string &password) const
     {
         return test::connectionStringFor(m_dir.path().string() + "\\res\\chapter\\szh.dll", password);
     }
@@ -77,12 +77,12 @@ protected:
     std::filesystem::path m_file;
 };
 
-TEST_F(ConnectionOpen, OpensTheDesignsConnectionStringAndKeepsTheFileUnchanged)
+TEST_F(ConnectionOpen, OpensTheReadersConnectionStringAndKeepsTheFileUnchanged)
 {
     const std::string before = test::readBytes(m_file);
     const auto modified = std::filesystem::last_write_time(m_file);
     Connection connection;
-    connection.setConnectionString(designString(kBookPassword));
+    connection.setConnectionString(readerString(kBookPassword));
     connection.setConnectionTimeout(5);
     EXPECT_EQ(connection.state(), ObjectState::Closed);
     Result<void> opened = connection.open();
@@ -140,10 +140,10 @@ TEST_F(ConnectionOpen, FailuresLeaveTheConnectionClosed)
         {"a folder", at("folder.dll"), contentError(ContentError::CannotOpenFile, dir + "/folder.dll")},
         {"a pipe, which must not block", at("pipe.dll"),
          contentError(ContentError::CannotOpenFile, dir + "/pipe.dll")},
-        {"wrong password", designString("64TOLVANER82"), contentError(ContentError::BadPassword)},
-        {"password with one character more", designString(std::string(kBookPassword) + "x"),
+        {"wrong password", readerString("64TOLVANER82"), contentError(ContentError::BadPassword)},
+        {"password with one character more", readerString(std::string(kBookPassword) + "x"),
          contentError(ContentError::BadPassword)},
-        {"no password", designString(""), contentError(ContentError::BadPassword)},
+        {"no password", readerString(""), contentError(ContentError::BadPassword)},
         {"other provider", "Provider=SQLOLEDB;Data Source=" + m_file.string(),
          contentError(ContentError::ProviderNotFound)},
         {"no provider", "Data Source=" + m_file.string(), contentError(ContentError::ProviderNotFound)},

@@ -32,7 +32,7 @@ void writeBook(const std::filesystem::path &path, const BookTable &table,
                const JetWriteOptions &options = {});
 std::string readBytes(const std::filesystem::path &path);
 void writeBytes(const std::filesystem::path &path, const std::string &bytes);
-// The connection string of the design for `path`, with `password`.
+// The reader's own connection string for `path`, with `password`.
 std::string connectionStringFor(const std::string &path, const std::string &password);
 // Runs `command` through the shell; gives its standard output, std::nullopt on a non-zero exit.
 std::optional<std::string> runCommand(const std::string &command);
