@@ -151,6 +151,46 @@ const Layout kLayouts[] = {
 INSTANTIATE_TEST_SUITE_P(Layouts, WriterRoundTrip, ::testing::ValuesIn(kLayouts),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// More data pages than the engine's usual 64-byte usage map covers (512 pages): the
+// writer lengthens the map, and every reader must still find every row.
+TEST(JetWriter, ABookBeyond512DataPagesReadsWhole)
+{
+    test::ScratchDir dir;
+    BookTable table;
+    for (size_t k = 0; k < 30000; ++k) {
+        std::string value = "row " + std::to_string(k);
+        value.resize(64, '.'); // the longest value kept inline: about 45 rows a page
+        table.rows.push_back(value);
+    }
+    const std::filesystem::path file = dir / "big.mdb";
+    test::writeBook(file, table);
+    ASSERT_GT(std::filesystem::file_size(file), 600u * 4096);
+
+    auto connection = std::make_shared<Connection>();
+    connection->setConnectionString(test::connectionStringFor(file.string(), ""));
+    ASSERT_TRUE(connection->open().ok());
+    Recordset recordset;
+    recordset.setActiveConnection(connection);
+    recordset.setSource("select m1 from b1");
+    ASSERT_TRUE(recordset.open().ok());
+    size_t rows = 0;
+    for (; !recordset.eof(); ++rows) {
+        ASSERT_EQ(*recordset.fields("m1"), table.rows[rows]);
+        ASSERT_TRUE(recordset.moveNext().ok());
+    }
+    EXPECT_EQ(rows, table.rows.size());
+
+    const std::filesystem::path script =
+        std::filesystem::path(VELMORA_CONTENT_TEST_DIR) / "node" / "read.mjs";
+    if (std::filesystem::exists(script.parent_path() / "node_modules" / "mdb-reader")) {
+        std::optional<std::string> output =
+            test::runCommand("node '" + script.string() + "' '" + file.string() + "' b1 m1");
+        ASSERT_TRUE(output.has_value());
+        EXPECT_NE(output->find("rows 30000\n"), std::string::npos);
+        EXPECT_NE(output->find("hex " + hex(*table.rows.back(), false) + "\n"), std::string::npos);
+    }
+}
+
 TEST(JetWriter, RefusesWhatTheFormatCannotHold)
 {
     BookTable table;
