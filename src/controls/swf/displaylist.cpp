@@ -11,7 +11,8 @@ std::atomic<std::uint64_t> g_nextSerial{1};
 constexpr int kMaxActionDepth = 16;
 } // namespace
 
-DisplayList::DisplayList(const Movie &movie, const Timeline *timeline) : m_movie(movie), m_timeline(timeline)
+DisplayList::DisplayList(const Movie &movie, const Timeline *timeline, InstanceBudget &budget, int nesting)
+    : m_movie(movie), m_timeline(timeline), m_budget(budget), m_nesting(nesting)
 {
 }
 
@@ -24,8 +25,12 @@ Instance DisplayList::makeInstance(std::uint16_t characterId, int depth)
     auto it = m_movie.characters.find(characterId);
     if (it != m_movie.characters.end())
         i.character = &it->second;
+    // Past the limits the object stays empty: it exists but shows nothing.
+    if (m_nesting >= InstanceBudget::kMaxNesting ||
+        ++m_budget.createdThisFrame > InstanceBudget::kMaxCreatedPerFrame)
+        return i;
     if (const auto *sprite = i.character ? std::get_if<Sprite>(i.character) : nullptr) {
-        i.children = std::make_unique<DisplayList>(m_movie, &sprite->timeline);
+        i.children = std::make_unique<DisplayList>(m_movie, &sprite->timeline, m_budget, m_nesting + 1);
         i.children->tick(); // a sprite shows its first frame on the frame it is placed
     } else if (i.character && std::holds_alternative<Button>(*i.character)) {
         showButtonState(i, ButtonRecord::Up);
@@ -37,7 +42,7 @@ void DisplayList::showButtonState(Instance &button, int state)
 {
     const auto *def = button.character ? std::get_if<Button>(button.character) : nullptr;
     button.buttonState = state;
-    button.children = std::make_unique<DisplayList>(m_movie, nullptr);
+    button.children = std::make_unique<DisplayList>(m_movie, nullptr, m_budget, m_nesting + 1);
     if (!def)
         return;
     for (const ButtonRecord &r : def->records) {

@@ -26,10 +26,19 @@ struct Instance {
     int buttonState = ButtonRecord::Up;
 };
 
+// Limits on what one player builds, so that a movie whose sprites place each other
+// (or themselves) cannot recurse or multiply without end.
+struct InstanceBudget {
+    static constexpr int kMaxNesting = 32;
+    static constexpr int kMaxCreatedPerFrame = 20000;
+    int createdThisFrame = 0;
+};
+
 class DisplayList {
 public:
-    // timeline may be null: a button state list that is filled by hand.
-    DisplayList(const Movie &movie, const Timeline *timeline);
+    // timeline may be null: a button state list that is filled by hand. The budget
+    // is shared by every list of one player and must outlive them.
+    DisplayList(const Movie &movie, const Timeline *timeline, InstanceBudget &budget, int nesting = 0);
 
     // Runs one frame of this timeline and of every nested timeline placed earlier.
     void tick();
@@ -54,6 +63,8 @@ private:
 
     const Movie &m_movie;
     const Timeline *m_timeline;
+    InstanceBudget &m_budget;
+    int m_nesting;
     std::map<int, Instance> m_objects;
     int m_current = -1;
     bool m_playing = true;

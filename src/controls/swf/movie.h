@@ -77,8 +77,20 @@ struct Action {
 
 // How an object is composited onto what lies below it.
 enum class BlendMode : std::uint8_t {
-    Normal = 1, Layer, Multiply, Screen, Lighten, Darken, Difference, Add, Subtract, Invert, Alpha, Erase,
-    Overlay, HardLight
+    Normal = 1,
+    Layer,
+    Multiply,
+    Screen,
+    Lighten,
+    Darken,
+    Difference,
+    Add,
+    Subtract,
+    Invert,
+    Alpha,
+    Erase,
+    Overlay,
+    HardLight
 };
 
 struct PlaceCommand {

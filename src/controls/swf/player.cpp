@@ -32,6 +32,7 @@ QTransform stageToTarget(const Movie &movie, const QRectF &target)
 
 struct Player::State {
     RenderCache cache;
+    InstanceBudget budget;
     std::uint64_t pressed = 0; // serial of the button the mouse went down on
 };
 
@@ -58,7 +59,7 @@ Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &
 Player::Player(std::shared_ptr<const Movie> movie)
     : m_movie(std::move(movie)), m_state(std::make_unique<State>())
 {
-    m_root = std::make_unique<DisplayList>(*m_movie, &m_movie->root);
+    m_root = std::make_unique<DisplayList>(*m_movie, &m_movie->root, m_state->budget);
     stepFrame(); // the first frame is on screen from the start
 }
 
@@ -106,6 +107,7 @@ int Player::advance(std::chrono::nanoseconds elapsed)
 
 void Player::stepFrame()
 {
+    m_state->budget.createdThisFrame = 0;
     m_root->tick();
     ++m_framesRun;
     updateButtons();

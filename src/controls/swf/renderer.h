@@ -58,7 +58,8 @@ public:
 private:
     void paintObject(QPainter &painter, const Instance &object, const QTransform &world,
                      const ColorTransform &cx);
-    void paintBlended(QPainter &painter, const Instance &object, const QTransform &world, const ColorTransform &cx);
+    void paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
+                      const ColorTransform &cx);
     void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
                        const ColorTransform &cx);
     void paintText(QPainter &painter, const StaticText &text, const QTransform &world,

@@ -92,7 +92,8 @@ TEST(Timeline, GotoFrameForwardAndBack)
 {
     MovieBytes m = growingMovie();
     auto movie = load(m);
-    DisplayList list(*movie, &movie->root);
+    InstanceBudget budget;
+    DisplayList list(*movie, &movie->root, budget);
     list.tick();
     list.gotoFrame(3);
     EXPECT_EQ(list.objects().size(), 3u);
@@ -120,6 +121,26 @@ TEST(Timeline, SpriteShowsItsFirstFrameWhenPlacedAndAdvancesWithTheRoot)
     EXPECT_EQ(spriteObjects(), 2u);
     player.stepFrame();
     EXPECT_EQ(spriteObjects(), 1u);
+}
+
+TEST(Timeline, SpritesThatPlaceThemselvesStopAtTheLimits)
+{
+    // Sprite 1 places itself twice: unbounded, that is infinite recursion (and a
+    // doubling of objects per level).
+    MovieBytes inner;
+    inner.tag(26, test::placeObject(1, 1)).tag(26, test::placeObject(1, 2)).showFrame();
+    BitWriter sprite;
+    sprite.u16(1).u16(1).bytes(inner.tags).u16(0);
+    MovieBytes m;
+    m.tag(39, sprite.take()).tag(26, test::placeObject(1, 1)).showFrame();
+    Player player(load(m));
+    player.stepFrame();
+    int depth = 0;
+    for (const DisplayList *list = &player.root(); list && !list->objects().empty(); ++depth)
+        list = list->objects().begin()->second.children.get();
+    EXPECT_LE(depth, InstanceBudget::kMaxNesting + 1);
+    QImage image = paint(player, QSize(100, 50));
+    EXPECT_EQ(image.pixel(10, 10), qRgb(255, 255, 255));
 }
 
 TEST(Timing, AdvanceRunsDueFramesAndCapsTheBacklog)
