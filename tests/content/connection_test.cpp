@@ -107,7 +107,8 @@ TEST_F(ConnectionOpen, FailuresLeaveTheConnectionClosed)
     const std::string dir = m_dir.path().string();
     const std::string image = test::readBytes(m_file);
     test::writeBytes(m_dir / "empty.dll", "");
-    test::writeBytes(m_dir / "text.dll", "<html>this is not a database</html>\n");
+    std::filesystem::create_directories(m_dir / "text");
+    test::writeBytes(m_dir / "text" / "szh.dll", "<html>this is not a database</html>\n");
     test::writeBytes(m_dir / "truncated.dll", image.substr(0, image.size() - 100));
     test::writeBytes(m_dir / "headeronly.dll", image.substr(0, 4096));
     std::string jet3 = image;
@@ -130,7 +131,8 @@ TEST_F(ConnectionOpen, FailuresLeaveTheConnectionClosed)
     const Case cases[] = {
         {"missing file", at("nothing.dll"), contentError(ContentError::FileNotFound, dir + "/nothing.dll")},
         {"empty file", at("empty.dll"), contentError(ContentError::UnrecognizedFormat, dir + "/empty.dll")},
-        {"text file", at("text.dll"), contentError(ContentError::UnrecognizedFormat, dir + "/text.dll")},
+        {"text file named szh.dll", at("text/szh.dll"),
+         contentError(ContentError::UnrecognizedFormat, dir + "/text/szh.dll")},
         {"truncated file", at("truncated.dll"),
          contentError(ContentError::DamagedDatabase, dir + "/truncated.dll")},
         {"header page only", at("headeronly.dll"),
