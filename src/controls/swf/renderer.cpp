@@ -401,22 +401,31 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
                              : style.join == Join::Miter ? Qt::SvgMiterJoin
                                                          : Qt::RoundJoin);
             pen.setMiterLimit(style.miterLimit);
-            // The same nudge as for fills (see fillPath).
             painter.resetTransform();
-            if (style.hasFill && pen.brush().style() != Qt::SolidPattern) {
-                QBrush b = pen.brush();
-                b.setTransform(b.transform() * world);
-                pen.setBrush(b);
-            }
             QPainterPath device = world.map(paths.layers[l].strokes[i]);
+            // Qt draws thin aliased pens as plain lines, corners filled in; filling
+            // the stroke's own outline keeps round joins and caps at every width.
+            QPainterPathStroker stroker(pen);
+            QPainterPath outline =
+                stroker.createStroke(m_quality == Quality::Low ? snapToDeviceTwips(device) : device);
+            outline.setFillRule(Qt::WindingFill);
+            QBrush b = pen.brush();
+            if (style.hasFill && style.fill.type != FillStyle::Type::Solid) {
+                if (style.fill.type == FillStyle::Type::Bitmap) {
+                    b.setTransform(b.transform() * world);
+                } else {
+                    const QRect area = outline.boundingRect().toAlignedRect() &
+                                       QRect(0, 0, painter.device()->width(), painter.device()->height());
+                    if (area.isEmpty())
+                        continue;
+                    b = QBrush(gradientImage(style.fill, cx, toQt(style.fill.gradient.matrix) * world, area));
+                    b.setTransform(QTransform::fromTranslate(area.x(), area.y()));
+                }
+            }
             if (m_quality == Quality::Low) {
-                // Qt draws thin aliased pens as plain lines, corners filled in; the
-                // stroke's own outline keeps round joins and caps at every width.
-                QPainterPathStroker stroker(pen);
-                QPainterPath outline = stroker.createStroke(snapToDeviceTwips(device));
-                outline.setFillRule(Qt::WindingFill);
-                painter.fillPath(outline, pen.brush());
+                painter.fillPath(outline, b);
             } else {
+                pen.setBrush(b);
                 painter.strokePath(device, pen);
             }
         }
