@@ -41,8 +41,20 @@ int info(const Movie &movie)
                 h.frameCount);
     std::printf("background #%02x%02x%02x\n", movie.background.r, movie.background.g, movie.background.b);
     std::printf("characters %zu\n", movie.characters.size());
-    for (const auto &[id, c] : movie.characters)
-        std::printf("  %5u %s\n", id, characterKind(c));
+    for (const auto &[id, c] : movie.characters) {
+        std::printf("  %5u %s", id, characterKind(c));
+        if (const auto *t = std::get_if<EditText>(&c)) {
+            std::printf(
+                " bounds %d..%d x %d..%d font %u height %u align %d margins %d/%d leading %d%s%s \"%s\"",
+                t->bounds.xMin, t->bounds.xMax, t->bounds.yMin, t->bounds.yMax, t->fontId, t->height,
+                t->align, t->leftMargin, t->rightMargin, t->leading, t->wordWrap ? " wrap" : "",
+                t->html ? " html" : "", t->text.c_str());
+        } else if (const auto *f = std::get_if<Font>(&c)) {
+            std::printf(" %zu glyphs, em %g, ascent %g descent %g leading %g", f->glyphs.size(), f->emSquare,
+                        f->ascent, f->descent, f->leading);
+        }
+        std::printf("\n");
+    }
     for (std::size_t f = 0; f < movie.tagsPerFrame.size(); ++f) {
         std::printf("frame %zu tags:", f + 1);
         for (int tag : movie.tagsPerFrame[f])

@@ -35,6 +35,7 @@ struct Font {
     std::vector<ShapeGeometry> glyphs;
     std::vector<std::uint16_t> codes;
     std::vector<std::int16_t> advances; // font units, empty without layout
+    std::map<std::pair<std::uint16_t, std::uint16_t>, std::int16_t> kerning; // code pair to font units
     double emSquare = 1024;
     double ascent = 0, descent = 0, leading = 0; // font units
 };

@@ -462,6 +462,14 @@ private:
                 font.leading = rest.s16();
                 for (std::size_t i = 0; i < count; ++i)
                     font.advances.push_back(rest.s16());
+                for (std::size_t i = 0; i < count; ++i)
+                    rest.rect();
+                const int pairs = rest.u16();
+                for (int i = 0; i < pairs; ++i) {
+                    const std::uint16_t a = wideCodes ? rest.u16() : rest.u8();
+                    const std::uint16_t b = wideCodes ? rest.u16() : rest.u8();
+                    font.kerning[{a, b}] = rest.s16();
+                }
             }
         } catch (const TruncatedData &) {
             // Codes and layout only serve edit text; the glyphs are what counts.

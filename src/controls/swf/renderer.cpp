@@ -2,6 +2,7 @@
 
 #include "controls/swf/gradientpainter.h"
 #include "controls/swf/shapereader.h"
+#include "controls/swf/textlayout.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -461,52 +462,13 @@ void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTra
     const auto *font = m_movie.find<Font>(text.fontId);
     if (!font || font->glyphs.empty() || text.text.empty())
         return;
-    // Initial text only: strip markup, lay out lines with the font's own advances.
-    std::string plain;
-    bool inTag = false;
-    for (char c : text.text) {
-        if (text.html && c == '<')
-            inTag = true;
-        else if (text.html && c == '>')
-            inTag = false;
-        else if (!inTag)
-            plain.push_back(c);
-    }
     const double scale = text.height / font->emSquare;
     const QColor color = toQColor(cx.apply(text.color));
-    const double gutter = 40;
-    double y = text.bounds.yMin + gutter + font->ascent * scale;
-    std::size_t start = 0;
-    while (start <= plain.size()) {
-        std::size_t end = plain.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = plain.size();
-        std::vector<std::pair<std::size_t, double>> glyphs;
-        double width = 0;
-        for (std::size_t i = start; i < end; ++i) {
-            auto code = static_cast<std::uint8_t>(plain[i]);
-            auto it = std::find(font->codes.begin(), font->codes.end(), code);
-            if (it == font->codes.end())
-                continue;
-            std::size_t index = static_cast<std::size_t>(it - font->codes.begin());
-            double advance =
-                index < font->advances.size() ? font->advances[index] * scale : text.height * 0.5;
-            glyphs.emplace_back(index, width);
-            width += advance;
-        }
-        double left = text.bounds.xMin + gutter + text.leftMargin;
-        double right = text.bounds.xMax - gutter - text.rightMargin;
-        double x = text.align == 1 ? right - width : text.align == 2 ? (left + right - width) / 2 : left;
-        for (auto [index, offset] : glyphs) {
-            if (index >= font->glyphs.size())
-                continue;
-            painter.setTransform(QTransform(scale, 0, 0, scale, x + offset, y) * world);
-            painter.fillPath(m_cache.paths(font->glyphs[index]).outline, color);
-        }
-        y += (font->ascent + font->descent) * scale + text.leading;
-        if (end >= plain.size())
-            break;
-        start = end + ((plain[end] == '\r' && end + 1 < plain.size() && plain[end + 1] == '\n') ? 2 : 1);
+    for (const PlacedGlyph &g : layoutEditText(text, *font)) {
+        if (g.index >= font->glyphs.size())
+            continue;
+        painter.setTransform(QTransform(scale, 0, 0, scale, g.x, g.y) * world);
+        painter.fillPath(m_cache.paths(font->glyphs[g.index]).outline, color);
     }
 }
 
