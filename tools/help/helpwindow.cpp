@@ -60,7 +60,7 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent), m_text(new QTextBrows
     layout->addWidget(m_text);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
-    resize(560, 480);
+    resize(600, 560);
 }
 
 } // namespace velmora::help
