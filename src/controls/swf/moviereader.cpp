@@ -331,9 +331,13 @@ private:
             auto it = m_movie.characters.find(id);
             if (it == m_movie.characters.end() || !std::holds_alternative<Button>(it->second))
                 return;
-            ColorTransform cx = in.colorTransform(false);
-            for (ButtonRecord &r : std::get<Button>(it->second).records)
-                r.colorTransform = cx;
+            // One colour transform per record, in record order, for as many as the
+            // tag holds (usually one: the first record's).
+            for (ButtonRecord &r : std::get<Button>(it->second).records) {
+                if (in.atEnd())
+                    break;
+                r.colorTransform = in.colorTransform(false);
+            }
             return;
         }
         default:
