@@ -150,6 +150,7 @@ const ShapeGeometry &RenderCache::morph(const MorphShape &morph, std::uint16_t r
             for (auto &[k, g] : m_morphs)
                 m_paths.erase(&g);
             m_morphs.clear();
+            m_gradients.clear(); // keyed by fill styles that lived in those shapes
         }
         it = m_morphs.emplace(key, morphGeometry(morph, ratio / 65535.0)).first;
     }
@@ -180,6 +181,39 @@ QImage RenderCache::image(const QImage &source, const ColorTransform &cx)
     out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_images.emplace(key, out);
     return out;
+}
+
+QImage RenderCache::gradient(const FillStyle &style, const ColorTransform &cx,
+                             const QTransform &gradientToDevice, const QRect &area)
+{
+    const QTransform &m = gradientToDevice;
+    std::vector<double> key{cx.rMul,
+                            cx.gMul,
+                            cx.bMul,
+                            cx.aMul,
+                            cx.rAdd,
+                            cx.gAdd,
+                            cx.bAdd,
+                            cx.aAdd,
+                            m.m11(),
+                            m.m12(),
+                            m.m21(),
+                            m.m22(),
+                            m.dx(),
+                            m.dy(),
+                            double(area.x()),
+                            double(area.y()),
+                            double(area.width()),
+                            double(area.height())};
+    auto k = std::make_pair(&style, std::move(key));
+    auto it = m_gradients.find(k);
+    if (it != m_gradients.end())
+        return it->second;
+    if (m_gradients.size() > 64)
+        m_gradients.clear();
+    QImage image = gradientImage(style, cx, gradientToDevice, area);
+    m_gradients.emplace(std::move(k), image);
+    return image;
 }
 
 void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransform &world,
@@ -359,7 +393,7 @@ void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillS
                            QRect(0, 0, painter.device()->width(), painter.device()->height());
         if (area.isEmpty())
             return;
-        QImage image = gradientImage(style, cx, toQt(style.gradient.matrix) * world, area);
+        QImage image = m_cache.gradient(style, cx, toQt(style.gradient.matrix) * world, area);
         b = QBrush(image);
         b.setTransform(QTransform::fromTranslate(area.x(), area.y()) * world.inverted());
     }
@@ -419,7 +453,8 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
                                        QRect(0, 0, painter.device()->width(), painter.device()->height());
                     if (area.isEmpty())
                         continue;
-                    b = QBrush(gradientImage(style.fill, cx, toQt(style.fill.gradient.matrix) * world, area));
+                    b = QBrush(
+                        m_cache.gradient(style.fill, cx, toQt(style.fill.gradient.matrix) * world, area));
                     b.setTransform(QTransform::fromTranslate(area.x(), area.y()));
                 }
             }

@@ -32,11 +32,16 @@ public:
     const ShapeGeometry &morph(const MorphShape &morph, std::uint16_t ratio);
     // The bitmap with a colour transform applied (the image itself when identity).
     QImage image(const QImage &source, const ColorTransform &cx);
+    // A gradient fill over a device area; kept while the same fill is drawn the
+    // same way, as in most frames of a button.
+    QImage gradient(const FillStyle &style, const ColorTransform &cx, const QTransform &gradientToDevice,
+                    const QRect &area);
 
 private:
     std::map<const ShapeGeometry *, ShapePaths> m_paths;
     std::map<std::pair<const MorphShape *, std::uint16_t>, ShapeGeometry> m_morphs;
     std::map<std::pair<qint64, std::vector<double>>, QImage> m_images;
+    std::map<std::pair<const FillStyle *, std::vector<double>>, QImage> m_gradients;
 };
 
 class Renderer {
