@@ -35,7 +35,7 @@ protected:
     {
         s_prefix = new QTemporaryDir;
         s_install = runProcess(QStringLiteral(VELMORA_CMAKE_COMMAND),
-                        {"--install", VELMORA_BINARY_DIR, "--prefix", s_prefix->path()});
+                               {"--install", VELMORA_BINARY_DIR, "--prefix", s_prefix->path()});
     }
     static void TearDownTestSuite()
     {
