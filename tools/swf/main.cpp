@@ -85,6 +85,17 @@ int shapes(const Movie &movie)
             for (const auto &fill : layer.fills) {
                 std::printf("  fill #%02x%02x%02x%02x type %d\n", fill.style.color.r, fill.style.color.g,
                             fill.style.color.b, fill.style.color.a, static_cast<int>(fill.style.type));
+                const Gradient &g = fill.style.gradient;
+                if (fill.style.type != FillStyle::Type::Solid && fill.style.type != FillStyle::Type::Bitmap) {
+                    std::printf(
+                        "    gradient spread %d linear-rgb %d focal %g matrix %g %g %g %g %g %g stops",
+                        static_cast<int>(g.spread), g.linearRgb, g.focal, g.matrix.a, g.matrix.b, g.matrix.c,
+                        g.matrix.d, g.matrix.tx, g.matrix.ty);
+                    for (const GradientStop &stop : g.stops)
+                        std::printf(" %d:#%02x%02x%02x%02x", stop.ratio, stop.color.r, stop.color.g,
+                                    stop.color.b, stop.color.a);
+                    std::printf("\n");
+                }
                 for (const Contour &contour : fill.contours) {
                     std::printf("    (%d,%d)", contour.start.x, contour.start.y);
                     for (const Edge &e : contour.edges)

@@ -33,18 +33,25 @@ std::array<QRgb, kRampSteps> gradientRamp(const Gradient &g, const ColorTransfor
         return linearToSrgb(srgbToLinear(a / 255.0) * (1 - t) + srgbToLinear(b / 255.0) * t) * 255;
     };
     for (int step = 0; step < kRampSteps; ++step) {
+        // Colours are interpolated at the exact position; which two stops apply is
+        // decided on the whole ratio the position falls in, as an 8-bit lookup would.
         const double i = step * 255.0 / (kRampSteps - 1);
-        // The last stop at or below i; ratios that repeat or fall back are passed over.
-        std::size_t k = 0;
-        while (k + 1 < stops.size() && stops[k + 1].ratio <= i)
+        const double sel = std::floor(step * 256.0 / kRampSteps);
+        // The first stop after the first whose ratio reaches i closes the segment;
+        // so of stops sharing a ratio the later one starts a segment and the earlier
+        // one ends it, and ratios that fall back are passed over.
+        std::size_t k = 1;
+        while (k < stops.size() && stops[k].ratio < sel)
             ++k;
         Rgba c;
-        if (i < stops.front().ratio) {
+        if (sel <= stops.front().ratio || stops.size() == 1) {
             c = stops.front().color;
-        } else if (k + 1 >= stops.size() || stops[k + 1].ratio <= stops[k].ratio) {
+        } else if (k >= stops.size()) {
+            c = stops.back().color;
+        } else if (stops[k].ratio <= stops[k - 1].ratio) {
             c = stops[k].color;
         } else {
-            const GradientStop &a = stops[k], &b = stops[k + 1];
+            const GradientStop &a = stops[k - 1], &b = stops[k];
             const double t = (i - a.ratio) / (b.ratio - a.ratio);
             auto ch = [](double v) {
                 return static_cast<std::uint8_t>(
@@ -98,7 +105,7 @@ QImage gradientImage(const FillStyle &style, const ColorTransform &cx, const QTr
                 if (t > 1)
                     t = 2 - t;
             }
-            t = std::clamp(t, 0.0, 1.0);
+            t = std::isfinite(t) ? std::clamp(t, 0.0, 1.0) : 1.0; // a degenerate matrix gives no number
             const int index = std::min(kRampSteps - 1, static_cast<int>(t * kRampSteps));
             line[x] = ramp[static_cast<std::size_t>(index)];
         }
