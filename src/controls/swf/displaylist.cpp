@@ -61,10 +61,10 @@ bool DisplayList::canChange() const
     if (m_timeline && m_playing && m_timeline->frameCount > 1)
         return true;
     for (const auto &[depth, object] : m_objects) {
+        // A button's state changes with the mouse only, which the host hears of
+        // itself; what a state shows may still move.
         if (object.children && object.children->canChange())
             return true;
-        if (object.character && std::holds_alternative<Button>(*object.character))
-            return true; // the mouse changes it
     }
     return false;
 }

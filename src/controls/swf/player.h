@@ -40,7 +40,8 @@ public:
     QSizeF stageSize() const; // pixels
     QColor backgroundColor() const;
     double frameRate() const;
-    // False when nothing can ever change, so the host needs no timer.
+    // False when nothing changes with time, so the host needs no timer (button
+    // states still change with the mouse; repaint after the mouse calls).
     bool isAnimated() const;
     // Feeds time from a monotonic clock; runs the frames due, at most a few per call
     // (the backlog beyond that is dropped). Returns the number of frames run.

@@ -232,6 +232,7 @@ TEST(Button, StatesFollowTheMouseAndAClickIsCounted)
     Player player(load(m));
     const QRectF target(0, 0, 100, 50);
     auto colorAt = [&] { return paint(player, QSize(100, 50)).pixel(10, 10); };
+    EXPECT_FALSE(player.isAnimated()) << "a still button needs no timer; the mouse drives it";
     EXPECT_EQ(colorAt(), qRgb(255, 0, 0));
     player.mouseMove({80, 10}, target); // outside the hit shape
     EXPECT_EQ(colorAt(), qRgb(255, 0, 0));
