@@ -147,6 +147,12 @@ public:
         Frame frame;
         std::vector<int> tags;
         while (!in.atEnd()) {
+            // Frame numbers are 16-bit, and a movie of nothing but tiny tags (a
+            // compressed bomb) must not grow the model without end.
+            if (timeline.frames.size() >= kMaxFrames || ++m_tagCount > kMaxTags) {
+                m_movie.warnings.push_back("too many frames or tags; the rest is ignored");
+                break;
+            }
             int code = 0;
             std::size_t length = 0;
             try {
@@ -608,6 +614,9 @@ private:
     Movie &m_movie;
     std::vector<std::uint8_t> m_jpegTables;
     bool m_as3 = false;
+    std::size_t m_tagCount = 0;
+    static constexpr std::size_t kMaxFrames = 65535;
+    static constexpr std::size_t kMaxTags = 500000;
     bool m_haveBackground = false;
 };
 

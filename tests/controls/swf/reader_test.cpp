@@ -172,6 +172,21 @@ TEST(MovieReader, TagLongerThanTheFileIsCutNotFatal)
     EXPECT_FALSE((*movie)->warnings.empty());
 }
 
+TEST(MovieReader, CompressedStreamOfEmptyFramesIsCapped)
+{
+    // Four million ShowFrame tags inflate from a few kilobytes; the model keeps
+    // the 65535 frames a frame number can name.
+    MovieBytes m;
+    m.frameCount = 65535;
+    m.tags.reserve(8'000'000);
+    for (int i = 0; i < 4'000'000; ++i)
+        m.tags.insert(m.tags.end(), {0x40, 0x00});
+    auto movie = readMovie(m.build('C'));
+    ASSERT_TRUE(movie);
+    EXPECT_LE((*movie)->root.frames.size(), 65535u);
+    EXPECT_FALSE((*movie)->warnings.empty());
+}
+
 TEST(MovieReader, EveryTruncationOfAValidMovieIsHandled)
 {
     MovieBytes m;
