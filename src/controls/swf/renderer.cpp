@@ -482,13 +482,24 @@ void Renderer::paintText(QPainter &painter, const StaticText &text, const QTrans
         for (const TextGlyph &g : record.glyphs) {
             if (g.index < font->glyphs.size()) {
                 const ShapePaths &paths = m_cache.paths(font->glyphs[g.index]);
-                QPainterPath glyph = paths.outline;
-                painter.setTransform(QTransform(scale, 0, 0, scale, x, record.y) * base);
-                painter.fillPath(glyph, color);
+                fillGlyph(painter, paths.outline, QTransform(scale, 0, 0, scale, x, record.y) * base, color);
             }
             x += g.advance;
         }
     }
+}
+
+// Glyphs are filled like shapes: without anti-aliasing on the device twip grid.
+void Renderer::fillGlyph(QPainter &painter, const QPainterPath &glyph, const QTransform &world,
+                         const QColor &color)
+{
+    if (m_quality == Quality::Low) {
+        painter.resetTransform();
+        painter.fillPath(snapToDeviceTwips(world.map(glyph)), color);
+        return;
+    }
+    painter.setTransform(world);
+    painter.fillPath(glyph, color);
 }
 
 void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTransform &world,
@@ -498,12 +509,11 @@ void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTra
     if (!font || font->glyphs.empty() || text.text.empty())
         return;
     const double scale = text.height / font->emSquare;
-    const QColor color = toQColor(cx.apply(text.color));
     for (const PlacedGlyph &g : layoutEditText(text, *font)) {
         if (g.index >= font->glyphs.size())
             continue;
-        painter.setTransform(QTransform(scale, 0, 0, scale, g.x, g.y) * world);
-        painter.fillPath(m_cache.paths(font->glyphs[g.index]).outline, color);
+        fillGlyph(painter, m_cache.paths(font->glyphs[g.index]).outline,
+                  QTransform(scale, 0, 0, scale, g.x, g.y) * world, toQColor(cx.apply(g.color)));
     }
 }
 

@@ -69,6 +69,8 @@ private:
                        const ColorTransform &cx);
     void paintText(QPainter &painter, const StaticText &text, const QTransform &world,
                    const ColorTransform &cx);
+    void fillGlyph(QPainter &painter, const QPainterPath &glyph, const QTransform &world,
+                   const QColor &color);
     void paintEditText(QPainter &painter, const EditText &text, const QTransform &world,
                        const ColorTransform &cx);
     void fillPath(QPainter &painter, const QPainterPath &path, const FillStyle &style,
