@@ -52,6 +52,7 @@ void DisplayList::showButtonState(Instance &button, int state)
         child.matrix = r.matrix;
         child.colorTransform = r.colorTransform;
         child.blendMode = r.blendMode;
+        child.filters = r.filters;
         button.children->m_objects.insert_or_assign(r.depth, std::move(child));
     }
 }
@@ -187,6 +188,7 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
                 fresh.clipDepth = 0;
                 fresh.visible = true;
                 fresh.blendMode = BlendMode::Normal;
+                fresh.filters.clear();
                 kept = true;
             }
         }
@@ -218,6 +220,8 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
         target->visible = *c.visible;
     if (c.blendMode)
         target->blendMode = *c.blendMode;
+    if (c.filters)
+        target->filters = *c.filters;
 }
 
 } // namespace velmora::swf

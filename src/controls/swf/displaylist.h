@@ -22,6 +22,7 @@ struct Instance {
     int clipDepth = 0;
     bool visible = true;
     BlendMode blendMode = BlendMode::Normal;
+    std::vector<ColorMatrix> filters;
     std::unique_ptr<DisplayList> children; // a sprite's timeline or a button's current state
     int buttonState = ButtonRecord::Up;
 };

@@ -6,6 +6,7 @@
 
 #include <QImage>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
@@ -94,6 +95,13 @@ enum class BlendMode : std::uint8_t {
     HardLight
 };
 
+// A colour matrix filter: rows for R, G, B, A of (r, g, b, a, offset), applied to
+// unpremultiplied colours in 0..255. The other filters are not drawn.
+struct ColorMatrix {
+    std::array<float, 20> m{};
+    friend bool operator==(const ColorMatrix &, const ColorMatrix &) = default;
+};
+
 struct PlaceCommand {
     enum class Kind { Place, Remove };
     Kind kind = Kind::Place;
@@ -106,6 +114,7 @@ struct PlaceCommand {
     std::optional<int> clipDepth;
     std::optional<bool> visible;
     std::optional<BlendMode> blendMode;
+    std::optional<std::vector<ColorMatrix>> filters;
     std::string name;
 };
 
@@ -142,6 +151,7 @@ struct ButtonRecord {
     Matrix matrix;
     ColorTransform colorTransform;
     BlendMode blendMode = BlendMode::Normal;
+    std::vector<ColorMatrix> filters;
 };
 
 struct Button {

@@ -4,6 +4,9 @@
 #include "controls/swf/bitreader.h"
 #include "controls/swf/shapereader.h"
 
+#include <cmath>
+#include <cstring>
+
 namespace velmora::swf {
 
 int Timeline::findLabel(const std::string &label) const
@@ -96,9 +99,10 @@ std::vector<Action> readActions(BitReader &in)
     return actions;
 }
 
-// Filters are read past; this player draws without them.
-void skipFilters(BitReader &in)
+// Reads a filter list; colour matrices are kept, the other filters read past.
+std::vector<ColorMatrix> readFilters(BitReader &in)
 {
+    std::vector<ColorMatrix> matrices;
     int count = in.u8();
     for (int i = 0; i < count; ++i) {
         int id = in.u8();
@@ -124,13 +128,22 @@ void skipFilters(BitReader &in)
             in.skip(8 + 4 * x * y + 5);
             break;
         }
-        case 6:
-            in.skip(80);
+        case 6: {
+            ColorMatrix cm;
+            for (float &v : cm.m) {
+                const std::uint32_t bits = in.u32();
+                std::memcpy(&v, &bits, sizeof v);
+                if (!std::isfinite(v))
+                    v = 0;
+            }
+            matrices.push_back(cm);
             break;
+        }
         default:
             throw BadTag("unknown filter");
         }
     }
+    return matrices;
 }
 
 BlendMode blendMode(int value)
@@ -375,7 +388,7 @@ private:
         if (v3) {
             try {
                 if (flags2 & 0x01)
-                    skipFilters(in);
+                    c.filters = readFilters(in);
                 if (flags2 & 0x02)
                     c.blendMode = blendMode(in.u8());
                 if (flags2 & 0x04)
@@ -583,7 +596,7 @@ private:
             if (v2) {
                 r.colorTransform = in.colorTransform(true);
                 if (flags & 0x10)
-                    skipFilters(in);
+                    r.filters = readFilters(in);
                 if (flags & 0x20)
                     r.blendMode = blendMode(in.u8());
             }

@@ -114,6 +114,26 @@ double strokeScale(const QTransform &t, const LineStyle &style)
 
 } // namespace
 
+// Applies a colour matrix to every pixel of a premultiplied image.
+void applyColorMatrix(QImage &image, const ColorMatrix &filter)
+{
+    const auto &m = filter.m;
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = qUnpremultiply(line[x]);
+            const double in[4] = {double(qRed(p)), double(qGreen(p)), double(qBlue(p)), double(qAlpha(p))};
+            int out[4];
+            for (int row = 0; row < 4; ++row) {
+                const float *r = &m[static_cast<std::size_t>(row) * 5];
+                const double v = r[0] * in[0] + r[1] * in[1] + r[2] * in[2] + r[3] * in[3] + r[4];
+                out[row] = static_cast<int>(std::lround(std::clamp(v, 0.0, 255.0)));
+            }
+            line[x] = qPremultiply(qRgba(out[0], out[1], out[2], out[3]));
+        }
+    }
+}
+
 QTransform toQt(const Matrix &m)
 {
     return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
@@ -241,7 +261,7 @@ void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransfor
             continue;
         // Alpha and erase act on an enclosing layer; without one they draw normally.
         const bool plain =
-            object.blendMode == BlendMode::Normal ||
+            (object.blendMode == BlendMode::Normal && object.filters.empty()) ||
             (m_layers == 0 && (object.blendMode == BlendMode::Alpha || object.blendMode == BlendMode::Erase));
         if (plain)
             paintObject(painter, object, world, cx);
@@ -289,6 +309,8 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
         paintObject(inner, object, world, cx);
         --m_layers;
     }
+    for (const ColorMatrix &filter : object.filters)
+        applyColorMatrix(layer, filter);
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (object.blendMode) {
     case BlendMode::Multiply:
