@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace velmora::swf {
 namespace {
 
@@ -211,6 +213,32 @@ TEST(Render, ColorTransformAndMaskApplyToTheirObjects)
     QImage image = paint(player, QSize(100, 50));
     EXPECT_EQ(image.pixel(10, 10), qRgb(127, 0, 100)); // 255 * 128 / 256, truncated
     EXPECT_EQ(image.pixel(40, 10), qRgb(255, 255, 255)) << "outside the mask";
+}
+
+TEST(Render, ColourMatrixFilterAndBlendModeUseALayer)
+{
+    // PlaceObject3 with a colour matrix that swaps red and blue.
+    BitWriter place;
+    place.u8(0x02 | 0x04).u8(0x01).u16(1).u16(1).translate(0, 0);
+    place.u8(1).u8(6);
+    const float m[20] = {0, 0, 1, 0, 0, /**/ 0, 1, 0, 0, 0, /**/ 1, 0, 0, 0, 0, /**/ 0, 0, 0, 1, 0};
+    for (float v : m) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        place.u32(bits);
+    }
+    // PlaceObject3 with blend mode multiply (3) over it, yellow square at the right.
+    BitWriter multiply;
+    multiply.u8(0x02 | 0x04).u8(0x02).u16(2).u16(2).translate(0, 0).u8(3);
+    MovieBytes mv;
+    mv.tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    mv.tag(2, test::rectangleShape(2, 500, 0, 1500, 1000, 255, 255, 0));
+    mv.tag(70, place.take()).tag(70, multiply.take()).showFrame();
+    Player player(load(mv));
+    QImage image = paint(player, QSize(100, 50));
+    EXPECT_EQ(image.pixel(10, 10), qRgb(0, 0, 255)) << "red shown as blue";
+    EXPECT_EQ(image.pixel(40, 10), qRgb(0, 0, 0)) << "blue multiplied by yellow";
+    EXPECT_EQ(image.pixel(60, 10), qRgb(255, 255, 0)) << "yellow over white";
 }
 
 TEST(Button, StatesFollowTheMouseAndAClickIsCounted)
