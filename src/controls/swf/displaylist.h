@@ -22,7 +22,7 @@ struct Instance {
     int clipDepth = 0;
     bool visible = true;
     BlendMode blendMode = BlendMode::Normal;
-    std::vector<ColorMatrix> filters;
+    std::vector<Filter> filters;
     std::unique_ptr<DisplayList> children; // a sprite's timeline or a button's current state
     int buttonState = ButtonRecord::Up;
 };

@@ -95,11 +95,19 @@ enum class BlendMode : std::uint8_t {
     HardLight
 };
 
-// A colour matrix filter: rows for R, G, B, A of (r, g, b, a, offset), applied to
-// unpremultiplied colours in 0..255. The other filters are not drawn.
-struct ColorMatrix {
+// The filters this player draws: a colour matrix (rows for R, G, B, A of
+// (r, g, b, a, offset) on unpremultiplied 0..255 colours) and a glow. The other
+// filters are read past.
+struct Filter {
+    enum class Kind { ColorMatrix, Glow };
+    Kind kind = Kind::ColorMatrix;
     std::array<float, 20> m{};
-    friend bool operator==(const ColorMatrix &, const ColorMatrix &) = default;
+    Rgba color;                      // glow
+    double blurX = 0, blurY = 0;     // glow, pixels
+    double strength = 1;             // glow
+    bool inner = false, knockout = false;
+    int passes = 1;
+    friend bool operator==(const Filter &, const Filter &) = default;
 };
 
 struct PlaceCommand {
@@ -114,7 +122,7 @@ struct PlaceCommand {
     std::optional<int> clipDepth;
     std::optional<bool> visible;
     std::optional<BlendMode> blendMode;
-    std::optional<std::vector<ColorMatrix>> filters;
+    std::optional<std::vector<Filter>> filters;
     std::string name;
 };
 
@@ -151,7 +159,7 @@ struct ButtonRecord {
     Matrix matrix;
     ColorTransform colorTransform;
     BlendMode blendMode = BlendMode::Normal;
-    std::vector<ColorMatrix> filters;
+    std::vector<Filter> filters;
 };
 
 struct Button {

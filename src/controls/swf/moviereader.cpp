@@ -100,9 +100,9 @@ std::vector<Action> readActions(BitReader &in)
 }
 
 // Reads a filter list; colour matrices are kept, the other filters read past.
-std::vector<ColorMatrix> readFilters(BitReader &in)
+std::vector<Filter> readFilters(BitReader &in)
 {
-    std::vector<ColorMatrix> matrices;
+    std::vector<Filter> matrices;
     int count = in.u8();
     for (int i = 0; i < count; ++i) {
         int id = in.u8();
@@ -113,9 +113,20 @@ std::vector<ColorMatrix> readFilters(BitReader &in)
         case 1:
             in.skip(9);
             break;
-        case 2:
-            in.skip(15);
+        case 2: {
+            Filter glow;
+            glow.kind = Filter::Kind::Glow;
+            glow.color = in.rgba();
+            glow.blurX = std::clamp(static_cast<std::int32_t>(in.u32()) / 65536.0, 0.0, 255.0);
+            glow.blurY = std::clamp(static_cast<std::int32_t>(in.u32()) / 65536.0, 0.0, 255.0);
+            glow.strength = std::clamp(in.fixed8(), 0.0, 255.0);
+            const int flags = in.u8();
+            glow.inner = flags & 0x80;
+            glow.knockout = flags & 0x40;
+            glow.passes = std::clamp(flags & 0x1F, 1, 15);
+            matrices.push_back(glow);
             break;
+        }
         case 3:
             in.skip(27);
             break;
@@ -129,7 +140,7 @@ std::vector<ColorMatrix> readFilters(BitReader &in)
             break;
         }
         case 6: {
-            ColorMatrix cm;
+            Filter cm;
             for (float &v : cm.m) {
                 const std::uint32_t bits = in.u32();
                 std::memcpy(&v, &bits, sizeof v);

@@ -1,5 +1,6 @@
 #include "controls/swf/renderer.h"
 
+#include "controls/swf/filters.h"
 #include "controls/swf/gradientpainter.h"
 #include "controls/swf/shapereader.h"
 #include "controls/swf/textlayout.h"
@@ -113,26 +114,6 @@ double strokeScale(const QTransform &t, const LineStyle &style)
 }
 
 } // namespace
-
-// Applies a colour matrix to every pixel of a premultiplied image.
-void applyColorMatrix(QImage &image, const ColorMatrix &filter)
-{
-    const auto &m = filter.m;
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = qUnpremultiply(line[x]);
-            const double in[4] = {double(qRed(p)), double(qGreen(p)), double(qBlue(p)), double(qAlpha(p))};
-            int out[4];
-            for (int row = 0; row < 4; ++row) {
-                const float *r = &m[static_cast<std::size_t>(row) * 5];
-                const double v = r[0] * in[0] + r[1] * in[1] + r[2] * in[2] + r[3] * in[3] + r[4];
-                out[row] = static_cast<int>(std::lround(std::clamp(v, 0.0, 255.0)));
-            }
-            line[x] = qPremultiply(qRgba(out[0], out[1], out[2], out[3]));
-        }
-    }
-}
 
 QTransform toQt(const Matrix &m)
 {
@@ -274,12 +255,12 @@ void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransfor
 }
 
 void Renderer::paintObject(QPainter &painter, const Instance &object, const QTransform &parent,
-                           const ColorTransform &parentCx)
+                           const ColorTransform &parentCx, bool ownColor)
 {
     if (!object.character)
         return;
     const QTransform world = toQt(object.matrix) * parent;
-    const ColorTransform cx = parentCx * object.colorTransform;
+    const ColorTransform cx = ownColor ? parentCx * object.colorTransform : parentCx;
     if (const auto *shape = std::get_if<Shape>(object.character))
         paintGeometry(painter, shape->geometry, world, cx);
     else if (const auto *morph = std::get_if<MorphShape>(object.character))
@@ -306,11 +287,23 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
         QPainter inner(&layer);
         inner.setRenderHints(painter.renderHints());
         ++m_layers;
-        paintObject(inner, object, world, cx);
+        // Filters work on the object as drawn; its colour transform then tints the
+        // result, glow included.
+        const bool filtered = !object.filters.empty();
+        paintObject(inner, object, world, filtered ? ColorTransform{} : cx, !filtered);
         --m_layers;
     }
-    for (const ColorMatrix &filter : object.filters)
-        applyColorMatrix(layer, filter);
+    for (const Filter &filter : object.filters) {
+        if (filter.kind == Filter::Kind::ColorMatrix)
+            applyColorMatrix(layer, filter);
+        else
+            applyGlow(layer, filter, std::sqrt(std::abs(world.determinant())) * kTwipsPerPixel);
+    }
+    if (!object.filters.empty()) {
+        const ColorTransform tint = cx * object.colorTransform;
+        if (!tint.isIdentity())
+            applyColorTransform(layer, tint);
+    }
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (object.blendMode) {
     case BlendMode::Multiply:
