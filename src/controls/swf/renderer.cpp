@@ -19,6 +19,7 @@ namespace {
 // Nested sprites deeper than this are not drawn (a sprite cannot contain itself
 // through the timeline, but a button state can name its own button).
 constexpr int kMaxNesting = 64;
+constexpr int kMaxLayers = 8;
 
 // See fillPath: far below a twip, so no edge crosses a pixel centre because of it.
 constexpr double kEdgeNudge = -0.01;
@@ -241,8 +242,9 @@ void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransfor
         if (!object.visible)
             continue;
         // Alpha and erase act on an enclosing layer; without one they draw normally.
+        // Layers nest only so deep (each is as large as the device); deeper ones draw plainly.
         const bool plain =
-            (object.blendMode == BlendMode::Normal && object.filters.empty()) ||
+            (object.blendMode == BlendMode::Normal && object.filters.empty()) || m_layers >= kMaxLayers ||
             (m_layers == 0 && (object.blendMode == BlendMode::Alpha || object.blendMode == BlendMode::Erase));
         if (plain)
             paintObject(painter, object, world, cx);
