@@ -442,8 +442,8 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
             double scale = strokeScale(world, style);
             if (scale < 0)
                 scale = std::sqrt(std::abs(painter.deviceTransform().determinant())) / kTwipsPerPixel;
-            // Strokes are drawn in device space so that a skewed matrix cannot distort
-            // the pen; Flash never draws them thinner than one pixel.
+            // Never thinner than one device pixel, as the movies were drawn. Strokes that
+            // do not scale are outlined in device space at their own width.
             double width = std::max(1.0, style.width * scale);
             QPen pen(style.hasFill ? brush(style.fill, cx) : QBrush(toQColor(cx.apply(style.color))), width);
             pen.setCapStyle(style.startCap == Cap::None     ? Qt::FlatCap
@@ -457,9 +457,21 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
             QPainterPath device = world.map(paths.layers[l].strokes[i]);
             // Qt draws thin aliased pens as plain lines, corners filled in; filling
             // the stroke's own outline keeps round joins and caps at every width.
-            QPainterPathStroker stroker(pen);
-            QPainterPath outline =
-                stroker.createStroke(m_quality == Quality::Low ? snapToDeviceTwips(device) : device);
+            QPainterPath outline;
+            if (!style.noHScale && !style.noVScale && scale > 0 && world.isInvertible()) {
+                // A scaling stroke is outlined in the shape's own space and transformed
+                // with it, so a stretched shape has a stretched pen.
+                QPen local = pen;
+                local.setWidthF(std::max<double>(style.width, 1.0 / scale));
+                QPainterPathStroker stroker(local);
+                outline = world.map(stroker.createStroke(paths.layers[l].strokes[i]));
+                if (m_quality == Quality::Low)
+                    outline = snapToDeviceTwips(outline);
+            } else {
+                QPainterPathStroker stroker(pen);
+                outline =
+                    stroker.createStroke(m_quality == Quality::Low ? snapToDeviceTwips(device) : device);
+            }
             outline.setFillRule(Qt::WindingFill);
             QBrush b = pen.brush();
             if (style.hasFill && style.fill.type != FillStyle::Type::Solid) {
@@ -475,12 +487,7 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
                     b.setTransform(QTransform::fromTranslate(area.x(), area.y()));
                 }
             }
-            if (m_quality == Quality::Low) {
-                painter.fillPath(outline, b);
-            } else {
-                pen.setBrush(b);
-                painter.strokePath(device, pen);
-            }
+            painter.fillPath(outline, b);
         }
     }
 }
