@@ -102,9 +102,9 @@ struct Filter {
     enum class Kind { ColorMatrix, Glow };
     Kind kind = Kind::ColorMatrix;
     std::array<float, 20> m{};
-    Rgba color;                      // glow
-    double blurX = 0, blurY = 0;     // glow, pixels
-    double strength = 1;             // glow
+    Rgba color;                  // glow
+    double blurX = 0, blurY = 0; // glow, pixels
+    double strength = 1;         // glow
     bool inner = false, knockout = false;
     int passes = 1;
     friend bool operator==(const Filter &, const Filter &) = default;

@@ -543,7 +543,7 @@ private:
                 g.index = in.bits(glyphBits);
                 g.advance = in.sbits(advanceBits);
                 record.glyphs.push_back(g);
-                state.x += g.advance;
+                state.x = addTwips(state.x, g.advance);
             }
             in.align();
             text.records.push_back(std::move(record));

@@ -63,8 +63,8 @@ public:
 private:
     // ownColor false: the object's own colour transform is left out (the caller
     // applies it to a layer after the filters).
-    void paintObject(QPainter &painter, const Instance &object, const QTransform &world, const ColorTransform &cx,
-                     bool ownColor = true);
+    void paintObject(QPainter &painter, const Instance &object, const QTransform &world,
+                     const ColorTransform &cx, bool ownColor = true);
     void paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
                       const ColorTransform &cx);
     void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,

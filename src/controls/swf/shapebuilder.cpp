@@ -96,10 +96,10 @@ public:
                 Edge e;
                 e.curve = r.kind == ShapeRecord::Kind::Curve;
                 if (e.curve) {
-                    e.control = {pen.x + r.cdx, pen.y + r.cdy};
-                    e.to = {e.control.x + r.dx, e.control.y + r.dy};
+                    e.control = {addTwips(pen.x, r.cdx), addTwips(pen.y, r.cdy)};
+                    e.to = {addTwips(e.control.x, r.dx), addTwips(e.control.y, r.dy)};
                 } else {
-                    e.to = {pen.x + r.dx, pen.y + r.dy};
+                    e.to = {addTwips(pen.x, r.dx), addTwips(pen.y, r.dy)};
                 }
                 addEdge(pen, e);
                 pen = e.to;

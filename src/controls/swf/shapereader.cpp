@@ -400,11 +400,11 @@ ShapeGeometry morphGeometry(const MorphShape &morph, double t)
         const ShapeRecord &e = ends[j];
         auto edgePoints = [](const ShapeRecord &r, Point pen, Point &control, Point &anchor) {
             if (r.kind == ShapeRecord::Kind::Curve) {
-                control = {pen.x + r.cdx, pen.y + r.cdy};
-                anchor = {control.x + r.dx, control.y + r.dy};
+                control = {addTwips(pen.x, r.cdx), addTwips(pen.y, r.cdy)};
+                anchor = {addTwips(control.x, r.dx), addTwips(control.y, r.dy)};
             } else {
-                anchor = {pen.x + r.dx, pen.y + r.dy};
-                control = {(pen.x + anchor.x) / 2, (pen.y + anchor.y) / 2};
+                anchor = {addTwips(pen.x, r.dx), addTwips(pen.y, r.dy)};
+                control = {addTwips(pen.x, anchor.x) / 2, addTwips(pen.y, anchor.y) / 2};
             }
         };
         Point sc, sa, ec, ea;
@@ -422,14 +422,14 @@ ShapeGeometry morphGeometry(const MorphShape &morph, double t)
             r.cdy = mixDelta(s.cdy, e.cdy);
             r.dx = mixDelta(s.dx, e.dx);
             r.dy = mixDelta(s.dy, e.dy);
-            anchor = {outPen.x + r.cdx + r.dx, outPen.y + r.cdy + r.dy};
+            anchor = {addTwips(outPen.x, r.cdx, r.dx), addTwips(outPen.y, r.cdy, r.dy)};
         } else {
             r.kind = ShapeRecord::Kind::Curve;
             Point control = mix(sc, ec);
-            r.cdx = control.x - outPen.x;
-            r.cdy = control.y - outPen.y;
-            r.dx = anchor.x - control.x;
-            r.dy = anchor.y - control.y;
+            r.cdx = addTwips(control.x, -std::int64_t(outPen.x));
+            r.cdy = addTwips(control.y, -std::int64_t(outPen.y));
+            r.dx = addTwips(anchor.x, -std::int64_t(control.x));
+            r.dy = addTwips(anchor.y, -std::int64_t(control.y));
         }
         out.push_back(r);
         outPen = anchor;

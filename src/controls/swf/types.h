@@ -112,6 +112,14 @@ struct StyleSet {
     std::vector<LineStyle> lines;
 };
 
+// Sums of coordinates and deltas from a file can exceed 32 bits; they are held to
+// ±2^30 twips (far beyond any stage), so that later sums and differences fit too.
+inline std::int32_t addTwips(std::int64_t a, std::int64_t b, std::int64_t c = 0)
+{
+    constexpr std::int64_t limit = std::int64_t(1) << 30;
+    return static_cast<std::int32_t>(std::clamp(a + b + c, -limit, limit));
+}
+
 struct Point {
     std::int32_t x = 0, y = 0;
     friend bool operator==(const Point &, const Point &) = default;

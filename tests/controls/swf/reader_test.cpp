@@ -187,6 +187,30 @@ TEST(MovieReader, CompressedStreamOfEmptyFramesIsCapped)
     EXPECT_FALSE((*movie)->warnings.empty());
 }
 
+TEST(MovieReader, HugeTextAdvancesAreHeldInRange)
+{
+    // DefineText whose three glyph advances of nearly 2^31 twips each would run the
+    // pen position past 32 bits (a fuzzer find).
+    BitWriter text;
+    text.u16(1).rect(0, 100, 0, 100).translate(0, 0).u8(1).u8(32);
+    text.u8(0x80 | 0x08).u16(9).u16(200).u8(3);
+    for (int i = 0; i < 3; ++i)
+        text.bits(0, 1).sbits(0x7FFFFFF0, 32);
+    text.align().u8(0);
+    MovieBytes m;
+    m.tag(11, text.take()).tag(26, test::placeObject(1, 1)).showFrame();
+    auto movie = readMovie(m.build('F'));
+    ASSERT_TRUE(movie);
+    const auto *t = (*movie)->find<StaticText>(1);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->records.size(), 1u);
+    EXPECT_EQ(t->records[0].glyphs.size(), 3u);
+    Player player(*movie);
+    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    player.render(painter, QRectF(0, 0, 32, 32), Quality::Low);
+}
+
 TEST(MovieReader, EveryTruncationOfAValidMovieIsHandled)
 {
     MovieBytes m;
