@@ -32,6 +32,8 @@ Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &
 
 class Player {
 public:
+    // Runs the first frame, so the movie can be painted at once: after N-1 calls of
+    // stepFrame() the player shows what the movie shows after N frames.
     explicit Player(std::shared_ptr<const Movie> movie);
     ~Player();
     Player(const Player &) = delete;
@@ -52,7 +54,8 @@ public:
     int framesRun() const { return m_framesRun; }
 
     // Paints the stage fitted "ShowAll" into target: uniform scale, centred, the
-    // margins and the stage filled with the background colour.
+    // margins and the stage filled with the background colour. Drawing is clipped to
+    // target, not to the stage: what lies outside the stage shows in the margins.
     void render(QPainter &painter, const QRectF &target, Quality quality) const;
 
     // Mouse in target coordinates (the same rectangle as for render).
