@@ -83,7 +83,11 @@ private:
 
 MainForm::MainForm() : Form(QStringLiteral("Form1")) {}
 
-MainForm::~MainForm() = default;
+MainForm::~MainForm()
+{
+    // The window's watcher reads this form's members while the window goes.
+    discardWindow();
+}
 
 controls::FlashButton *MainForm::ShockwaveFlash(int number) const
 {
@@ -186,6 +190,7 @@ void MainForm::buildWindow(forms::FormWindow &window)
     auto *watcher = new WindowWatcher(*this, &window);
     window.installEventFilter(watcher);
     Label1->installEventFilter(watcher);
+    m_watcher = watcher;
 }
 
 void MainForm::setOuterSize()
@@ -242,6 +247,9 @@ void MainForm::formUnload(int &)
 
 void MainForm::windowReleased()
 {
+    // The window itself goes later; from now on its events are none of this form's.
+    delete m_watcher;
+    m_watcher = nullptr;
     WebBrowser1 = nullptr;
     Text1 = nullptr;
     Text2 = nullptr;

@@ -79,6 +79,7 @@ private:
     std::map<int, Handler> m_focusHandlers;
     Handler m_label1Click;
     bool m_outerSizeSettled = false;
+    QObject *m_watcher = nullptr; // on the window; goes with it, or when the window is released
     friend class WindowWatcher;
 };
 

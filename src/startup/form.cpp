@@ -23,10 +23,18 @@ Form::Form(QString name) : m_name(std::move(name)) {}
 
 Form::~Form()
 {
-    if (m_window) {
-        internal::formUnloaded(*this);
-        delete m_window.data();
-    }
+    discardWindow();
+}
+
+void Form::discardWindow()
+{
+    if (!m_window)
+        return;
+    FormWindow *window = m_window;
+    m_window = nullptr;
+    internal::formUnloaded(*this);
+    windowReleased();
+    delete window;
 }
 
 void Form::load()

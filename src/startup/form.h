@@ -55,6 +55,9 @@ protected:
     virtual void formUnload(int &cancel) { (void)cancel; }
     // The window is gone: pointers to its controls must be dropped.
     virtual void windowReleased() {}
+    // Destroys the window at once, without Unload (the end of the process). A form whose
+    // window's objects refer to it calls this in its own destructor, before its members go.
+    void discardWindow();
 
 private:
     QString m_name;

@@ -125,6 +125,13 @@ QImage XDisplay::screenshot() const
     return result;
 }
 
+void XDisplay::raise(std::uint32_t window) const
+{
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(m_connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(m_connection);
+}
+
 void XDisplay::requestClose(std::uint32_t window) const
 {
     xcb_client_message_event_t event{};

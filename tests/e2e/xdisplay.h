@@ -32,6 +32,8 @@ public:
     std::vector<XWindow> visibleWindowsOf(std::int64_t pid) const;
     // The whole screen.
     QImage screenshot() const;
+    // Puts the window above every other one (other programs' windows may cover it).
+    void raise(std::uint32_t window) const;
     // Asks the window to close, as its title bar's close button does.
     void requestClose(std::uint32_t window) const;
     // Presses and releases `keysym` with the keyboard focus on `window`.
