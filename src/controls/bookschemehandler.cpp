@@ -55,9 +55,12 @@ void BookSchemeHandler::registerScheme()
         return;
     QWebEngineUrlScheme scheme(kScheme);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    // Local: web pages cannot reach the book's files. No LocalAccessAllowed: the book's
-    // pages cannot reach file:// either, so the handler below is the only way in.
-    scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::SecureScheme);
+    // Local: web pages cannot reach the book's files. LocalAccessAllowed: a book page may
+    // load what lies beside it (without it, its images are never even asked for); file://
+    // stays closed to it through the view's settings, and the handler keeps every request
+    // inside the installation.
+    scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed |
+                    QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 

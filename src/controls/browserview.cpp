@@ -10,6 +10,8 @@
 #include <QEvent>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include <unistd.h>
 
@@ -40,6 +42,19 @@ protected:
     }
 };
 
+// The book's pages may load what lies beside them (their own scheme), but nothing of the
+// local file system: file:// requests are refused whoever makes them.
+class FileRequestBlocker : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (info.requestUrl().isLocalFile() ||
+            info.requestUrl().scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0)
+            info.block(true);
+    }
+};
+
 void installDialogSilencer()
 {
     static QObject *silencer = nullptr;
@@ -65,6 +80,7 @@ BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
     m_profile = new QWebEngineProfile(this);
     m_handler = new BookSchemeHandler(std::filesystem::path(applicationPath.toStdString()), this);
     m_profile->installUrlSchemeHandler(BookSchemeHandler::kScheme, m_handler);
+    m_profile->setUrlRequestInterceptor(new FileRequestBlocker(m_profile));
     m_page = new SilentPage(m_profile, this);
     setPage(m_page);
 

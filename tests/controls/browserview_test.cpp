@@ -121,6 +121,22 @@ TEST_F(BrowserViewTest, NavigatingToTheSameFileAgainShowsItsNewTextAndImages)
     }
 }
 
+TEST_F(BrowserViewTest, ImagesBesideThePageAreShown)
+{
+    writeFile(root / "res" / "images" / "a.png", png(12));
+    writeFile(root / "res" / "images" / "b.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"30\" "
+                                                 "height=\"20\"><rect width=\"30\" height=\"20\"/></svg>");
+    writeFile(root / "res" / "1p.html", "<html><body><img id=a src=\"images/a.png\"><img id=b "
+                                        "src=\"images/b.svg\" width=\"60\"></body></html>");
+    ASSERT_TRUE(navigate(app + "\\res\\1p.html"));
+    // Promptly: a scheme that may not load its own resources gets them only after a long
+    // detour, if at all.
+    QTRY_COMPARE_WITH_TIMEOUT(script(QStringLiteral("document.getElementById('a').naturalWidth")).toInt(), 12,
+                              3000);
+    QTRY_COMPARE_WITH_TIMEOUT(script(QStringLiteral("document.getElementById('b').naturalWidth")).toInt(), 30,
+                              3000);
+}
+
 TEST_F(BrowserViewTest, APageThatDeclaresNoCharsetIsReadAsGbk)
 {
     // "理" in GBK: a short text that the engine's own guess takes for another encoding.
