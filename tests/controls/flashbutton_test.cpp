@@ -148,6 +148,43 @@ TEST_F(FlashButtonTest, OnlyVisibleAnimatedMoviesTickOnTheSharedClock)
     }
 }
 
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(FlashButtonTest, AMovieThatNobodyCanSeeIsNotPainted)
+{
+    button->setMovie(folder.path() + "\\pic\\up.swf");
+    if (!button->hasMovie() || !button->player()->isAnimated())
+        GTEST_SKIP() << "the movie engine does not play movies yet";
+    PaintCounter counter;
+    button->installEventFilter(&counter);
+    QTest::qWait(400);
+    EXPECT_GT(counter.paints, 1) << "an animated movie on show repaints";
+    // A control laid over the whole button.
+    QWidget cover(&window);
+    cover.setAutoFillBackground(true);
+    cover.setGeometry(button->geometry().adjusted(-2, -2, 2, 2));
+    cover.show();
+    cover.raise();
+    QTest::qWait(100);
+    counter.paints = 0;
+    const int frames = button->player()->framesRun();
+    QTest::qWait(400);
+    EXPECT_EQ(counter.paints, 0);
+    EXPECT_EQ(button->player()->framesRun(), frames) << "a covered movie waits";
+    cover.hide();
+    QTest::qWait(400);
+    EXPECT_GT(counter.paints, 1) << "uncovered, it plays on";
+}
+
 // A client counting its ticks.
 struct Counter : FrameClock::Client {
     int ticks = 0;
