@@ -1,6 +1,8 @@
 // The reader: the loader form starts it, the main window runs it.
 #include "controls/browserview.h"
 #include "mainwindow/mainform.h"
+#include "mainwindow/readingcommands.h"
+#include "mainwindow/sidecommands.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 
@@ -15,5 +17,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("velmora"));
     velmora::forms::registerForm(QStringLiteral("Form1"),
                                  []() -> velmora::forms::Form & { return *velmora::Form1; });
+    velmora::mainwindow::installReadingCommands(*velmora::Form1);
+    velmora::mainwindow::installSideCommands(*velmora::Form1);
     return velmora::forms::run(*velmora::Form2);
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/mainform.h"
 
+#include "controls/bookschemehandler.h"
 #include "controls/browserview.h"
 #include "controls/flashbutton.h"
 #include "controls/twips.h"
@@ -168,6 +169,8 @@ void MainForm::buildWindow(forms::FormWindow &window)
 
     WebBrowser1 = new controls::BrowserView(appPath, &window);
     WebBrowser1->setGeometry(pixels(kStoredBrowserRect));
+    WebBrowser1->schemeHandler().setPageSource(
+        [this](const std::filesystem::path &file) { return m_pageFallback.pageFor(file); });
 
     for (const ButtonPlace &place : buttonLayout()) {
         auto *button = new controls::FlashButton(appPath, &window);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "content/recordset.h"
+#include "navigation/pagefallback.h"
 #include "startup/autoobject.h"
 #include "startup/form.h"
 #include "startup/formreference.h"
@@ -61,6 +62,9 @@ public:
     // a handler do nothing. Each runs through the runtime's dispatcher. The table outlives
     // loads: set it once.
     void setFocusHandler(int number, Handler handler);
+    // Pages whose files could not be written, served to WebBrowser1 at their files' addresses.
+    navigation::PageFallback &pageFallback() { return m_pageFallback; }
+
     // The command run on a click on Label1.
     void setLabel1ClickHandler(Handler handler);
     bool hasFocusHandler(int number) const { return m_focusHandlers.count(number) != 0; }
@@ -77,6 +81,7 @@ private:
 
     std::map<int, controls::FlashButton *> m_buttons;
     std::map<int, Handler> m_focusHandlers;
+    navigation::PageFallback m_pageFallback;
     Handler m_label1Click;
     bool m_outerSizeSettled = false;
     QObject *m_watcher = nullptr; // on the window; goes with it, or when the window is released
