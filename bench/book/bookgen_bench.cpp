@@ -19,8 +19,8 @@ QList<velmora::book::MovieSpec> bookMovies()
     QFile f(QStringLiteral(VELMORA_SOURCE_DIR "/book/movies.tsv"));
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    auto specs = velmora::book::parseMovieTable(QString::fromUtf8(f.readAll()));
-    return specs.ok() ? *specs : QList<velmora::book::MovieSpec>{};
+    auto entries = velmora::book::parseMovieTable(QString::fromUtf8(f.readAll()));
+    return entries.ok() ? *entries : QList<velmora::book::MovieSpec>{};
 }
 
 QFont labelFont()
@@ -33,31 +33,31 @@ QFont labelFont()
 // Baseline: only the outlines of every label, as Qt makes them.
 void BM_LabelOutlinesOnly(benchmark::State &state)
 {
-    const auto specs = bookMovies();
+    const auto entries = bookMovies();
     const QFont font = labelFont();
     for (auto _ : state) {
-        for (const auto &s : specs) {
+        for (const auto &s : entries) {
             benchmark::DoNotOptimize(velmora::swfwriter::textOutline(s.label, font));
             if (!s.sublabel.isEmpty())
                 benchmark::DoNotOptimize(velmora::swfwriter::textOutline(s.sublabel, font));
         }
     }
-    state.counters["movies"] = static_cast<double>(specs.size());
+    state.counters["movies"] = static_cast<double>(entries.size());
 }
 BENCHMARK(BM_LabelOutlinesOnly)->Unit(benchmark::kMillisecond);
 
 // All 40 movies of the book, as the build makes them.
 void BM_AllBookMovies(benchmark::State &state)
 {
-    const auto specs = bookMovies();
+    const auto entries = bookMovies();
     const QFont font = labelFont();
     qint64 bytes = 0;
     for (auto _ : state) {
         bytes = 0;
-        for (const auto &s : specs)
+        for (const auto &s : entries)
             bytes += velmora::book::makeButtonMovie(s, font).size();
     }
-    state.counters["movies"] = static_cast<double>(specs.size());
+    state.counters["movies"] = static_cast<double>(entries.size());
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_AllBookMovies)->Unit(benchmark::kMillisecond);

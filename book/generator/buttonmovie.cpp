@@ -39,17 +39,17 @@ struct Layout {
     QRectF labelBox, sublabelBox;
 };
 
-Layout layoutFor(const MovieSpec &spec)
+Layout layoutFor(const MovieSpec &entry)
 {
-    const QSize stage = movieStageTwips(spec);
+    const QSize stage = movieStageTwips(entry);
     const qreal w = stage.width(), h = stage.height();
     Layout l;
-    switch (spec.style) {
+    switch (entry.style) {
     case MovieSpec::Style::Chapter:
         l.background = kPaperColour;
         l.face = QRectF(10, 10, w - 20, h - 20);
         l.radius = l.face.height() / 2;
-        l.border = LineStyle{15, QColor(spec.text.red(), spec.text.green(), spec.text.blue(), 110)};
+        l.border = LineStyle{15, QColor(entry.text.red(), entry.text.green(), entry.text.blue(), 110)};
         l.labelBox = QRectF(h * 0.55, h * 0.2, w - h * 1.1, h * 0.6);
         break;
     case MovieSpec::Style::Banner:
@@ -66,7 +66,7 @@ Layout layoutFor(const MovieSpec &spec)
         l.face = QRectF(30, 30, w - 60, h - 60);
         l.radius = 200;
         l.border = LineStyle{20, kGold};
-        if (spec.sublabel.isEmpty()) {
+        if (entry.sublabel.isEmpty()) {
             l.labelBox = QRectF(w * 0.2, h * 0.25, w * 0.6, h * 0.5);
         } else {
             l.labelBox = QRectF(w * 0.16, h * 0.17, w * 0.68, h * 0.4);
@@ -101,13 +101,13 @@ QPainterPath fitted(const QString &text, const QFont &font, const QRectF &box)
 
 } // namespace
 
-QSize movieStageTwips(const MovieSpec &spec)
+QSize movieStageTwips(const MovieSpec &entry)
 {
     // Window twips are 15 to the pixel, a movie's 20: the stage has the control's pixel size.
     const auto toMovie = [](int windowTwips) {
         return static_cast<int>(std::lround(windowTwips / 15.0)) * kTwipsPerPixel;
     };
-    return {toMovie(spec.rectTwips.width()), toMovie(spec.rectTwips.height())};
+    return {toMovie(entry.rectTwips.width()), toMovie(entry.rectTwips.height())};
 }
 
 double glowAlpha(int frame)
@@ -116,17 +116,17 @@ double glowAlpha(int frame)
     return 0.15 + 0.5 * (1 - std::cos(phase)) / 2;
 }
 
-QByteArray makeButtonMovie(const MovieSpec &spec, const QFont &font)
+QByteArray makeButtonMovie(const MovieSpec &entry, const QFont &font)
 {
-    const Layout l = layoutFor(spec);
-    MovieBuilder movie(QRect(QPoint(0, 0), movieStageTwips(spec)));
+    const Layout l = layoutFor(entry);
+    MovieBuilder movie(QRect(QPoint(0, 0), movieStageTwips(entry)));
     movie.setVersion(6);
     movie.setFrameRate(kMovieFrameRate);
     movie.setBackgroundColor(l.background);
 
     const quint16 face = movie.defineShape(
         {{roundedRect(l.face, l.radius),
-          Fill::linear(l.face.topLeft(), l.face.bottomLeft(), stops(spec.colour1, spec.colour2)), l.border}});
+          Fill::linear(l.face.topLeft(), l.face.bottomLeft(), stops(entry.colour1, entry.colour2)), l.border}});
 
     // The glow: a light sheen over the upper part of the face whose strength breathes.
     const QRectF sheen = l.face.adjusted(l.border.widthTwips, l.border.widthTwips, -l.border.widthTwips,
@@ -139,16 +139,16 @@ QByteArray makeButtonMovie(const MovieSpec &spec, const QFont &font)
 
     std::optional<quint16> turning;
     QPointF centre = l.face.center();
-    if (spec.style == MovieSpec::Style::Emblem) {
+    if (entry.style == MovieSpec::Style::Emblem) {
         const qreal r = std::min(l.face.width(), l.face.height()) * 0.42;
         turning = movie.defineShape(star(r, r * 0.55),
                                     Fill::solid(QColor(kGold.red(), kGold.green(), kGold.blue(), 90)));
     }
 
     QList<ShapeLayer> text;
-    text.append({fitted(spec.label, font, l.labelBox), Fill::solid(spec.text), {}});
-    if (!spec.sublabel.isEmpty())
-        text.append({fitted(spec.sublabel, font, l.sublabelBox), Fill::solid(spec.text), {}});
+    text.append({fitted(entry.label, font, l.labelBox), Fill::solid(entry.text), {}});
+    if (!entry.sublabel.isEmpty())
+        text.append({fitted(entry.sublabel, font, l.sublabelBox), Fill::solid(entry.text), {}});
     const quint16 label = movie.defineShape(text);
 
     for (int frame = 0; frame < kMovieFrames; ++frame) {

@@ -18,13 +18,13 @@ QString cssPixels(int twips)
 
 } // namespace
 
-Result<QString> fillContentsPage(const QString &pageTemplate, const QList<MovieSpec> &specs)
+Result<QString> fillContentsPage(const QString &pageTemplate, const QList<MovieSpec> &entries)
 {
     if (pageTemplate.count(kMarker) != 1)
         return Error(kBadTemplate,
                      "contents template: the marker " + kMarker.toStdString() + " must occur once");
     QString lines;
-    for (const MovieSpec &s : specs) {
+    for (const MovieSpec &s : entries) {
         if (s.style != MovieSpec::Style::Chapter)
             continue;
         const QRect &r = s.rectTwips;

@@ -11,7 +11,7 @@ constexpr int kViewTopTwips = 1080;
 constexpr int kTwipsPerCssPixel = 15;
 
 // Replaces the marker "<!-- chapter lines -->" in `pageTemplate` with the lines of the chapter
-// movies of `specs`. The marker must occur exactly once.
-Result<QString> fillContentsPage(const QString &pageTemplate, const QList<MovieSpec> &specs);
+// movies of `entries`. The marker must occur exactly once.
+Result<QString> fillContentsPage(const QString &pageTemplate, const QList<MovieSpec> &entries);
 
 } // namespace velmora::book

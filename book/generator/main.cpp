@@ -60,9 +60,9 @@ int main(int argc, char **argv)
         if (!parser.isSet(o))
             return fail("--" + o.names().first().toStdString() + " is required");
 
-    Result<QList<book::MovieSpec>> specs = book::loadMovieTable(parser.value(table));
-    if (!specs)
-        return fail(specs.error().description);
+    Result<QList<book::MovieSpec>> entries = book::loadMovieTable(parser.value(table));
+    if (!entries)
+        return fail(entries.error().description);
 
     if (!QFontDatabase::families().contains(kLabelFamily))
         return fail("the font \"" + kLabelFamily.toStdString() +
@@ -71,7 +71,7 @@ int main(int argc, char **argv)
     font.setStyleStrategy(QFont::NoFontMerging);
     font.setPixelSize(64);
     const QFontMetrics metrics(font);
-    for (const book::MovieSpec &s : *specs)
+    for (const book::MovieSpec &s : *entries)
         for (const QString &text : {s.label, s.sublabel})
             for (const uint c : text.toUcs4())
                 if (c != ' ' && !metrics.inFontUcs4(c))
@@ -81,14 +81,14 @@ int main(int argc, char **argv)
     const QDir picDir(parser.value(pic));
     if (!QDir().mkpath(picDir.path()))
         return fail("cannot create " + picDir.path().toStdString());
-    for (const book::MovieSpec &s : *specs)
+    for (const book::MovieSpec &s : *entries)
         if (!writeFile(picDir.filePath(s.file), book::makeButtonMovie(s, font)))
             return fail("cannot write " + picDir.filePath(s.file).toStdString());
 
     QFile templateFile(parser.value(contentsTemplate));
     if (!templateFile.open(QIODevice::ReadOnly))
         return fail("cannot read " + parser.value(contentsTemplate).toStdString());
-    Result<QString> page = book::fillContentsPage(QString::fromUtf8(templateFile.readAll()), *specs);
+    Result<QString> page = book::fillContentsPage(QString::fromUtf8(templateFile.readAll()), *entries);
     if (!page)
         return fail(page.error().description);
     if (!writeFile(parser.value(contents), page->toUtf8()))

@@ -30,7 +30,7 @@ Error rowError(int line, const std::string &what)
 
 Result<QList<MovieSpec>> parseMovieTable(const QString &text)
 {
-    QList<MovieSpec> specs;
+    QList<MovieSpec> entries;
     const QStringList lines = text.split('\n');
     for (int i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
@@ -62,9 +62,9 @@ Result<QList<MovieSpec>> parseMovieTable(const QString &text)
         s.sublabel = f[11].trimmed() == "-" ? QString() : f[11].trimmed();
         if (s.file.isEmpty() || s.label.isEmpty())
             return rowError(i + 1, "file name and label must not be empty");
-        specs.append(s);
+        entries.append(s);
     }
-    return specs;
+    return entries;
 }
 
 Result<QList<MovieSpec>> loadMovieTable(const QString &path)

@@ -27,10 +27,10 @@ QString bookTable()
 
 TEST(MovieTable, ReadsARow)
 {
-    const auto specs = parseMovieTable("# comment\n\n" + kRow + "\n");
-    ASSERT_TRUE(specs.ok()) << specs.error().description;
-    ASSERT_EQ(specs->size(), 1);
-    const MovieSpec &s = specs->first();
+    const auto entries = parseMovieTable("# comment\n\n" + kRow + "\n");
+    ASSERT_TRUE(entries.ok()) << entries.error().description;
+    ASSERT_EQ(entries->size(), 1);
+    const MovieSpec &s = entries->first();
     EXPECT_EQ(s.file, "19.swf");
     EXPECT_EQ(s.control, 19);
     EXPECT_EQ(s.rectTwips, QRect(1920, 2280, 1215, 225));
@@ -62,22 +62,22 @@ TEST(MovieTable, MalformedRowsNameTheirLine)
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
-        const auto specs = parseMovieTable(r.text);
-        ASSERT_FALSE(specs.ok());
-        EXPECT_NE(specs.error().description.find("line 2"), std::string::npos) << specs.error().description;
-        EXPECT_NE(specs.error().description.find(r.fault), std::string::npos) << specs.error().description;
+        const auto entries = parseMovieTable(r.text);
+        ASSERT_FALSE(entries.ok());
+        EXPECT_NE(entries.error().description.find("line 2"), std::string::npos) << entries.error().description;
+        EXPECT_NE(entries.error().description.find(r.fault), std::string::npos) << entries.error().description;
     }
 }
 
 TEST(MovieTable, BookTableHasFortyDistinctMovies)
 {
-    const auto specs = parseMovieTable(bookTable());
-    ASSERT_TRUE(specs.ok()) << specs.error().description;
-    ASSERT_EQ(specs->size(), 40);
+    const auto entries = parseMovieTable(bookTable());
+    ASSERT_TRUE(entries.ok()) << entries.error().description;
+    ASSERT_EQ(entries->size(), 40);
     QSet<QString> files;
     QSet<int> controls;
     int chapters = 0;
-    for (const MovieSpec &s : *specs) {
+    for (const MovieSpec &s : *entries) {
         files.insert(s.file);
         controls.insert(s.control);
         if (s.style == MovieSpec::Style::Chapter) {
@@ -96,10 +96,10 @@ TEST(MovieTable, BookTableHasFortyDistinctMovies)
 
 TEST(ContentsPage, PlacesOneLinePerChapterAtTheButtonsPixels)
 {
-    const auto specs = parseMovieTable(
+    const auto entries = parseMovieTable(
         kRow + "\n" + QString(kRow).replace("19.swf\t19\t1920", "22.swf\t22\t4487").replace("封面", "<&>"));
-    ASSERT_TRUE(specs.ok());
-    const auto page = fillContentsPage("<body>\n<!-- chapter lines -->\n</body>", *specs);
+    ASSERT_TRUE(entries.ok());
+    const auto page = fillContentsPage("<body>\n<!-- chapter lines -->\n</body>", *entries);
     ASSERT_TRUE(page.ok()) << page.error().description;
     EXPECT_TRUE(page->contains("id=\"chapter19\" style=\"left:128px;top:80px;width:81px;height:15px\""))
         << page->toStdString();
@@ -111,12 +111,12 @@ TEST(ContentsPage, PlacesOneLinePerChapterAtTheButtonsPixels)
 
 TEST(ContentsPage, MarkerMustOccurOnce)
 {
-    const auto specs = parseMovieTable(kRow);
-    ASSERT_TRUE(specs.ok());
+    const auto entries = parseMovieTable(kRow);
+    ASSERT_TRUE(entries.ok());
     for (const QString &templ :
          {QStringLiteral("<body></body>"), QStringLiteral("<!-- chapter lines --><!-- chapter lines -->")}) {
         SCOPED_TRACE(templ.toStdString());
-        EXPECT_FALSE(fillContentsPage(templ, *specs).ok());
+        EXPECT_FALSE(fillContentsPage(templ, *entries).ok());
     }
 }
 
@@ -147,22 +147,22 @@ protected:
 
 TEST_F(ButtonMovieWithFont, SameRowSameBytesOtherLabelOtherBytes)
 {
-    const auto specs = parseMovieTable(kRow);
-    ASSERT_TRUE(specs.ok());
-    MovieSpec spec = specs->first();
-    const QByteArray first = makeButtonMovie(spec, m_font);
-    EXPECT_EQ(makeButtonMovie(spec, m_font), first);
-    spec.label = QString::fromUtf8("序言 Preface");
-    EXPECT_NE(makeButtonMovie(spec, m_font), first);
-    EXPECT_EQ(movieStageTwips(spec), QSize(81 * 20, 15 * 20));
+    const auto entries = parseMovieTable(kRow);
+    ASSERT_TRUE(entries.ok());
+    MovieSpec entry = entries->first();
+    const QByteArray first = makeButtonMovie(entry, m_font);
+    EXPECT_EQ(makeButtonMovie(entry, m_font), first);
+    entry.label = QString::fromUtf8("序言 Preface");
+    EXPECT_NE(makeButtonMovie(entry, m_font), first);
+    EXPECT_EQ(movieStageTwips(entry), QSize(81 * 20, 15 * 20));
 }
 
 TEST(HelpText, ExplainsEveryButtonOfTheTopRow)
 {
-    const auto specs = parseMovieTable(bookTable());
-    ASSERT_TRUE(specs.ok());
+    const auto entries = parseMovieTable(bookTable());
+    ASSERT_TRUE(entries.ok());
     const QString help = velmora::help::HelpWindow::helpHtml();
-    for (const MovieSpec &s : *specs) {
+    for (const MovieSpec &s : *entries) {
         if (s.style != MovieSpec::Style::Top)
             continue;
         SCOPED_TRACE(s.file.toStdString());
