@@ -4,6 +4,7 @@
 #include "controls/browserview.h"
 #include "controls/flashbutton.h"
 #include "controls/twips.h"
+#include "mainwindow/labelfont.h"
 #include "mainwindow/mainformtables.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
@@ -39,7 +40,7 @@ protected:
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::Resize:
-            if (!m_form.m_outerSizeSettled)
+            if (m_form.currentFrame() != m_form.m_sizedForFrame)
                 m_form.setOuterSize();
             break;
         default:
@@ -158,8 +159,7 @@ void MainForm::buildWindow(forms::FormWindow &window)
     Label1 = new QLabel(QStringLiteral("Brevanto Team"), &window);
     Label1->setGeometry(pixels(kLabel1Rect));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QFont labelFont(QStringLiteral("Franklin Gothic Demi"), 12, QFont::Normal);
-    Label1->setFont(labelFont);
+    Label1->setFont(label1Font(Label1->text(), Label1->size()));
     Label1->setAttribute(Qt::WA_TranslucentBackground);
 
     Text1 = new QLineEdit(QStringLiteral("Text1"), &window);
@@ -202,11 +202,10 @@ void MainForm::setOuterSize()
     const QSize outer = twipsSize(kOuterWidthTwips, kOuterHeightTwips);
     // Until the window manager has framed the window its frame is unknown (and without
     // one there is none): the client area then takes the whole outer size.
-    const QMargins frame = w->windowHandle() ? w->windowHandle()->frameMargins() : QMargins();
+    const QMargins frame = currentFrame();
     const QSize client(outer.width() - frame.left() - frame.right(),
                        outer.height() - frame.top() - frame.bottom());
-    if (frame != QMargins())
-        m_outerSizeSettled = true;
+    m_sizedForFrame = frame;
     if (w->size() != client)
         w->resize(client);
     if (!w->isVisible()) {
@@ -216,6 +215,12 @@ void MainForm::setOuterSize()
             w->move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
         }
     }
+}
+
+QMargins MainForm::currentFrame() const
+{
+    const forms::FormWindow *w = window();
+    return w && w->windowHandle() ? w->windowHandle()->frameMargins() : QMargins();
 }
 
 void MainForm::formLoad()
@@ -258,7 +263,7 @@ void MainForm::windowReleased()
     Text2 = nullptr;
     Label1 = nullptr;
     m_buttons.clear();
-    m_outerSizeSettled = false;
+    m_sizedForFrame = QMargins();
 }
 
 } // namespace velmora::mainwindow

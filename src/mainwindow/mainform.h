@@ -10,6 +10,7 @@
 #include "startup/form.h"
 #include "startup/formreference.h"
 
+#include <QMargins>
 #include <QString>
 
 #include <cstdint>
@@ -77,13 +78,16 @@ protected:
 
 private:
     void setOuterSize();
+    QMargins currentFrame() const;
     void raiseFocusEvent(int number);
 
     std::map<int, controls::FlashButton *> m_buttons;
     std::map<int, Handler> m_focusHandlers;
     navigation::PageFallback m_pageFallback;
     Handler m_label1Click;
-    bool m_outerSizeSettled = false;
+    // The frame the outer size was last made exact for. Only a new frame (the window
+    // manager framing the window) corrects the size again, never the user's resizing.
+    QMargins m_sizedForFrame;
     QObject *m_watcher = nullptr; // on the window; goes with it, or when the window is released
     friend class WindowWatcher;
 };
