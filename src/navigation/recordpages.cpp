@@ -40,7 +40,10 @@ void writepage(ReaderWindow &window, std::string path)
 {
     const std::filesystem::path file = resolveWindowsPath(path);
     std::error_code ignored;
-    std::filesystem::remove(file, ignored);
+    // Only a file is deleted: a folder standing in the file's place is not the page's to
+    // remove (and its writing then fails like any other).
+    if (!std::filesystem::is_directory(file, ignored))
+        std::filesystem::remove(file, ignored);
     std::string bytes = currentValue(window.rsxs());
     if (writeWhole(file, bytes))
         window.pageFallback().release(file);
