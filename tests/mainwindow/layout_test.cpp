@@ -7,6 +7,7 @@
 #include "installfolder.h"
 #include "mainwindow/labelfont.h"
 #include "mainwindow/mainform.h"
+#include "mainwindow/mainformtables.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 
@@ -84,6 +85,45 @@ QRect inPixels(const Control &c)
 {
     const auto px = [](int twips) { return (twips + 7) / 15; };
     return QRect(px(c.left), px(c.top), px(c.width), px(c.height));
+}
+
+// The program's own table against the drawing, in twips (the pixel test below would
+// not see a slip of a few twips), with the visibility the window is laid out with.
+TEST(LayoutTable, EveryButtonsPlaceAndStoredVisibilityMatchTheDrawing)
+{
+    int buttons = 0;
+    for (const Control &c : kControls) {
+        const QString name = QString::fromLatin1(c.name);
+        if (!name.startsWith(QLatin1String("ShockwaveFlash")))
+            continue;
+        SCOPED_TRACE(c.name);
+        ++buttons;
+        const int number = name.mid(int(std::strlen("ShockwaveFlash"))).toInt();
+        const ButtonPlace place = buttonPlace(number);
+        EXPECT_EQ(place.rect.left, c.left);
+        EXPECT_EQ(place.rect.top, c.top);
+        EXPECT_EQ(place.rect.width, c.width);
+        EXPECT_EQ(place.rect.height, c.height);
+        EXPECT_EQ(place.storedVisible, number < 21 || number > 46);
+    }
+    EXPECT_EQ(buttons, 40);
+    const struct {
+        const char *name;
+        TwipsRect program;
+    } others[] = {{"Text1", kText1Rect}, {"Text2", kText2Rect}, {"Label1", kLabel1Rect}};
+    for (const auto &other : others) {
+        SCOPED_TRACE(other.name);
+        const auto it = std::find_if(std::begin(kControls), std::end(kControls),
+                                     [&](const Control &c) { return qstrcmp(c.name, other.name) == 0; });
+        ASSERT_NE(it, std::end(kControls));
+        EXPECT_EQ(other.program.left, it->left);
+        EXPECT_EQ(other.program.top, it->top);
+        EXPECT_EQ(other.program.width, it->width);
+        EXPECT_EQ(other.program.height, it->height);
+    }
+    // The view as stored, before Load moves it to the left edge.
+    EXPECT_EQ(kStoredBrowserRect.left, 14000);
+    EXPECT_EQ(kStoredBrowserRect.width, 15000);
 }
 
 class LayoutTest : public ::testing::Test {
