@@ -1,12 +1,14 @@
 // The reading commands on the real main window where the window itself matters: what the
 // browser view shows after the same button twice, with scratch files that cannot be
 // written, and with a table shorter than the book.
+#include "content/jetwriter.h"
 #include "controls/browserview.h"
 #include "controls/flashbutton.h"
 #include "mainwindow/mainform.h"
 #include "readingwindow.h"
 
 #include <QLineEdit>
+#include <QTest>
 
 #include <filesystem>
 
@@ -128,6 +130,34 @@ TEST_F(ReadingWindowTest, ATableShorterThanTheBookGivesEmptyPagesAndNoMessage)
     ASSERT_EQ(clickButton(27), "");
     EXPECT_EQ(fileBytes(folder, "res/Chapter/faj.trm"), InstallFolder::recordDocument(1));
     EXPECT_EQ(waitForTitle(recordTitle(1)), recordTitle(1));
+    EXPECT_TRUE(recorder.boxes.isEmpty());
+}
+
+// A Null page between two records: the page file is there and empty, the view shows an
+// empty page, nothing is reported, and the next page is the next record.
+TEST_F(ReadingWindowTest, ANullRecordShowsAnEmptyPageBetweenItsNeighbours)
+{
+    InstallFolder folder(InstallOptions{.database = false});
+    content::BookTable table;
+    for (int k = 0; k < 26; ++k)
+        table.rows.push_back(k == 3 ? std::nullopt : std::optional(InstallFolder::recordDocument(k)));
+    ASSERT_TRUE(content::writeJetDatabase(folder.root() / "res" / "Chapter" / "szh.dll", table,
+                                          {.password = "64tolvaner82"}));
+    ASSERT_TRUE(startUp(folder));
+    ASSERT_EQ(clickButton(kContents), "");
+    ASSERT_EQ(clickButton(28), ""); // record 2
+    EXPECT_EQ(waitForTitle(recordTitle(2)), recordTitle(2));
+    ASSERT_EQ(clickButton(kDown), "");
+    EXPECT_EQ(fileBytes(folder, "res/Chapter/faj.trm"), std::string());
+    for (int waited = 0; Form1->WebBrowser1->title() == recordTitle(2) && waited < 10000; waited += 20)
+        QTest::qWait(20);
+    EXPECT_NE(Form1->WebBrowser1->title(), recordTitle(2)) << "the record before is still shown";
+    EXPECT_EQ(bodyText(), QString());
+    ASSERT_EQ(clickButton(kDown), "");
+    EXPECT_EQ(waitForTitle(recordTitle(4)), recordTitle(4));
+    ASSERT_EQ(clickButton(kUp), ""); // record 3 again, found from the first record
+    EXPECT_EQ(fileBytes(folder, "res/Chapter/faj.trm"), std::string());
+    EXPECT_EQ(Form1->pageno, 11);
     EXPECT_TRUE(recorder.boxes.isEmpty());
 }
 

@@ -1,0 +1,178 @@
+// The whole book read in the real program with real mouse clicks on the page-turning
+// buttons: every one of the 34 pages, forward and back, shows its own document. Each
+// page of this made-up installation has its own background colour, read off the screen.
+#include "content/jetwriter.h"
+#include "installfolder.h"
+#include "mainwindow/mainformtables.h"
+#include "xdisplay.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace velmora::testing {
+namespace {
+
+constexpr int kPages = 34;
+constexpr int kStartTimeoutMs = 60000;
+constexpr int kPageTimeoutMs = 20000;
+const QRect kBrowserArea(0, 72, 1000, 625); // in the window
+
+QColor pageColour(int page)
+{
+    return QColor(page * 7, 100, 200 - page * 5);
+}
+
+std::string colouredPage(int page)
+{
+    return "<html><head><meta charset=\"utf-8\"><title>page " + std::to_string(page) +
+           "</title></head><body style=\"margin:0;background:" + pageColour(page).name().toStdString() +
+           "\"><p>page " + std::to_string(page) + "</p></body></html>";
+}
+
+// The made-up installation with the reader in it, every page in its own colour: the
+// fixed pages as files, the record pages in the content database.
+class ColouredInstallation : public InstallFolder {
+public:
+    ColouredInstallation() : InstallFolder(InstallOptions{.database = false})
+    {
+        const char *const fixed[] = {"res/1p.html",        "res/2p.html",        "res/3p.html",
+                                     "res/Chapter/1.html", "res/Chapter/2.html", "res/Chapter/3.html",
+                                     "res/Chapter/4.html", "res/Chapter/5.html"};
+        for (int page = 0; page < 8; ++page)
+            writeFile(fixed[page], colouredPage(page));
+        content::BookTable table;
+        for (int page = 8; page < kPages; ++page)
+            table.rows.push_back(colouredPage(page));
+        m_ok = static_cast<bool>(content::writeJetDatabase(root() / "res" / "Chapter" / "szh.dll", table,
+                                                           {.password = "64tolvaner82"}));
+        std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora");
+    }
+    bool ok() const { return m_ok && isValid(); }
+    QString executable() const { return path() + "/velmora"; }
+
+private:
+    bool m_ok = false;
+};
+
+// A point of the browser view that no chapter button covers, so that the page's own
+// colour shows there on every page, the contents page included.
+QPoint uncoveredPoint()
+{
+    for (int y = kBrowserArea.bottom() - 10; y > kBrowserArea.top(); y -= 20) {
+        for (int x = kBrowserArea.left() + 10; x < kBrowserArea.right(); x += 20) {
+            bool covered = false;
+            for (const mainwindow::ButtonPlace &place : mainwindow::buttonLayout()) {
+                const QRect r(place.rect.left / 15, place.rect.top / 15, place.rect.width / 15,
+                              place.rect.height / 15);
+                covered = covered || r.adjusted(-4, -4, 4, 4).contains(x, y);
+            }
+            if (!covered)
+                return {x, y};
+        }
+    }
+    return kBrowserArea.center();
+}
+
+QPoint buttonCentre(int control)
+{
+    const mainwindow::TwipsRect r = mainwindow::buttonPlace(control).rect;
+    return QPoint((r.left + r.width / 2) / 15, (r.top + r.height / 2) / 15);
+}
+
+class PageWalkE2eTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!display.isOpen())
+            GTEST_SKIP() << "no X display";
+    }
+    ~PageWalkE2eTest() override
+    {
+        if (reader.state() != QProcess::NotRunning) {
+            reader.kill();
+            reader.waitForFinished(10000);
+        }
+    }
+    bool start(const ColouredInstallation &installation)
+    {
+        reader.setProgram(installation.executable());
+        reader.setWorkingDirectory(QDir::tempPath());
+        reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        reader.start();
+        if (!reader.waitForStarted())
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kStartTimeoutMs && reader.state() == QProcess::Running) {
+            const auto windows = display.visibleWindowsOf(reader.processId());
+            if (windows.size() == 1) {
+                window = windows[0];
+                return true;
+            }
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    // A real click: the pointer moves onto the button and presses and releases there.
+    void click(int control)
+    {
+        display.raise(window.id);
+        const QPoint at = window.geometry.topLeft() + buttonCentre(control);
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("windowfocus"), QString::number(window.id),
+                           QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                           QStringLiteral("click"), QStringLiteral("1")});
+    }
+    // Waits until the page shows `page`'s colour; the colour last seen otherwise.
+    QColor waitForPage(int page)
+    {
+        const QPoint at = window.geometry.topLeft() + uncoveredPoint();
+        QColor seen;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kPageTimeoutMs) {
+            const QImage shot = display.screenshot();
+            if (!shot.isNull()) {
+                seen = shot.pixelColor(at);
+                if (seen == pageColour(page))
+                    return seen;
+            }
+            QTest::qWait(30);
+        }
+        return seen;
+    }
+
+    XDisplay display;
+    QProcess reader;
+    XWindow window;
+};
+
+TEST_F(PageWalkE2eTest, EveryPageForwardAndBackShowsItsOwnDocument)
+{
+    ColouredInstallation installation;
+    ASSERT_TRUE(installation.ok());
+    ASSERT_TRUE(start(installation)) << "no main window";
+    ASSERT_EQ(waitForPage(0), pageColour(0)) << "the first page";
+    for (int page = 1; page < kPages; ++page) {
+        click(mainwindow::kPageDownButton);
+        const QColor seen = waitForPage(page);
+        ASSERT_EQ(seen, pageColour(page))
+            << "page down to page " << page << ": found " << seen.name().toStdString();
+    }
+    for (int page = kPages - 2; page >= 0; --page) {
+        click(mainwindow::kPageUpButton);
+        const QColor seen = waitForPage(page);
+        ASSERT_EQ(seen, pageColour(page))
+            << "page up to page " << page << ": found " << seen.name().toStdString();
+    }
+    display.screenshot().copy(window.geometry).save(QStringLiteral(VELMORA_BINARY_DIR "/e2e-page-walk.png"));
+    display.requestClose(window.id);
+    EXPECT_TRUE(reader.waitForFinished(20000));
+    EXPECT_EQ(reader.exitCode(), 0);
+}
+
+} // namespace
+} // namespace velmora::testing
