@@ -3,6 +3,7 @@
 // is drawn at the screen's resolution, not magnified. And the README's run command: its
 // last step starts the built reader, which shows the sample book's cover.
 #include "installfolder.h"
+#include "ownxserver.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -14,7 +15,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 
 namespace velmora::testing {
 namespace {
@@ -42,54 +42,6 @@ QRect inkIn(const QImage &image, const QRect &area)
                 ink |= QRect(x, y, 1, 1);
     return ink;
 }
-
-// An X server of its own, large enough for the window at twice its size, so that the
-// test neither fights other programs' windows nor loses part of the window off screen.
-class OwnXServer {
-public:
-    OwnXServer()
-    {
-        m_server.setProgram(QStringLiteral("Xvfb"));
-        m_server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                               QStringLiteral("0"), QStringLiteral("2400x1800x24"),
-                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        m_server.start();
-        if (!m_server.waitForStarted(5000))
-            return;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000 && !m_server.canReadLine())
-            m_server.waitForReadyRead(200);
-        const QByteArray number = m_server.readLine().trimmed();
-        if (number.isEmpty())
-            return;
-        m_name = ":" + number;
-        // XDisplay connects to $DISPLAY: point it here for the moment it connects.
-        const QByteArray previous = qgetenv("DISPLAY");
-        qputenv("DISPLAY", m_name);
-        m_display = std::make_unique<XDisplay>();
-        qputenv("DISPLAY", previous);
-    }
-    ~OwnXServer()
-    {
-        m_display.reset();
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            if (!m_server.waitForFinished(5000)) {
-                m_server.kill();
-                m_server.waitForFinished(5000);
-            }
-        }
-    }
-    bool isOpen() const { return m_display && m_display->isOpen(); }
-    const QByteArray &name() const { return m_name; }
-    const XDisplay &display() const { return *m_display; }
-
-private:
-    QProcess m_server;
-    QByteArray m_name;
-    std::unique_ptr<XDisplay> m_display;
-};
 
 // The reader started on `displayName` with an environment of its own.
 class Reader {
@@ -164,15 +116,14 @@ struct Shot {
 
 TEST(ScaledWindowE2e, At200PercentEverythingIsTwiceAsLargeAndTheLabelIsDrawnSharp)
 {
-    OwnXServer server;
+    OwnXServer server(QSize(2400, 1800)); // room for the window at twice its size
     if (!server.isOpen())
         GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
     Installation installation;
     std::vector<Shot> shots;
     for (const int scale : {1, 2}) {
         SCOPED_TRACE(scale);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(server.name()));
+        QProcessEnvironment environment = server.environment();
         environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
         Reader reader(installation.executable(), QDir::tempPath(), environment);
         const auto window = reader.waitForWindow(server.display());

@@ -2,6 +2,7 @@
 // display: the help program is started (again and again) in the reader's working
 // folder, quit ends the process at once, and the maker link leaves the page number.
 #include "installfolder.h"
+#include "ownxserver.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -61,8 +62,8 @@ class SideCommandsE2eTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!display.isOpen())
-            GTEST_SKIP() << "no X display";
+        if (!server.isOpen())
+            GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
         ASSERT_TRUE(workFolder.isValid());
     }
     ~SideCommandsE2eTest() override
@@ -77,6 +78,7 @@ protected:
     {
         reader.setProgram(installation.executable());
         reader.setWorkingDirectory(workFolder.path());
+        reader.setProcessEnvironment(server.environment());
         reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         reader.start();
         if (!reader.waitForStarted())
@@ -84,7 +86,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < kStartTimeoutMs && reader.state() == QProcess::Running) {
-            const auto windows = display.visibleWindowsOf(reader.processId());
+            const auto windows = server.display().visibleWindowsOf(reader.processId());
             if (windows.size() == 1) {
                 window = windows[0];
                 return waitForPage(0) == pageColour(0);
@@ -95,16 +97,19 @@ protected:
     }
     void click(QPoint at)
     {
-        display.raise(window.id);
+        server.display().raise(window.id);
         const QPoint screen = window.geometry.topLeft() + at;
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("windowfocus"), QString::number(window.id),
-                           QStringLiteral("mousemove"), QString::number(screen.x()),
-                           QString::number(screen.y()), QStringLiteral("click"), QStringLiteral("1")});
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(server.environment());
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("windowfocus"), QString::number(window.id), QStringLiteral("mousemove"),
+                       QString::number(screen.x()), QString::number(screen.y()), QStringLiteral("click"),
+                       QStringLiteral("1")});
+        xdotool.waitForFinished(10000);
     }
     QColor colourInPage() const
     {
-        const QImage shot = display.screenshot();
+        const QImage shot = server.display().screenshot();
         return shot.isNull() ? QColor() : shot.pixelColor(window.geometry.topLeft() + kInPage);
     }
     // Waits until the page shows `page`'s colour; the colour last seen otherwise.
@@ -114,7 +119,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < kPageTimeoutMs) {
-            display.raise(window.id);
+            server.display().raise(window.id);
             seen = colourInPage();
             if (seen == pageColour(page))
                 return seen;
@@ -149,7 +154,8 @@ protected:
         return lines;
     }
 
-    XDisplay display;
+    // A screen of the test's own: nobody else's window takes the click or the focus.
+    OwnXServer server;
     QTemporaryDir workFolder; // the reader's working folder, not its installation
     QProcess reader;
     XWindow window;
@@ -181,7 +187,8 @@ TEST_F(SideCommandsE2eTest, WithoutTheHelpProgramAClickChangesNothingAndTheNextC
     click(kHelpButton);
     QTest::qWait(500);
     EXPECT_EQ(reader.state(), QProcess::Running);
-    EXPECT_EQ(display.visibleWindowsOf(reader.processId()).size(), 1u) << "a message of the reader's own";
+    EXPECT_EQ(server.display().visibleWindowsOf(reader.processId()).size(), 1u)
+        << "a message of the reader's own";
     EXPECT_EQ(colourInPage(), pageColour(0));
     // Installed meanwhile: the next click on the same button starts it.
     installation.writeHelp(kRecordingHelp);
