@@ -46,8 +46,10 @@ public:
         content::BookTable table;
         for (int page = 8; page < kPages; ++page)
             table.rows.push_back(colouredPage(page));
-        m_ok = static_cast<bool>(content::writeJetDatabase(root() / "res" / "Chapter" / "szh.dll", table,
-                                                           {.password = "64tolvaner82"}));
+        content::JetWriteOptions options;
+        options.password = "64tolvaner82";
+        m_ok = static_cast<bool>(
+            content::writeJetDatabase(root() / "res" / "Chapter" / "szh.dll", table, options));
         std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora");
     }
     bool ok() const { return m_ok && isValid(); }
@@ -127,13 +129,15 @@ protected:
                            QStringLiteral("click"), QStringLiteral("1")});
     }
     // Waits until the page shows `page`'s colour; the colour last seen otherwise.
-    QColor waitForPage(int page)
+    QColor waitForPage(int page, int timeoutMs = kPageTimeoutMs)
     {
         const QPoint at = window.geometry.topLeft() + uncoveredPoint();
         QColor seen;
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < kPageTimeoutMs) {
+        while (clock.elapsed() < timeoutMs) {
+            // Other tests' windows may come up on the same display meanwhile.
+            display.raise(window.id);
             const QImage shot = display.screenshot();
             if (!shot.isNull()) {
                 seen = shot.pixelColor(at);
@@ -143,6 +147,17 @@ protected:
             QTest::qWait(30);
         }
         return seen;
+    }
+    // Clicks `control` to go from page `from` to page `to`. A click that another test's
+    // window took (the page stays unchanged for seconds) is given once more.
+    QColor turn(int control, int from, int to)
+    {
+        click(control);
+        const QColor seen = waitForPage(to, 5000);
+        if (seen == pageColour(to) || seen != pageColour(from))
+            return seen;
+        click(control);
+        return waitForPage(to);
     }
 
     XDisplay display;
@@ -157,14 +172,12 @@ TEST_F(PageWalkE2eTest, EveryPageForwardAndBackShowsItsOwnDocument)
     ASSERT_TRUE(start(installation)) << "no main window";
     ASSERT_EQ(waitForPage(0), pageColour(0)) << "the first page";
     for (int page = 1; page < kPages; ++page) {
-        click(mainwindow::kPageDownButton);
-        const QColor seen = waitForPage(page);
+        const QColor seen = turn(mainwindow::kPageDownButton, page - 1, page);
         ASSERT_EQ(seen, pageColour(page))
             << "page down to page " << page << ": found " << seen.name().toStdString();
     }
     for (int page = kPages - 2; page >= 0; --page) {
-        click(mainwindow::kPageUpButton);
-        const QColor seen = waitForPage(page);
+        const QColor seen = turn(mainwindow::kPageUpButton, page + 1, page);
         ASSERT_EQ(seen, pageColour(page))
             << "page up to page " << page << ": found " << seen.name().toStdString();
     }

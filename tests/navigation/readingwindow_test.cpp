@@ -141,8 +141,9 @@ TEST_F(ReadingWindowTest, ANullRecordShowsAnEmptyPageBetweenItsNeighbours)
     content::BookTable table;
     for (int k = 0; k < 26; ++k)
         table.rows.push_back(k == 3 ? std::nullopt : std::optional(InstallFolder::recordDocument(k)));
-    ASSERT_TRUE(content::writeJetDatabase(folder.root() / "res" / "Chapter" / "szh.dll", table,
-                                          {.password = "64tolvaner82"}));
+    content::JetWriteOptions options;
+    options.password = "64tolvaner82";
+    ASSERT_TRUE(content::writeJetDatabase(folder.root() / "res" / "Chapter" / "szh.dll", table, options));
     ASSERT_TRUE(startUp(folder));
     ASSERT_EQ(clickButton(kContents), "");
     ASSERT_EQ(clickButton(28), ""); // record 2
