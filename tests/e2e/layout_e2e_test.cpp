@@ -148,6 +148,13 @@ TEST(ScaledWindowE2e, At200PercentEverythingIsTwiceAsLargeAndTheLabelIsDrawnShar
         const QColor movie = QColor::fromHsv((12 * 37) % 360, 200, 220);
         EXPECT_TRUE(near(shot.pixelColor(kDownButtonPx * scale), movie))
             << shot.pixelColor(kDownButtonPx * scale).name().toStdString();
+        // The label is transparent: the picture's white shows around its letters, no grey box.
+        // (Its top pixel row lies under the browser view, which ends 15 twips below the label's top.)
+        const QRect label =
+            QRect(kLabel1Px.topLeft() * scale, kLabel1Px.size() * scale).adjusted(0, 2 * scale, 0, 0);
+        for (const QPoint corner :
+             {label.topLeft(), label.topRight(), label.bottomLeft(), label.bottomRight()})
+            EXPECT_GT(qGray(shot.pixel(corner)), 200) << corner.x() << "," << corner.y();
         shots.push_back({scale, shot});
         EXPECT_EQ(reader.closeAndFinish(server.display(), *window), std::optional<int>(0));
     }

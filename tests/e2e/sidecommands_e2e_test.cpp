@@ -190,7 +190,13 @@ TEST_F(SideCommandsE2eTest, WithoutTheHelpProgramAClickChangesNothingAndTheNextC
     EXPECT_EQ(server.display().visibleWindowsOf(reader.processId()).size(), 1u)
         << "a message of the reader's own";
     EXPECT_EQ(colourInPage(), pageColour(0));
-    // Installed meanwhile: the next click on the same button starts it.
+    // A broken one (its interpreter is missing, so it cannot start): nothing either.
+    installation.writeHelp("#!/nonexistent/interpreter\n");
+    click(kHelpButton);
+    QTest::qWait(500);
+    EXPECT_EQ(reader.state(), QProcess::Running);
+    EXPECT_EQ(server.display().visibleWindowsOf(reader.processId()).size(), 1u);
+    // Mended meanwhile: the next click on the same button starts it.
     installation.writeHelp(kRecordingHelp);
     click(kHelpButton);
     EXPECT_EQ(helpRuns(1).size(), 1);
