@@ -4,6 +4,7 @@
 #include "content/jetwriter.h"
 #include "installfolder.h"
 #include "mainwindow/mainformtables.h"
+#include "ownxserver.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -88,8 +89,8 @@ class PageWalkE2eTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!display.isOpen())
-            GTEST_SKIP() << "no X display";
+        if (!server.isOpen())
+            GTEST_SKIP() << "no X server of our own (Xvfb)";
     }
     ~PageWalkE2eTest() override
     {
@@ -102,6 +103,7 @@ protected:
     {
         reader.setProgram(installation.executable());
         reader.setWorkingDirectory(QDir::tempPath());
+        reader.setProcessEnvironment(server.environment());
         reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         reader.start();
         if (!reader.waitForStarted())
@@ -109,7 +111,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < kStartTimeoutMs && reader.state() == QProcess::Running) {
-            const auto windows = display.visibleWindowsOf(reader.processId());
+            const auto windows = display().visibleWindowsOf(reader.processId());
             if (windows.size() == 1) {
                 window = windows[0];
                 return true;
@@ -121,12 +123,15 @@ protected:
     // A real click: the pointer moves onto the button and presses and releases there.
     void click(int control)
     {
-        display.raise(window.id);
+        display().raise(window.id);
         const QPoint at = window.geometry.topLeft() + buttonCentre(control);
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("windowfocus"), QString::number(window.id),
-                           QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                           QStringLiteral("click"), QStringLiteral("1")});
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(server.environment());
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("windowfocus"), QString::number(window.id), QStringLiteral("mousemove"),
+                       QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+                       QStringLiteral("1")});
+        xdotool.waitForFinished(10000);
     }
     // Waits until the page shows `page`'s colour; the colour last seen otherwise.
     QColor waitForPage(int page, int timeoutMs = kPageTimeoutMs)
@@ -136,9 +141,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < timeoutMs) {
-            // Other tests' windows may come up on the same display meanwhile.
-            display.raise(window.id);
-            const QImage shot = display.screenshot();
+            const QImage shot = display().screenshot();
             if (!shot.isNull()) {
                 seen = shot.pixelColor(at);
                 if (seen == pageColour(page))
@@ -148,8 +151,8 @@ protected:
         }
         return seen;
     }
-    // Clicks `control` to go from page `from` to page `to`. A click that another test's
-    // window took (the page stays unchanged for seconds) is given once more.
+    // Clicks `control` to go from page `from` to page `to`. A click that was lost (the
+    // page stays unchanged for seconds) is given once more.
     QColor turn(int control, int from, int to)
     {
         click(control);
@@ -160,7 +163,10 @@ protected:
         return waitForPage(to);
     }
 
-    XDisplay display;
+    const XDisplay &display() const { return server.display(); }
+
+    // The reader's own screen: other tests' windows take neither its clicks nor its focus.
+    OwnXServer server;
     QProcess reader;
     XWindow window;
 };
@@ -181,8 +187,11 @@ TEST_F(PageWalkE2eTest, EveryPageForwardAndBackShowsItsOwnDocument)
         ASSERT_EQ(seen, pageColour(page))
             << "page up to page " << page << ": found " << seen.name().toStdString();
     }
-    display.screenshot().copy(window.geometry).save(QStringLiteral(VELMORA_BINARY_DIR "/e2e-page-walk.png"));
-    display.requestClose(window.id);
+    display()
+        .screenshot()
+        .copy(window.geometry)
+        .save(QStringLiteral(VELMORA_BINARY_DIR "/e2e-page-walk.png"));
+    display().requestClose(window.id);
     EXPECT_TRUE(reader.waitForFinished(20000));
     EXPECT_EQ(reader.exitCode(), 0);
 }
