@@ -5,6 +5,7 @@
 // Needs a display (xvfb-run).
 //
 //   xvfb-run -a build/bench/velmora-navigation-bench [rounds]
+#include "content/recordset.h"
 #include "controls/browserview.h"
 #include "controls/flashbutton.h"
 #include "installfolder.h"
@@ -138,6 +139,28 @@ int main(int argc, char *argv[])
         }
     }
 
+    // The record positioning alone, as the two commands do it on the open recordset.
+    content::Recordset &rsxs = *Form1->rsxs;
+    constexpr int kMoves = 2000;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kMoves; ++i) {
+        (void)rsxs.moveFirst();
+        (void)rsxs.move(24);
+        (void)rsxs.fields("m1");
+    }
+    const double rewindForward = clock.nsecsElapsed() / 1e6 / kMoves;
+    qint64 nextNs = 0;
+    for (int i = 0; i < kMoves; ++i) {
+        (void)rsxs.moveFirst();
+        (void)rsxs.move(23); // not timed: where page 31 leaves the recordset
+        clock.restart();
+        (void)rsxs.moveNext();
+        (void)rsxs.fields("m1");
+        nextNs += clock.nsecsElapsed();
+    }
+    const double oneForward = nextNs / 1e6 / kMoves;
+
     print("reader: page down onto a record page", readerDown);
     print("minimal view: rewrite the file and load it", minimalLoad);
     print("reader's view: load the page file again", viewReload);
@@ -148,6 +171,8 @@ int main(int argc, char *argv[])
                 median(readerDown) / median(minimalLoad));
     std::printf("ratio page up from 33 / page down to 32: %.3f (target <= 1.0)\n",
                 median(upFrom33) / median(downTo32));
+    std::printf("record positioning: rewind + forward 24 %.4f ms, one forward %.4f ms\n", rewindForward,
+                oneForward);
     forms::releaseFormInstances();
     return 0;
 }
