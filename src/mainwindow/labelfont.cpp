@@ -3,9 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 
-#include <algorithm>
 #include <array>
-#include <cmath>
 
 namespace velmora::mainwindow {
 namespace {
@@ -15,7 +13,7 @@ constexpr const char *kGenericSans = "Sans Serif";
 
 constexpr std::array<LabelFace, 7> kFaces{{
     {"Franklin Gothic Demi", QFont::Normal, QFont::Unstretched}, // its regular weight is already demi
-    // Static instances of the wide Noto families, where the font package has them.
+    // Noto Sans's own semi-condensed semi-bold, where the font package ships that width.
     {"Noto Sans SemiCondensed SemiBold", QFont::Normal, QFont::Unstretched},
     {"Noto Sans SemiCondensed", QFont::DemiBold, QFont::Unstretched},
     // Debian 12's Noto Sans has Regular and Bold only: Bold, narrowed to semi-condensed,
