@@ -63,6 +63,16 @@ TEST(Writepage, UnwritablePageFileIsServedFromMemoryUntilItCanBeWrittenAgain)
     EXPECT_FALSE(w.fallback.pageFor(blocker).has_value()) << "the file serves the page again";
 }
 
+TEST(Writepage, AnEmptyFolderInThePageFilesPlaceIsLeftAlone)
+{
+    FakeReaderWindow w({std::string("record zero")});
+    const fs::path folder = w.root / "res/Chapter/faj.trm";
+    fs::create_directories(folder);
+    writepage(w, pageFile(w));
+    EXPECT_TRUE(fs::is_directory(folder)) << "only a file is the page's to delete";
+    EXPECT_EQ(w.fallback.pageFor(folder), "record zero");
+}
+
 TEST(Writepage, MissingFolderKeepsThePageInMemory)
 {
     FakeReaderWindow w({std::string("only record")});
