@@ -12,26 +12,6 @@
 namespace velmora::content {
 namespace {
 
-std::string upperHex(std::string_view bytes)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
-    return out;
-}
-
-std::vector<std::string> split(const std::string &text, const std::string &separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + separator.size())
-        parts.push_back(text.substr(start, at - start));
-    return parts;
-}
-
 std::vector<std::filesystem::path> corpusFiles()
 {
     std::vector<std::filesystem::path> files;
@@ -115,7 +95,7 @@ TEST(Corpus, RowCountsAndValuesAgreeWithMdbExport)
                                  "'<NULL>' -b hex '" +
                                  file.string() + "' '" + table + "'");
             ASSERT_TRUE(exported.has_value());
-            const std::vector<std::string> rows = split(*exported, "<ROW>");
+            const std::vector<std::string> rows = test::split(*exported, "<ROW>");
             Result<size_t> count = (*db)->countRows(table);
             ASSERT_TRUE(count.ok());
             EXPECT_EQ(*count, rows.size());
@@ -131,12 +111,12 @@ TEST(Corpus, RowCountsAndValuesAgreeWithMdbExport)
                 ASSERT_TRUE(cursor.ok()) << cursor.error().description;
                 for (size_t r = 0; r < rows.size(); ++r, (void)(*cursor)->advance(1)) {
                     ASSERT_FALSE((*cursor)->atEnd());
-                    const std::vector<std::string> fields = split(rows[r], "<COL>");
+                    const std::vector<std::string> fields = test::split(rows[r], "<COL>");
                     ASSERT_GT(fields.size(), c);
                     Result<std::optional<std::string>> value = (*cursor)->value();
                     ASSERT_TRUE(value.ok()) << value.error().description;
                     std::string ours = !*value                       ? "<NULL>"
-                                       : column->col_type == MDB_OLE ? upperHex(**value)
+                                       : column->col_type == MDB_OLE ? test::hex(**value, true)
                                                                      : **value;
                     // mdb-export prints an empty text as Null: it cannot tell them apart.
                     if (ours.empty())

@@ -10,30 +10,6 @@
 namespace velmora::content {
 namespace {
 
-std::string hex(std::string_view bytes, bool upper)
-{
-    static constexpr char kLower[] = "0123456789abcdef", kUpper[] = "0123456789ABCDEF";
-    const char *digits = upper ? kUpper : kLower;
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::vector<std::string> split(const std::string &text, const std::string &separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + separator.size())
-        parts.push_back(text.substr(start, at - start));
-    if (start < text.size())
-        parts.push_back(text.substr(start));
-    return parts;
-}
-
 struct Layout {
     const char *name;
     FieldType type;
@@ -105,7 +81,7 @@ TEST_P(WriterRoundTrip, ReadsBackThroughMdbExport)
         test::runCommand("mdb-export -H -Q -R '<ROW>' -0 '<NULL>' " + std::string(memo ? "" : "-b hex ") +
                          "'" + file.string() + "' b1");
     ASSERT_TRUE(output.has_value());
-    const std::vector<std::string> rows = split(*output, "<ROW>");
+    const std::vector<std::string> rows = test::split(*output, "<ROW>");
     ASSERT_EQ(rows.size(), m_table.rows.size());
     for (size_t row = 0; row < rows.size(); ++row) {
         SCOPED_TRACE(row);
@@ -113,7 +89,7 @@ TEST_P(WriterRoundTrip, ReadsBackThroughMdbExport)
         // mdb-export prints Memo text as written and Long Binary values as upper-case hex;
         // it shows an empty Memo as Null (libmdb cannot tell them apart).
         const bool null = !value || (memo && value->empty());
-        EXPECT_EQ(rows[row], null ? "<NULL>" : memo ? *value : hex(*value, true));
+        EXPECT_EQ(rows[row], null ? "<NULL>" : memo ? *value : test::hex(*value, true));
     }
 }
 
@@ -128,7 +104,7 @@ TEST_P(WriterRoundTrip, ReadsBackThroughAnIndependentReader)
     std::optional<std::string> output =
         test::runCommand("node '" + script.string() + "' '" + file.string() + "' b1 m1");
     ASSERT_TRUE(output.has_value());
-    const std::vector<std::string> lines = split(*output, "\n");
+    const std::vector<std::string> lines = test::split(*output, "\n");
     ASSERT_EQ(lines.size(), 3 + m_table.rows.size());
     const std::string password = GetParam().password;
     EXPECT_EQ(lines[0], "password " + (password.empty() ? std::string("-") : password));
@@ -137,7 +113,7 @@ TEST_P(WriterRoundTrip, ReadsBackThroughAnIndependentReader)
     for (size_t row = 0; row < m_table.rows.size(); ++row) {
         SCOPED_TRACE(row);
         const auto &value = m_table.rows[row];
-        EXPECT_EQ(lines[3 + row], value ? "hex " + hex(*value, false) : "null");
+        EXPECT_EQ(lines[3 + row], value ? "hex " + test::hex(*value, false) : "null");
     }
 }
 
@@ -187,7 +163,7 @@ TEST(JetWriter, ABookBeyond512DataPagesReadsWhole)
             test::runCommand("node '" + script.string() + "' '" + file.string() + "' b1 m1");
         ASSERT_TRUE(output.has_value());
         EXPECT_NE(output->find("rows 30000\n"), std::string::npos);
-        EXPECT_NE(output->find("hex " + hex(*table.rows.back(), false) + "\n"), std::string::npos);
+        EXPECT_NE(output->find("hex " + test::hex(*table.rows.back(), false) + "\n"), std::string::npos);
     }
 }
 

@@ -77,4 +77,28 @@ std::filesystem::path sharedCorpus()
     return std::filesystem::exists(corpus) ? corpus : std::filesystem::path();
 }
 
+std::string hex(std::string_view bytes, bool upper)
+{
+    static constexpr char kLower[] = "0123456789abcdef", kUpper[] = "0123456789ABCDEF";
+    const char *digits = upper ? kUpper : kLower;
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::vector<std::string> split(const std::string &text, const std::string &separator)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + separator.size())
+        parts.push_back(text.substr(start, at - start));
+    if (start < text.size())
+        parts.push_back(text.substr(start));
+    return parts;
+}
+
 } // namespace velmora::content::test

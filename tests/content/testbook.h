@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::content::test {
@@ -36,6 +37,10 @@ void writeBytes(const std::filesystem::path &path, const std::string &bytes);
 std::string connectionStringFor(const std::string &path, const std::string &password);
 // Runs `command` through the shell; gives its standard output, std::nullopt on a non-zero exit.
 std::optional<std::string> runCommand(const std::string &command);
+// The bytes as hexadecimal digits, upper or lower case.
+std::string hex(std::string_view bytes, bool upper);
+// The parts of `text` between occurrences of `separator`; an empty last part is dropped.
+std::vector<std::string> split(const std::string &text, const std::string &separator);
 // A directory of the shared test data, or empty when the shared folder is absent.
 std::filesystem::path sharedCorpus();
 
