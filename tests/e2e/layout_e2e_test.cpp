@@ -4,6 +4,7 @@
 // last step starts the built reader, which shows the sample book's cover.
 #include "installfolder.h"
 #include "ownxserver.h"
+#include "readerprocess.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -48,32 +49,13 @@ class Reader {
 public:
     Reader(const QString &executable, const QString &workingFolder, const QProcessEnvironment &environment)
     {
-        m_process.setProgram(executable);
-        m_process.setWorkingDirectory(workingFolder);
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        m_process.waitForStarted();
+        startReader(m_process, executable, workingFolder, environment);
     }
-    ~Reader()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
+    ~Reader() { stopReader(m_process); }
     // Its one window, once it shows.
     std::optional<XWindow> waitForWindow(const XDisplay &display)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < kStartTimeoutMs && m_process.state() == QProcess::Running) {
-            const auto windows = display.visibleWindowsOf(m_process.processId());
-            if (windows.size() == 1)
-                return windows[0];
-            QTest::qWait(50);
-        }
-        return std::nullopt;
+        return waitForReaderWindow(m_process, display);
     }
     // A screenshot once `where` (on the screen) shows `colour`, or the last one taken.
     static QImage waitForColour(const XDisplay &display, const XWindow &window, QPoint where,

@@ -5,6 +5,7 @@
 #include "installfolder.h"
 #include "mainwindow/mainformtables.h"
 #include "ownxserver.h"
+#include "readerprocess.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -92,46 +93,20 @@ protected:
         if (!server.isOpen())
             GTEST_SKIP() << "no X server of our own (Xvfb)";
     }
-    ~PageWalkE2eTest() override
-    {
-        if (reader.state() != QProcess::NotRunning) {
-            reader.kill();
-            reader.waitForFinished(10000);
-        }
-    }
+    ~PageWalkE2eTest() override { stopReader(reader); }
     bool start(const ColouredInstallation &installation)
     {
-        reader.setProgram(installation.executable());
-        reader.setWorkingDirectory(QDir::tempPath());
-        reader.setProcessEnvironment(server.environment());
-        reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        reader.start();
-        if (!reader.waitForStarted())
+        if (!startReader(reader, installation.executable(), QDir::tempPath(), server.environment()))
             return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < kStartTimeoutMs && reader.state() == QProcess::Running) {
-            const auto windows = display().visibleWindowsOf(reader.processId());
-            if (windows.size() == 1) {
-                window = windows[0];
-                return true;
-            }
-            QTest::qWait(50);
-        }
-        return false;
+        const auto shown = waitForReaderWindow(reader, display());
+        if (shown)
+            window = *shown;
+        return shown.has_value();
     }
     // A real click: the pointer moves onto the button and presses and releases there.
     void click(int control)
     {
-        display().raise(window.id);
-        const QPoint at = window.geometry.topLeft() + buttonCentre(control);
-        QProcess xdotool;
-        xdotool.setProcessEnvironment(server.environment());
-        xdotool.start(QStringLiteral("xdotool"),
-                      {QStringLiteral("windowfocus"), QString::number(window.id), QStringLiteral("mousemove"),
-                       QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
-                       QStringLiteral("1")});
-        xdotool.waitForFinished(10000);
+        clickWithMouse(server, window, window.geometry.topLeft() + buttonCentre(control));
     }
     // Waits until the page shows `page`'s colour; the colour last seen otherwise.
     QColor waitForPage(int page, int timeoutMs = kPageTimeoutMs)

@@ -3,6 +3,7 @@
 // folder, quit ends the process at once, and the maker link leaves the page number.
 #include "installfolder.h"
 #include "ownxserver.h"
+#include "readerprocess.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -66,47 +67,19 @@ protected:
             GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
         ASSERT_TRUE(workFolder.isValid());
     }
-    ~SideCommandsE2eTest() override
-    {
-        if (reader.state() != QProcess::NotRunning) {
-            reader.kill();
-            reader.waitForFinished(10000);
-        }
-    }
+    ~SideCommandsE2eTest() override { stopReader(reader); }
     // Starts the reader with `workFolder` as its working folder, and waits for its window.
     bool start(const Installation &installation)
     {
-        reader.setProgram(installation.executable());
-        reader.setWorkingDirectory(workFolder.path());
-        reader.setProcessEnvironment(server.environment());
-        reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        reader.start();
-        if (!reader.waitForStarted())
+        if (!startReader(reader, installation.executable(), workFolder.path(), server.environment()))
             return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < kStartTimeoutMs && reader.state() == QProcess::Running) {
-            const auto windows = server.display().visibleWindowsOf(reader.processId());
-            if (windows.size() == 1) {
-                window = windows[0];
-                return waitForPage(0) == pageColour(0);
-            }
-            QTest::qWait(50);
-        }
-        return false;
+        const auto shown = waitForReaderWindow(reader, server.display());
+        if (!shown)
+            return false;
+        window = *shown;
+        return waitForPage(0) == pageColour(0);
     }
-    void click(QPoint at)
-    {
-        server.display().raise(window.id);
-        const QPoint screen = window.geometry.topLeft() + at;
-        QProcess xdotool;
-        xdotool.setProcessEnvironment(server.environment());
-        xdotool.start(QStringLiteral("xdotool"),
-                      {QStringLiteral("windowfocus"), QString::number(window.id), QStringLiteral("mousemove"),
-                       QString::number(screen.x()), QString::number(screen.y()), QStringLiteral("click"),
-                       QStringLiteral("1")});
-        xdotool.waitForFinished(10000);
-    }
+    void click(QPoint at) { clickWithMouse(server, window, window.geometry.topLeft() + at); }
     QColor colourInPage() const
     {
         const QImage shot = server.display().screenshot();
