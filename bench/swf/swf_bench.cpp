@@ -72,7 +72,7 @@ std::vector<std::uint8_t> buttonMovie()
         if (f == 0)
             move.u16(2);
         move.translate(200 + f * 100, 300);
-        sprite.tag(26, move.take()).showFrame();
+        sprite.tag(TagCode::PlaceObject2, move.take()).showFrame();
     }
     BitWriter spriteTag;
     spriteTag.u16(3).u16(24).bytes(sprite.tags).u16(0);
@@ -81,8 +81,11 @@ std::vector<std::uint8_t> buttonMovie()
     m.widthPx = 160;
     m.heightPx = 48;
     m.frameRate = 24;
-    m.tag(2, plate.take()).tag(2, test::rectangleShape(2, 0, 0, 300, 300, 250, 250, 250));
-    m.tag(39, spriteTag.take()).tag(26, test::placeObject(1, 1)).tag(26, test::placeObject(3, 2));
+    m.tag(TagCode::DefineShape, plate.take())
+        .tag(TagCode::DefineShape, test::rectangleShape(2, 0, 0, 300, 300, 250, 250, 250));
+    m.tag(TagCode::DefineSprite, spriteTag.take())
+        .tag(TagCode::PlaceObject2, test::placeObject(1, 1))
+        .tag(TagCode::PlaceObject2, test::placeObject(3, 2));
     m.showFrame();
     return m.build('F');
 }

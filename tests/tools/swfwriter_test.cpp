@@ -149,7 +149,7 @@ TEST(MovieBuilder, SolidRectangleShape)
              "11 0100 0 1 101100"  // straight, 6 bits, vertical, -20
              "000000");            // end of shape
     const QByteArray shapeBody = hex("0100") + body + styles + records;
-    const QByteArray tag = encodeTag(2, shapeBody);
+    const QByteArray tag = encodeTag(TagCode::DefineShape, shapeBody);
     ASSERT_LT(shapeBody.size(), 63);
     EXPECT_EQ(tag.left(2).toHex(),
               QByteArray::number(2 << 6 | shapeBody.size(), 16).rightJustified(4, '0').right(2) +
@@ -226,11 +226,11 @@ TEST(MovieBuilder, ControlTags)
 
 TEST(MovieBuilder, TagHeaderSwitchesToLongFormAt63Bytes)
 {
-    EXPECT_EQ(encodeTag(2, QByteArray(62, 'x')).left(2).toHex(), "be00"); // 2 << 6 | 62
-    const QByteArray longTag = encodeTag(2, QByteArray(63, 'x'));
+    EXPECT_EQ(encodeTag(TagCode::DefineShape, QByteArray(62, 'x')).left(2).toHex(), "be00"); // 2 << 6 | 62
+    const QByteArray longTag = encodeTag(TagCode::DefineShape, QByteArray(63, 'x'));
     EXPECT_EQ(longTag.left(6).toHex(), "bf003f000000"); // 0x3F marker, then a 32-bit length
     EXPECT_EQ(longTag.size(), 6 + 63);
-    EXPECT_EQ(encodeTag(1, {}, true).toHex(), "7f0000000000");
+    EXPECT_EQ(encodeTag(TagCode::ShowFrame, {}, true).toHex(), "7f0000000000");
 }
 
 TEST(MovieBuilder, SpriteCountsItsFramesAndEnds)

@@ -66,7 +66,7 @@ quint16 MovieBuilder::defineShape(const QList<ShapeLayer> &layers, ShapeVersion 
     out.writeU16(id);
     writeRect(out, shapeBounds(layers));
     out.writeBytes(encodeShapeRecords(layers, v));
-    m_definitions.append(encodeTag(static_cast<quint16>(shapeTag(v)), out.bytes()));
+    m_definitions.append(encodeTag(shapeTag(v), out.bytes()));
     return id;
 }
 
@@ -77,8 +77,8 @@ quint16 MovieBuilder::defineSprite(const Timeline &timeline)
     out.writeU16(id);
     out.writeU16(timeline.frameCountClosed());
     out.writeBytes(timeline.tags());
-    out.writeBytes(encodeTag(static_cast<quint16>(TagCode::End), {}));
-    m_definitions.append(encodeTag(static_cast<quint16>(TagCode::DefineSprite), out.bytes()));
+    out.writeBytes(encodeTag(TagCode::End, {}));
+    m_definitions.append(encodeTag(TagCode::DefineSprite, out.bytes()));
     return id;
 }
 
@@ -97,11 +97,11 @@ quint16 MovieBuilder::defineButton2(const QList<ButtonRecord> &records, bool tra
         writeColorTransform(out, r.colorTransform);
     }
     out.writeU8(0); // end of the character records
-    m_definitions.append(encodeTag(static_cast<quint16>(TagCode::DefineButton2), out.bytes()));
+    m_definitions.append(encodeTag(TagCode::DefineButton2, out.bytes()));
     return id;
 }
 
-void MovieBuilder::addDefinition(quint16 code, const QByteArray &body)
+void MovieBuilder::addDefinition(TagCode code, const QByteArray &body)
 {
     m_definitions.append(encodeTag(code, body));
     if (body.size() >= 2) {
@@ -121,18 +121,18 @@ QByteArray MovieBuilder::build() const
     if (m_version >= 8) {
         BitWriter attributes;
         attributes.writeU32(0); // no metadata, no ActionScript 3, no network use
-        body.writeBytes(encodeTag(static_cast<quint16>(TagCode::FileAttributes), attributes.bytes()));
+        body.writeBytes(encodeTag(TagCode::FileAttributes, attributes.bytes()));
     }
     if (m_background) {
         BitWriter rgb;
         rgb.writeU8(static_cast<std::uint8_t>(m_background->red()));
         rgb.writeU8(static_cast<std::uint8_t>(m_background->green()));
         rgb.writeU8(static_cast<std::uint8_t>(m_background->blue()));
-        body.writeBytes(encodeTag(static_cast<quint16>(TagCode::SetBackgroundColor), rgb.bytes()));
+        body.writeBytes(encodeTag(TagCode::SetBackgroundColor, rgb.bytes()));
     }
     body.writeBytes(m_definitions);
     body.writeBytes(m_timeline.tags());
-    body.writeBytes(encodeTag(static_cast<quint16>(TagCode::End), {}));
+    body.writeBytes(encodeTag(TagCode::End, {}));
 
     const QByteArray payload = body.bytes();
     BitWriter file;

@@ -21,14 +21,14 @@ std::int32_t toFixed8(qreal value)
 
 } // namespace
 
-QByteArray encodeTag(quint16 code, const QByteArray &body, bool forceLong)
+QByteArray encodeTag(TagCode code, const QByteArray &body, bool forceLong)
 {
     BitWriter out;
     const auto length = static_cast<std::uint32_t>(body.size());
     if (length < 0x3F && !forceLong) {
-        out.writeU16(static_cast<std::uint16_t>(code << 6 | length));
+        out.writeU16(static_cast<std::uint16_t>(swf::raw(code) << 6 | length));
     } else {
-        out.writeU16(static_cast<std::uint16_t>(code << 6 | 0x3F));
+        out.writeU16(static_cast<std::uint16_t>(swf::raw(code) << 6 | 0x3F));
         out.writeU32(length);
     }
     out.writeBytes(body);
@@ -162,10 +162,10 @@ QByteArray placeObject2Body(quint8 moveFlag, quint16 depth, std::optional<quint1
 
 } // namespace
 
-void Timeline::addTag(quint16 code, const QByteArray &body)
+void Timeline::addTag(TagCode code, const QByteArray &body)
 {
     m_tags.append(encodeTag(code, body));
-    if (code == static_cast<quint16>(TagCode::ShowFrame)) {
+    if (code == TagCode::ShowFrame) {
         ++m_frames;
         m_openFrame = false;
     } else {
@@ -175,52 +175,52 @@ void Timeline::addTag(quint16 code, const QByteArray &body)
 
 void Timeline::placeObject(quint16 depth, quint16 characterId, const Placement &placement)
 {
-    addTag(static_cast<quint16>(TagCode::PlaceObject2), placeObject2Body(0, depth, characterId, placement));
+    addTag(TagCode::PlaceObject2, placeObject2Body(0, depth, characterId, placement));
 }
 
 void Timeline::moveObject(quint16 depth, const Placement &placement)
 {
-    addTag(static_cast<quint16>(TagCode::PlaceObject2), placeObject2Body(1, depth, std::nullopt, placement));
+    addTag(TagCode::PlaceObject2, placeObject2Body(1, depth, std::nullopt, placement));
 }
 
 void Timeline::replaceObject(quint16 depth, quint16 characterId, const Placement &placement)
 {
-    addTag(static_cast<quint16>(TagCode::PlaceObject2), placeObject2Body(1, depth, characterId, placement));
+    addTag(TagCode::PlaceObject2, placeObject2Body(1, depth, characterId, placement));
 }
 
 void Timeline::removeObject(quint16 depth)
 {
     BitWriter out;
     out.writeU16(depth);
-    addTag(static_cast<quint16>(TagCode::RemoveObject2), out.bytes());
+    addTag(TagCode::RemoveObject2, out.bytes());
 }
 
 void Timeline::frameLabel(const QString &name)
 {
     BitWriter out;
     out.writeString(name);
-    addTag(static_cast<quint16>(TagCode::FrameLabel), out.bytes());
+    addTag(TagCode::FrameLabel, out.bytes());
 }
 
 void Timeline::doAction(const QByteArray &actionRecords)
 {
-    addTag(static_cast<quint16>(TagCode::DoAction), actionRecords + QByteArray(1, '\0'));
+    addTag(TagCode::DoAction, actionRecords + QByteArray(1, '\0'));
 }
 
 void Timeline::stop()
 {
-    doAction(QByteArray(1, '\x07'));
+    doAction(QByteArray(1, static_cast<char>(swf::ActionCode::Stop)));
 }
 
 void Timeline::play()
 {
-    doAction(QByteArray(1, '\x06'));
+    doAction(QByteArray(1, static_cast<char>(swf::ActionCode::Play)));
 }
 
 void Timeline::gotoFrame(quint16 frameIndex)
 {
     BitWriter out;
-    out.writeU8(0x81);
+    out.writeU8(swf::raw(swf::ActionCode::GotoFrame));
     out.writeU16(2);
     out.writeU16(frameIndex);
     doAction(out.bytes());
@@ -228,13 +228,13 @@ void Timeline::gotoFrame(quint16 frameIndex)
 
 void Timeline::showFrame()
 {
-    addTag(static_cast<quint16>(TagCode::ShowFrame), {});
+    addTag(TagCode::ShowFrame, {});
 }
 
 QByteArray Timeline::tags(bool closeFrame) const
 {
     if (closeFrame && (m_openFrame || m_frames == 0))
-        return m_tags + encodeTag(static_cast<quint16>(TagCode::ShowFrame), {});
+        return m_tags + encodeTag(TagCode::ShowFrame, {});
     return m_tags;
 }
 

@@ -187,14 +187,15 @@ void writeFillStyles(BitWriter &out, const std::optional<Fill> &fill, bool withA
         return;
     switch (fill->type) {
     case Fill::Type::Solid:
-        out.writeU8(0x00);
+        out.writeU8(swf::raw(swf::FillStyleType::Solid));
         writeColor(out, fill->color, withAlpha);
         return;
     case Fill::Type::Linear:
     case Fill::Type::Radial:
         break;
     }
-    out.writeU8(fill->type == Fill::Type::Linear ? 0x10 : 0x12);
+    out.writeU8(swf::raw(fill->type == Fill::Type::Linear ? swf::FillStyleType::LinearGradient
+                                                          : swf::FillStyleType::RadialGradient));
     writeMatrix(out, fill->gradientMatrix);
     const auto count = static_cast<int>(std::min<qsizetype>(fill->stops.size(), 15));
     out.writeUB(static_cast<std::uint32_t>(fill->spread), 2);

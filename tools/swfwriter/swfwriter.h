@@ -12,6 +12,7 @@
 
 #include "bitwriter.h"
 #include "common/result.h"
+#include "controls/swf/swfcodes.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -29,23 +30,7 @@ namespace velmora::swfwriter {
 
 constexpr int kTwipsPerPixel = 20;
 
-// Tag codes this writer emits, named as the player's reader knows them.
-enum class TagCode : quint16 {
-    End = 0,
-    ShowFrame = 1,
-    DefineShape = 2,
-    RemoveObject = 5,
-    SetBackgroundColor = 9,
-    DoAction = 12,
-    DefineShape2 = 22,
-    PlaceObject2 = 26,
-    RemoveObject2 = 28,
-    DefineShape3 = 32,
-    DefineButton2 = 34,
-    DefineSprite = 39,
-    FrameLabel = 43,
-    FileAttributes = 69,
-};
+using swf::TagCode;
 
 enum class Compression { None, Zlib }; // "FWS" or "CWS"
 
@@ -129,7 +114,7 @@ public:
     void doAction(const QByteArray &actionRecords);
     void showFrame();
     // Any tag, body as given: for fixtures that need what the builder does not offer.
-    void addTag(quint16 code, const QByteArray &body);
+    void addTag(TagCode code, const QByteArray &body);
 
     // Frames closed by showFrame().
     quint16 frameCount() const { return m_frames; }
@@ -145,7 +130,7 @@ private:
 };
 
 // Tag header: short form for bodies under 63 bytes unless `forceLong`.
-QByteArray encodeTag(quint16 code, const QByteArray &body, bool forceLong = false);
+QByteArray encodeTag(TagCode code, const QByteArray &body, bool forceLong = false);
 void writeRect(BitWriter &out, const QRect &twips);
 void writeMatrix(BitWriter &out, const QTransform &matrix);
 void writeColorTransform(BitWriter &out, const ColorTransform &cx); // CXFORMWITHALPHA
@@ -181,8 +166,7 @@ public:
     quint16 defineSprite(const Timeline &timeline);
     quint16 defineButton2(const QList<ButtonRecord> &records, bool trackAsMenu = false);
     // A definition tag written by the caller; its body must start with `id`.
-    void addDefinition(quint16 code, const QByteArray &body);
-    quint16 nextCharacterId() const { return m_nextId; }
+    void addDefinition(TagCode code, const QByteArray &body);
 
     // The main timeline; the shortcuts below write to it.
     Timeline &timeline() { return m_timeline; }

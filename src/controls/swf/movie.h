@@ -2,6 +2,7 @@
 // display-list commands per frame. Immutable once loaded; players share it.
 #pragma once
 
+#include "controls/swf/swfcodes.h"
 #include "controls/swf/types.h"
 
 #include <QImage>
@@ -75,24 +76,6 @@ struct Action {
     ActionOp op = ActionOp::Stop;
     int frame = 0; // 0-based, for GotoFrame
     std::string label;
-};
-
-// How an object is composited onto what lies below it.
-enum class BlendMode : std::uint8_t {
-    Normal = 1,
-    Layer,
-    Multiply,
-    Screen,
-    Lighten,
-    Darken,
-    Difference,
-    Add,
-    Subtract,
-    Invert,
-    Alpha,
-    Erase,
-    Overlay,
-    HardLight
 };
 
 // The filters this player draws: a colour matrix (rows for R, G, B, A of

@@ -3,6 +3,7 @@
 #include "controls/swf/bitmapdecoder.h"
 #include "controls/swf/bitreader.h"
 #include "controls/swf/shapereader.h"
+#include "controls/swf/swfcodes.h"
 
 #include <cmath>
 #include <cstring>
@@ -22,43 +23,6 @@ int Timeline::findLabel(const std::string &label) const
 
 namespace {
 
-enum Tag {
-    End = 0,
-    ShowFrame = 1,
-    DefineShape = 2,
-    PlaceObject = 4,
-    RemoveObject = 5,
-    DefineBits = 6,
-    DefineButton = 7,
-    JPEGTables = 8,
-    SetBackgroundColor = 9,
-    DefineFont = 10,
-    DefineText = 11,
-    DoAction = 12,
-    DefineBitsLossless = 20,
-    DefineBitsJPEG2 = 21,
-    DefineShape2 = 22,
-    DefineButtonCxform = 23,
-    PlaceObject2 = 26,
-    RemoveObject2 = 28,
-    DefineShape3 = 32,
-    DefineText2 = 33,
-    DefineButton2 = 34,
-    DefineBitsJPEG3 = 35,
-    DefineBitsLossless2 = 36,
-    DefineEditText = 37,
-    DefineSprite = 39,
-    FrameLabel = 43,
-    DefineMorphShape = 46,
-    DefineFont2 = 48,
-    FileAttributes = 69,
-    PlaceObject3 = 70,
-    DefineFont3 = 75,
-    DefineShape4 = 83,
-    DefineMorphShape2 = 84,
-    DefineBitsJPEG4 = 90,
-};
-
 struct BadTag : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -68,28 +32,28 @@ std::vector<Action> readActions(BitReader &in)
 {
     std::vector<Action> actions;
     while (!in.atEnd()) {
-        int code = in.u8();
-        if (code == 0)
+        const std::uint8_t code = in.u8();
+        if (code == raw(ActionCode::End))
             break;
-        std::size_t length = code >= 0x80 ? in.u16() : 0;
+        std::size_t length = code >= kFirstActionWithBody ? in.u16() : 0;
         BitReader body(in.bytes(std::min(length, in.remaining())));
-        switch (code) {
-        case 0x04:
+        switch (static_cast<ActionCode>(code)) {
+        case ActionCode::NextFrame:
             actions.push_back({ActionOp::NextFrame, 0, {}});
             break;
-        case 0x05:
+        case ActionCode::PreviousFrame:
             actions.push_back({ActionOp::PrevFrame, 0, {}});
             break;
-        case 0x06:
+        case ActionCode::Play:
             actions.push_back({ActionOp::Play, 0, {}});
             break;
-        case 0x07:
+        case ActionCode::Stop:
             actions.push_back({ActionOp::Stop, 0, {}});
             break;
-        case 0x81:
+        case ActionCode::GotoFrame:
             actions.push_back({ActionOp::GotoFrame, body.u16(), {}});
             break;
-        case 0x8C:
+        case ActionCode::GotoLabel:
             actions.push_back({ActionOp::GotoLabel, 0, body.string()});
             break;
         default:
@@ -105,15 +69,14 @@ std::vector<Filter> readFilters(BitReader &in)
     std::vector<Filter> matrices;
     int count = in.u8();
     for (int i = 0; i < count; ++i) {
-        int id = in.u8();
-        switch (id) {
-        case 0:
+        switch (static_cast<FilterId>(in.u8())) {
+        case FilterId::DropShadow:
             in.skip(23);
             break;
-        case 1:
+        case FilterId::Blur:
             in.skip(9);
             break;
-        case 2: {
+        case FilterId::Glow: {
             Filter glow;
             glow.kind = Filter::Kind::Glow;
             glow.color = in.rgba();
@@ -127,19 +90,19 @@ std::vector<Filter> readFilters(BitReader &in)
             matrices.push_back(glow);
             break;
         }
-        case 3:
+        case FilterId::Bevel:
             in.skip(27);
             break;
-        case 4:
-        case 7:
+        case FilterId::GradientGlow:
+        case FilterId::GradientBevel:
             in.skip(static_cast<std::size_t>(in.u8()) * 5 + 19);
             break;
-        case 5: {
+        case FilterId::Convolution: {
             std::size_t x = in.u8(), y = in.u8();
             in.skip(8 + 4 * x * y + 5);
             break;
         }
-        case 6: {
+        case FilterId::ColorMatrix: {
             Filter cm;
             for (float &v : cm.m) {
                 const std::uint32_t bits = in.u32();
@@ -159,7 +122,9 @@ std::vector<Filter> readFilters(BitReader &in)
 
 BlendMode blendMode(int value)
 {
-    return value >= 2 && value <= 14 ? static_cast<BlendMode>(value) : BlendMode::Normal;
+    return value > raw(BlendMode::Normal) && value <= raw(BlendMode::HardLight)
+               ? static_cast<BlendMode>(value)
+               : BlendMode::Normal;
 }
 
 class TagReader {
@@ -193,11 +158,12 @@ public:
                 length = in.remaining();
             }
             BitReader body(in.bytes(length));
-            if (code == End)
+            const auto tag = static_cast<TagCode>(code);
+            if (tag == TagCode::End)
                 break;
             if (root)
                 tags.push_back(code);
-            if (code == ShowFrame) {
+            if (tag == TagCode::ShowFrame) {
                 timeline.frames.push_back(std::move(frame));
                 frame = {};
                 if (root) {
@@ -207,7 +173,7 @@ public:
                 continue;
             }
             try {
-                readTag(code, body, frame, root);
+                readTag(tag, body, frame, root);
             } catch (const std::exception &e) {
                 m_movie.warnings.push_back("tag " + std::to_string(code) + ": " + e.what());
             }
@@ -226,10 +192,10 @@ public:
 private:
     void define(std::uint16_t id, Character c) { m_movie.characters.insert_or_assign(id, std::move(c)); }
 
-    void readTag(int code, BitReader &in, Frame &frame, bool root)
+    void readTag(TagCode code, BitReader &in, Frame &frame, bool root)
     {
         switch (code) {
-        case PlaceObject: {
+        case TagCode::PlaceObject: {
             PlaceCommand c;
             c.characterId = in.u16();
             c.depth = in.u16();
@@ -239,28 +205,28 @@ private:
             frame.commands.push_back(std::move(c));
             return;
         }
-        case PlaceObject2:
-        case PlaceObject3:
-            frame.commands.push_back(readPlace(in, code == PlaceObject3));
+        case TagCode::PlaceObject2:
+        case TagCode::PlaceObject3:
+            frame.commands.push_back(readPlace(in, code == TagCode::PlaceObject3));
             return;
-        case RemoveObject:
-        case RemoveObject2: {
+        case TagCode::RemoveObject:
+        case TagCode::RemoveObject2: {
             PlaceCommand c;
             c.kind = PlaceCommand::Kind::Remove;
-            if (code == RemoveObject)
+            if (code == TagCode::RemoveObject)
                 c.characterId = in.u16();
             c.depth = in.u16();
             frame.commands.push_back(std::move(c));
             return;
         }
-        case DoAction: {
+        case TagCode::DoAction: {
             if (m_as3)
                 return; // such movies run their code elsewhere; these tags are inert
             auto actions = readActions(in);
             frame.actions.insert(frame.actions.end(), actions.begin(), actions.end());
             return;
         }
-        case FrameLabel:
+        case TagCode::FrameLabel:
             frame.label = in.string();
             return;
         default:
@@ -269,50 +235,50 @@ private:
         if (!root)
             return; // definitions only count on the root timeline
         switch (code) {
-        case SetBackgroundColor:
+        case TagCode::SetBackgroundColor:
             if (!m_haveBackground) // the first one counts; later ones are ignored
                 m_movie.background = in.rgb();
             m_haveBackground = true;
             return;
-        case FileAttributes:
+        case TagCode::FileAttributes:
             m_as3 = (in.u8() & 0x08) != 0;
             return;
-        case DefineShape:
+        case TagCode::DefineShape:
             readShape(in, 1);
             return;
-        case DefineShape2:
+        case TagCode::DefineShape2:
             readShape(in, 2);
             return;
-        case DefineShape3:
+        case TagCode::DefineShape3:
             readShape(in, 3);
             return;
-        case DefineShape4:
+        case TagCode::DefineShape4:
             readShape(in, 4);
             return;
-        case DefineMorphShape:
-        case DefineMorphShape2: {
+        case TagCode::DefineMorphShape:
+        case TagCode::DefineMorphShape2: {
             std::uint16_t id = in.u16();
-            define(id, readMorphShape(in, code == DefineMorphShape ? 1 : 2));
+            define(id, readMorphShape(in, code == TagCode::DefineMorphShape ? 1 : 2));
             return;
         }
-        case JPEGTables:
+        case TagCode::JPEGTables:
             m_jpegTables.assign(in.rest().begin(), in.rest().end());
             return;
-        case DefineBits: {
+        case TagCode::DefineBits: {
             std::uint16_t id = in.u16();
             defineBitmap(id, decodeJpegPayload(in.rest(), m_jpegTables));
             return;
         }
-        case DefineBitsJPEG2: {
+        case TagCode::DefineBitsJPEG2: {
             std::uint16_t id = in.u16();
             defineBitmap(id, decodeJpegPayload(in.rest()));
             return;
         }
-        case DefineBitsJPEG3:
-        case DefineBitsJPEG4: {
+        case TagCode::DefineBitsJPEG3:
+        case TagCode::DefineBitsJPEG4: {
             std::uint16_t id = in.u16();
             std::uint32_t alphaOffset = in.u32();
-            if (code == DefineBitsJPEG4)
+            if (code == TagCode::DefineBitsJPEG4)
                 in.u16(); // deblocking
             auto data = in.bytes(std::min<std::size_t>(alphaOffset, in.remaining()));
             QImage image = decodeJpegPayload(data);
@@ -320,31 +286,31 @@ private:
             defineBitmap(id, isJpeg ? applyJpegAlpha(image, in.rest()) : image);
             return;
         }
-        case DefineBitsLossless:
-        case DefineBitsLossless2: {
+        case TagCode::DefineBitsLossless:
+        case TagCode::DefineBitsLossless2: {
             std::uint16_t id = in.u16();
             std::string error;
-            QImage image = decodeLossless(in.rest(), code == DefineBitsLossless2, error);
+            QImage image = decodeLossless(in.rest(), code == TagCode::DefineBitsLossless2, error);
             if (image.isNull())
                 throw BadTag(error);
             defineBitmap(id, image);
             return;
         }
-        case DefineFont:
+        case TagCode::DefineFont:
             readFont1(in);
             return;
-        case DefineFont2:
-        case DefineFont3:
-            readFont2(in, code == DefineFont3);
+        case TagCode::DefineFont2:
+        case TagCode::DefineFont3:
+            readFont2(in, code == TagCode::DefineFont3);
             return;
-        case DefineText:
-        case DefineText2:
-            readText(in, code == DefineText2);
+        case TagCode::DefineText:
+        case TagCode::DefineText2:
+            readText(in, code == TagCode::DefineText2);
             return;
-        case DefineEditText:
+        case TagCode::DefineEditText:
             readEditText(in);
             return;
-        case DefineSprite: {
+        case TagCode::DefineSprite: {
             std::uint16_t id = in.u16();
             int frames = in.u16();
             Sprite sprite;
@@ -352,11 +318,11 @@ private:
             define(id, std::move(sprite));
             return;
         }
-        case DefineButton:
-        case DefineButton2:
-            readButton(in, code == DefineButton2);
+        case TagCode::DefineButton:
+        case TagCode::DefineButton2:
+            readButton(in, code == TagCode::DefineButton2);
             return;
-        case DefineButtonCxform: {
+        case TagCode::DefineButtonCxform: {
             std::uint16_t id = in.u16();
             auto it = m_movie.characters.find(id);
             if (it == m_movie.characters.end() || !std::holds_alternative<Button>(it->second))

@@ -1,5 +1,7 @@
 #include "controls/swf/shapereader.h"
 
+#include "controls/swf/swfcodes.h"
+
 #include <cmath>
 
 namespace velmora::swf {
@@ -80,18 +82,18 @@ FillStyle lerp(const FillStyle &a, const FillStyle &b, double t)
 std::pair<FillStyle, FillStyle> readMorphFill(BitReader &in)
 {
     FillStyle s, e;
-    int type = in.u8();
+    const auto type = static_cast<FillStyleType>(in.u8());
     switch (type) {
-    case 0x00:
+    case FillStyleType::Solid:
         s.color = in.rgba();
         e.color = in.rgba();
         break;
-    case 0x10:
-    case 0x12:
-    case 0x13: {
-        s.type = e.type = type == 0x10   ? FillStyle::Type::Linear
-                          : type == 0x12 ? FillStyle::Type::Radial
-                                         : FillStyle::Type::Focal;
+    case FillStyleType::LinearGradient:
+    case FillStyleType::RadialGradient:
+    case FillStyleType::FocalRadialGradient: {
+        s.type = e.type = type == FillStyleType::LinearGradient   ? FillStyle::Type::Linear
+                          : type == FillStyleType::RadialGradient ? FillStyle::Type::Radial
+                                                                  : FillStyle::Type::Focal;
         s.gradient.matrix = in.matrix();
         e.gradient.matrix = in.matrix();
         in.align();
@@ -110,22 +112,22 @@ std::pair<FillStyle, FillStyle> readMorphFill(BitReader &in)
             s.gradient.stops.push_back(a);
             e.gradient.stops.push_back(b);
         }
-        if (type == 0x13) {
+        if (type == FillStyleType::FocalRadialGradient) {
             s.gradient.focal = std::clamp(in.fixed8(), -0.98, 0.98);
             e.gradient.focal = std::clamp(in.fixed8(), -0.98, 0.98);
         }
         break;
     }
-    case 0x40:
-    case 0x41:
-    case 0x42:
-    case 0x43:
+    case FillStyleType::RepeatingBitmap:
+    case FillStyleType::ClippedBitmap:
+    case FillStyleType::NonSmoothedRepeatingBitmap:
+    case FillStyleType::NonSmoothedClippedBitmap:
         s.type = e.type = FillStyle::Type::Bitmap;
         s.bitmapId = e.bitmapId = in.u16();
         s.bitmapMatrix = in.matrix();
         e.bitmapMatrix = in.matrix();
-        s.repeat = e.repeat = (type & 1) == 0;
-        s.smooth = e.smooth = type < 0x42;
+        s.repeat = e.repeat = (raw(type) & 1) == 0;
+        s.smooth = e.smooth = type < FillStyleType::NonSmoothedRepeatingBitmap;
         break;
     default:
         throw BadStyle("unknown morph fill style type");
@@ -173,35 +175,35 @@ std::pair<LineStyle, LineStyle> readMorphLine(BitReader &in, int morphVersion)
 FillStyle readFillStyle(BitReader &in, int shapeVersion)
 {
     FillStyle f;
-    int type = in.u8();
+    const auto type = static_cast<FillStyleType>(in.u8());
     switch (type) {
-    case 0x00:
+    case FillStyleType::Solid:
         f.color = shapeVersion >= 3 ? in.rgba() : in.rgb();
         break;
-    case 0x10:
+    case FillStyleType::LinearGradient:
         f.type = FillStyle::Type::Linear;
         f.gradient = readGradient(in, shapeVersion, false);
         break;
-    case 0x12:
+    case FillStyleType::RadialGradient:
         f.type = FillStyle::Type::Radial;
         f.gradient = readGradient(in, shapeVersion, false);
         break;
-    case 0x13:
+    case FillStyleType::FocalRadialGradient:
         f.type = FillStyle::Type::Focal;
         f.gradient = readGradient(in, shapeVersion, true);
         break;
-    case 0x40:
-    case 0x41:
-    case 0x42:
-    case 0x43:
+    case FillStyleType::RepeatingBitmap:
+    case FillStyleType::ClippedBitmap:
+    case FillStyleType::NonSmoothedRepeatingBitmap:
+    case FillStyleType::NonSmoothedClippedBitmap:
         f.type = FillStyle::Type::Bitmap;
         f.bitmapId = in.u16();
         f.bitmapMatrix = in.matrix();
-        f.repeat = (type & 1) == 0;
-        f.smooth = type < 0x42;
+        f.repeat = (raw(type) & 1) == 0;
+        f.smooth = type < FillStyleType::NonSmoothedRepeatingBitmap;
         break;
     default:
-        throw BadStyle("unknown fill style type " + std::to_string(type));
+        throw BadStyle("unknown fill style type " + std::to_string(raw(type)));
     }
     return f;
 }

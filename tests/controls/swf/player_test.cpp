@@ -55,9 +55,10 @@ MovieBytes growingMovie()
 {
     MovieBytes m;
     m.frameCount = 4;
-    m.tag(2, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0)).showFrame();
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0)).showFrame();
     for (int d = 1; d <= 3; ++d)
-        m.tag(26, test::placeObject(1, static_cast<std::uint16_t>(d), d * 300, 0)).showFrame();
+        m.tag(TagCode::PlaceObject2, test::placeObject(1, static_cast<std::uint16_t>(d), d * 300, 0))
+            .showFrame();
     return m;
 }
 
@@ -78,10 +79,12 @@ TEST(Timeline, StopKeepsTheFrameOnScreenAndEndsAnimation)
     // Replace frame 3's ShowFrame: add stop() before it.
     MovieBytes s;
     s.frameCount = 4;
-    s.tag(2, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0)).showFrame();
-    s.tag(26, test::placeObject(1, 1)).showFrame();
-    s.tag(26, test::placeObject(1, 2, 300, 0)).tag(12, doAction({0x07})).showFrame();
-    s.tag(26, test::placeObject(1, 3, 600, 0)).showFrame();
+    s.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0)).showFrame();
+    s.tag(TagCode::PlaceObject2, test::placeObject(1, 1)).showFrame();
+    s.tag(TagCode::PlaceObject2, test::placeObject(1, 2, 300, 0))
+        .tag(TagCode::DoAction, doAction({raw(ActionCode::Stop)}))
+        .showFrame();
+    s.tag(TagCode::PlaceObject2, test::placeObject(1, 3, 600, 0)).showFrame();
     Player player(load(s));
     EXPECT_TRUE(player.isAnimated());
     for (int i = 0; i < 6; ++i)
@@ -110,12 +113,16 @@ TEST(Timeline, SpriteShowsItsFirstFrameWhenPlacedAndAdvancesWithTheRoot)
     // Sprite 2: frame 1 places shape at depth 1, frame 2 adds depth 2, then loops.
     BitWriter sprite;
     MovieBytes inner;
-    inner.tag(26, test::placeObject(1, 1)).showFrame().tag(26, test::placeObject(1, 2, 300, 0)).showFrame();
+    inner.tag(TagCode::PlaceObject2, test::placeObject(1, 1))
+        .showFrame()
+        .tag(TagCode::PlaceObject2, test::placeObject(1, 2, 300, 0))
+        .showFrame();
     sprite.u16(2).u16(2).bytes(inner.tags).u16(0);
     MovieBytes m;
     m.frameCount = 1;
-    m.tag(2, test::rectangleShape(1, 0, 0, 200, 200, 0, 0, 255)).tag(39, sprite.take());
-    m.tag(26, test::placeObject(2, 1)).showFrame();
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 200, 200, 0, 0, 255))
+        .tag(TagCode::DefineSprite, sprite.take());
+    m.tag(TagCode::PlaceObject2, test::placeObject(2, 1)).showFrame();
     Player player(load(m));
     auto spriteObjects = [&player] { return player.root().objects().at(1).children->objects().size(); };
     EXPECT_EQ(spriteObjects(), 1u);
@@ -130,11 +137,15 @@ TEST(Timeline, SpritesThatPlaceThemselvesStopAtTheLimits)
     // Sprite 1 places itself twice: unbounded, that is infinite recursion (and a
     // doubling of objects per level).
     MovieBytes inner;
-    inner.tag(26, test::placeObject(1, 1)).tag(26, test::placeObject(1, 2)).showFrame();
+    inner.tag(TagCode::PlaceObject2, test::placeObject(1, 1))
+        .tag(TagCode::PlaceObject2, test::placeObject(1, 2))
+        .showFrame();
     BitWriter sprite;
     sprite.u16(1).u16(1).bytes(inner.tags).u16(0);
     MovieBytes m;
-    m.tag(39, sprite.take()).tag(26, test::placeObject(1, 1)).showFrame();
+    m.tag(TagCode::DefineSprite, sprite.take())
+        .tag(TagCode::PlaceObject2, test::placeObject(1, 1))
+        .showFrame();
     Player player(load(m));
     player.stepFrame();
     int depth = 0;
@@ -172,8 +183,9 @@ TEST(Render, ShowAllCentresTheStageOverTheBackground)
 {
     // 100x50 stage, red square covering the left half-height square (0..50 px).
     MovieBytes m;
-    m.tag(9, {0, 255, 0}).tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
-    m.tag(26, test::placeObject(1, 1)).showFrame();
+    m.tag(TagCode::SetBackgroundColor, {0, 255, 0})
+        .tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(TagCode::PlaceObject2, test::placeObject(1, 1)).showFrame();
     Player player(load(m));
     QImage image = paint(player, QSize(200, 200)); // scale 2, stage at y 50..150
     struct Probe {
@@ -206,9 +218,9 @@ TEST(Render, ColorTransformAndMaskApplyToTheirObjects)
     for (int v : {0, 0, 100, 0})
         tinted.sbits(v, 10);
     MovieBytes m;
-    m.tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
-    m.tag(2, test::rectangleShape(2, 0, 0, 500, 500, 0, 0, 0));
-    m.tag(26, mask.take()).tag(26, tinted.take()).showFrame();
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(TagCode::DefineShape, test::rectangleShape(2, 0, 0, 500, 500, 0, 0, 0));
+    m.tag(TagCode::PlaceObject2, mask.take()).tag(TagCode::PlaceObject2, tinted.take()).showFrame();
     Player player(load(m));
     QImage image = paint(player, QSize(100, 50));
     EXPECT_EQ(image.pixel(10, 10), qRgb(127, 0, 100)); // 255 * 128 / 256, truncated
@@ -229,11 +241,11 @@ TEST(Render, ColourMatrixFilterAndBlendModeUseALayer)
     }
     // PlaceObject3 with blend mode multiply (3) over it, yellow square at the right.
     BitWriter multiply;
-    multiply.u8(0x02 | 0x04).u8(0x02).u16(2).u16(2).translate(0, 0).u8(3);
+    multiply.u8(0x02 | 0x04).u8(0x02).u16(2).u16(2).translate(0, 0).u8(raw(BlendMode::Multiply));
     MovieBytes mv;
-    mv.tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
-    mv.tag(2, test::rectangleShape(2, 500, 0, 1500, 1000, 255, 255, 0));
-    mv.tag(70, place.take()).tag(70, multiply.take()).showFrame();
+    mv.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    mv.tag(TagCode::DefineShape, test::rectangleShape(2, 500, 0, 1500, 1000, 255, 255, 0));
+    mv.tag(TagCode::PlaceObject3, place.take()).tag(TagCode::PlaceObject3, multiply.take()).showFrame();
     Player player(load(mv));
     QImage image = paint(player, QSize(100, 50));
     EXPECT_EQ(image.pixel(10, 10), qRgb(0, 0, 255)) << "red shown as blue";
@@ -254,9 +266,9 @@ TEST(Button, StatesFollowTheMouseAndAClickIsCounted)
     record(0x02, 2);
     b.u8(0);
     MovieBytes m;
-    m.tag(2, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
-    m.tag(2, test::rectangleShape(2, 0, 0, 1000, 1000, 0, 0, 255));
-    m.tag(34, b.take()).tag(26, test::placeObject(3, 1)).showFrame();
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(TagCode::DefineShape, test::rectangleShape(2, 0, 0, 1000, 1000, 0, 0, 255));
+    m.tag(TagCode::DefineButton2, b.take()).tag(TagCode::PlaceObject2, test::placeObject(3, 1)).showFrame();
     Player player(load(m));
     const QRectF target(0, 0, 100, 50);
     auto colorAt = [&] { return paint(player, QSize(100, 50)).pixel(10, 10); };

@@ -98,8 +98,9 @@ TEST_P(Compression, HeaderAndTagsSurvive)
     m.heightPx = 240;
     m.frameRate = 24;
     m.frameCount = 2;
-    m.tag(9, {0x10, 0x20, 0x30}).tag(2, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0));
-    m.tag(26, test::placeObject(1, 1)).showFrame().showFrame();
+    m.tag(TagCode::SetBackgroundColor, {0x10, 0x20, 0x30})
+        .tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0));
+    m.tag(TagCode::PlaceObject2, test::placeObject(1, 1)).showFrame().showFrame();
     auto movie = readMovie(m.build(GetParam()));
     ASSERT_TRUE(movie) << movie.error().description;
     const Movie &mv = **movie;
@@ -144,8 +145,9 @@ TEST(MovieReader, CompressedStreamThatEndsEarlyStillGivesItsFrames)
     MovieBytes m;
     m.frameCount = 3;
     for (int i = 0; i < 40; ++i) // enough tags that a cut falls well after the first frame
-        m.tag(2, test::rectangleShape(static_cast<std::uint16_t>(i + 1), 0, 0, 100 + i, 100, 1, 2, 3));
-    m.tag(26, test::placeObject(1, 1)).showFrame().showFrame().showFrame();
+        m.tag(TagCode::DefineShape,
+              test::rectangleShape(static_cast<std::uint16_t>(i + 1), 0, 0, 100 + i, 100, 1, 2, 3));
+    m.tag(TagCode::PlaceObject2, test::placeObject(1, 1)).showFrame().showFrame().showFrame();
     for (char c : {'C', 'Z'}) {
         SCOPED_TRACE(c);
         auto bytes = m.build(c);
@@ -160,7 +162,7 @@ TEST(MovieReader, CompressedStreamThatEndsEarlyStillGivesItsFrames)
 TEST(MovieReader, TagLongerThanTheFileIsCutNotFatal)
 {
     MovieBytes m;
-    m.tag(2, test::rectangleShape(1, 0, 0, 100, 100, 1, 2, 3));
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 100, 100, 1, 2, 3));
     auto bytes = m.build('F');
     // Claim a long DefineShape at the end: 0x3F length escape and a huge length.
     std::vector<std::uint8_t> tail{0xBF, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0x01};
@@ -198,7 +200,7 @@ TEST(MovieReader, HugeTextAdvancesAreHeldInRange)
         text.bits(0, 1).sbits(0x7FFFFFF0, 32);
     text.align().u8(0);
     MovieBytes m;
-    m.tag(11, text.take()).tag(26, test::placeObject(1, 1)).showFrame();
+    m.tag(TagCode::DefineText, text.take()).tag(TagCode::PlaceObject2, test::placeObject(1, 1)).showFrame();
     auto movie = readMovie(m.build('F'));
     ASSERT_TRUE(movie);
     const auto *t = (*movie)->find<StaticText>(1);
@@ -215,9 +217,9 @@ TEST(MovieReader, EveryTruncationOfAValidMovieIsHandled)
 {
     MovieBytes m;
     m.frameCount = 2;
-    m.tag(2, test::rectangleShape(1, 0, 0, 400, 400, 200, 0, 0));
-    m.tag(26, test::placeObject(1, 1, 100, 100)).showFrame();
-    m.tag(28, test::removeObject(1)).showFrame();
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 400, 400, 200, 0, 0));
+    m.tag(TagCode::PlaceObject2, test::placeObject(1, 1, 100, 100)).showFrame();
+    m.tag(TagCode::RemoveObject2, test::removeObject(1)).showFrame();
     const auto full = m.build('F');
     for (std::size_t n = 0; n <= full.size(); ++n) {
         std::vector<std::uint8_t> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));

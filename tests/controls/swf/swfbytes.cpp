@@ -68,13 +68,13 @@ std::vector<std::uint8_t> BitWriter::take()
     return std::move(m_out);
 }
 
-MovieBytes &MovieBytes::tag(int code, const std::vector<std::uint8_t> &body)
+MovieBytes &MovieBytes::tag(TagCode code, const std::vector<std::uint8_t> &body)
 {
     BitWriter w;
     if (body.size() < 0x3F) {
-        w.u16(static_cast<std::uint16_t>(code << 6 | static_cast<int>(body.size())));
+        w.u16(static_cast<std::uint16_t>(raw(code) << 6 | static_cast<int>(body.size())));
     } else {
-        w.u16(static_cast<std::uint16_t>(code << 6 | 0x3F)).u32(static_cast<std::uint32_t>(body.size()));
+        w.u16(static_cast<std::uint16_t>(raw(code) << 6 | 0x3F)).u32(static_cast<std::uint32_t>(body.size()));
     }
     w.bytes(body);
     auto bytes = w.take();
@@ -129,9 +129,9 @@ std::vector<std::uint8_t> rectangleShape(std::uint16_t id, int x0, int y0, int x
 {
     BitWriter w;
     w.u16(id).rect(x0, x1, y0, y1);
-    w.u8(1).u8(0x00).u8(r).u8(g).u8(b); // one solid fill
-    w.u8(0);                            // no line styles
-    w.bits(1, 4).bits(0, 4);            // NumFillBits 1, NumLineBits 0
+    w.u8(1).u8(raw(FillStyleType::Solid)).u8(r).u8(g).u8(b); // one solid fill
+    w.u8(0);                                                 // no line styles
+    w.bits(1, 4).bits(0, 4);                                 // NumFillBits 1, NumLineBits 0
     // StyleChange: MoveTo + FillStyle0 or FillStyle1 = 1.
     w.bits(0, 1).bits(0, 1).bits(0, 1).bits(side == 1 ? 1 : 0, 1).bits(side == 0 ? 1 : 0, 1).bits(1, 1);
     w.bits(16, 5).sbits(x0, 16).sbits(y0, 16).bits(1, 1);

@@ -2,6 +2,8 @@
 // format packs its bit fields) and a tag-stream builder with optional compression.
 #pragma once
 
+#include "controls/swf/swfcodes.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,8 +36,8 @@ struct MovieBytes {
     int frameCount = 1;
     std::vector<std::uint8_t> tags;
 
-    MovieBytes &tag(int code, const std::vector<std::uint8_t> &body);
-    MovieBytes &showFrame() { return tag(1, {}); }
+    MovieBytes &tag(TagCode code, const std::vector<std::uint8_t> &body);
+    MovieBytes &showFrame() { return tag(TagCode::ShowFrame, {}); }
     // compression: 'F', 'C' (zlib) or 'Z' (LZMA).
     std::vector<std::uint8_t> build(char compression = 'F') const;
 };
