@@ -67,12 +67,21 @@ std::filesystem::path resolveCaseInsensitive(const std::filesystem::path &base, 
     return result;
 }
 
-std::filesystem::path resolveWindowsPath(std::string_view fullPath)
+std::filesystem::path resolveInstallationPath(std::string_view applicationPath, std::string_view fullPath)
 {
-    const size_t split = fullPath.find('\\');
-    if (split == std::string_view::npos)
-        return std::filesystem::path(fullPath);
-    return resolveCaseInsensitive(std::filesystem::path(fullPath.substr(0, split)), fullPath.substr(split));
+    // The prefix ends at a separator (or is the whole path), so that "/opt/book" is not
+    // taken for the application path of "/opt/book2\res".
+    const bool below = !applicationPath.empty() && fullPath.starts_with(applicationPath) &&
+                       (fullPath.size() == applicationPath.size() || applicationPath.ends_with('/') ||
+                        fullPath[applicationPath.size()] == '\\' || fullPath[applicationPath.size()] == '/');
+    if (below)
+        return resolveCaseInsensitive(std::filesystem::path(applicationPath),
+                                      fullPath.substr(applicationPath.size()));
+    if (fullPath.starts_with('/'))
+        return resolveCaseInsensitive("/", fullPath.substr(1));
+    std::error_code ec;
+    const std::filesystem::path workingFolder = std::filesystem::current_path(ec);
+    return resolveCaseInsensitive(ec ? std::filesystem::path(".") : workingFolder, fullPath);
 }
 
 } // namespace velmora

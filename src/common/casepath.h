@@ -14,11 +14,14 @@ namespace velmora {
 // match on disk is kept as written, so the result also names files yet to be created.
 std::filesystem::path resolveCaseInsensitive(const std::filesystem::path &base, std::string_view relative);
 
-// Resolves a full path as the program forms it: the application path (a directory of
-// this file system) followed by a Windows-style tail, "/opt/velmora\res\Chapter\faj.trm".
-// The text before the first backslash is taken as it is; the tail is resolved below it
-// with resolveCaseInsensitive. A path without a backslash is taken as it is.
-std::filesystem::path resolveWindowsPath(std::string_view fullPath);
+// The file that `fullPath` names. The program forms every path as the application path
+// (a folder of this file system, without a trailing separator) followed by a
+// Windows-style tail, "/opt/velmora\res\Chapter\faj.trm". When `fullPath` begins with
+// `applicationPath`, that prefix is taken as written (its folder names may hold
+// backslashes, blanks or any other character) and the tail is resolved below it with
+// resolveCaseInsensitive. Any other path is resolved the same way from the root, or
+// from the working folder when it is relative.
+std::filesystem::path resolveInstallationPath(std::string_view applicationPath, std::string_view fullPath);
 
 // ASCII-only case-insensitive equality; bytes outside ASCII must match exactly.
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);

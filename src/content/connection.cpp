@@ -4,7 +4,6 @@
 #include "content/contenterror.h"
 #include "content/database.h"
 
-#include <filesystem>
 
 namespace velmora::content {
 namespace {
@@ -52,16 +51,6 @@ Result<ConnectionSettings> parseConnectionString(std::string_view text)
     return settings;
 }
 
-std::string resolveDataSource(std::string_view dataSource)
-{
-    if (dataSource.find('\\') != std::string_view::npos)
-        return resolveWindowsPath(dataSource).string();
-    // A plain path: resolved the same way below its root, or below the working folder.
-    if (!dataSource.empty() && dataSource.front() == '/')
-        return resolveCaseInsensitive("/", dataSource.substr(1)).string();
-    return resolveCaseInsensitive(std::filesystem::current_path(), dataSource).string();
-}
-
 Connection::Connection() = default;
 
 Connection::~Connection()
@@ -80,7 +69,7 @@ Result<void> Connection::open()
         return contentError(ContentError::ProviderNotFound);
     if (settings->dataSource.empty())
         return contentError(ContentError::BadConnectionString);
-    const std::string path = resolveDataSource(settings->dataSource);
+    const std::string path = resolveInstallationPath(m_applicationPath, settings->dataSource).string();
     Result<std::shared_ptr<Database>> db = Database::openFile(path, settings->password);
     if (!db)
         return db.error();

@@ -30,12 +30,6 @@ struct ConnectionSettings {
 // Parses `key=value;key=value`. Unknown keys are ignored; a part without '=' is an error.
 Result<ConnectionSettings> parseConnectionString(std::string_view text);
 
-// Turns a data source into a path on this file system. A Windows-style tail
-// ("/opt/book\res\chapter\szh.dll": a real directory, then backslash-separated
-// components) is resolved component by component without regard to case, as
-// resolveWindowsPath does; a plain path is resolved the same way below its root.
-std::string resolveDataSource(std::string_view dataSource);
-
 class Connection {
 public:
     Connection();
@@ -48,6 +42,10 @@ public:
     // Accepted for the caller's sake: opening a local file never waits.
     void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
     int connectionTimeout() const { return m_connectionTimeout; }
+    // The folder the program runs from. A data source below it is found as every path of
+    // the installation is (resolveInstallationPath); empty, a data source is resolved
+    // from the root.
+    void setApplicationPath(std::string path) { m_applicationPath = std::move(path); }
 
     // Opens the database read-only. On any failure the connection stays closed.
     Result<void> open();
@@ -61,6 +59,7 @@ public:
 private:
     std::string m_connectionString;
     int m_connectionTimeout = 15;
+    std::string m_applicationPath;
     std::shared_ptr<Database> m_database;
 };
 

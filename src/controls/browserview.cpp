@@ -1,7 +1,7 @@
 #include "controls/browserview.h"
 
+#include "common/casepath.h"
 #include "controls/bookschemehandler.h"
-#include "controls/installpath.h"
 #include "controls/silentpage.h"
 #include "controls/twips.h"
 
@@ -121,7 +121,7 @@ QUrl BrowserView::urlFor(const QString &address) const
     const QString scheme = web.scheme().toLower();
     if (web.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
         return web;
-    return BookSchemeHandler::urlForFile(resolveInstallationPath(m_applicationPath, address));
+    return BookSchemeHandler::urlForFile(resolveInstallationPath(m_applicationPath.toStdString(), address.toStdString()));
 }
 
 void BrowserView::Navigate(const QString &address)

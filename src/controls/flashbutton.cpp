@@ -1,6 +1,6 @@
 #include "controls/flashbutton.h"
 
-#include "controls/installpath.h"
+#include "common/casepath.h"
 #include "controls/swf/player.h"
 
 #include <QFocusEvent>
@@ -50,7 +50,7 @@ swf::Player *FlashButton::loadedPlayer() const
         return m_player.get();
     m_movieRead = true;
     // A movie that cannot be read is the control's own affair: it shows nothing.
-    const std::filesystem::path file = resolveInstallationPath(m_applicationPath, m_movie);
+    const std::filesystem::path file = resolveInstallationPath(m_applicationPath.toStdString(), m_movie.toStdString());
     std::error_code ec;
     if (!m_movie.isEmpty() && std::filesystem::is_regular_file(file, ec)) {
         try {

@@ -1,28 +1,8 @@
 #include "controls/installpath.h"
 
-#include "common/casepath.h"
-
 #include <system_error>
 
 namespace velmora {
-
-std::filesystem::path resolveInstallationPath(const QString &applicationPath, const QString &fullPath)
-{
-    QString base;
-    QString tail;
-    if (!applicationPath.isEmpty() && fullPath.startsWith(applicationPath) &&
-        (fullPath.size() == applicationPath.size() || fullPath.at(applicationPath.size()) == u'\\' ||
-         fullPath.at(applicationPath.size()) == u'/')) {
-        base = applicationPath;
-        tail = fullPath.mid(applicationPath.size());
-    } else {
-        const qsizetype cut = fullPath.indexOf(u'\\');
-        base = cut < 0 ? fullPath : fullPath.left(cut);
-        tail = cut < 0 ? QString() : fullPath.mid(cut);
-    }
-    const std::filesystem::path root(base.toStdString());
-    return tail.isEmpty() ? root : resolveCaseInsensitive(root, tail.toStdString());
-}
 
 std::optional<std::filesystem::path> containedFile(const std::filesystem::path &root,
                                                    const std::filesystem::path &path)

@@ -38,7 +38,7 @@ bool writeWhole(const std::filesystem::path &file, const std::string &bytes)
 
 void writepage(ReaderWindow &window, std::string path)
 {
-    const std::filesystem::path file = resolveWindowsPath(path);
+    const std::filesystem::path file = resolveInstallationPath(window.applicationPath(), path);
     std::error_code ignored;
     // Only a file is deleted: a folder standing in the file's place is not the page's to
     // remove (and its writing then fails like any other).

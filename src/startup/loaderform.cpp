@@ -25,6 +25,7 @@ QString LoaderForm::OpenAccess()
         return {};
     adocnaccess->setConnectionString(connectionString(applicationPath()));
     adocnaccess->setConnectionTimeout(5);
+    adocnaccess->setApplicationPath(applicationPath().toStdString());
     adocnaccess->open().check();
     if (adocnaccess->state() == content::ObjectState::Open)
         return kConnectedText;

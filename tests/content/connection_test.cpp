@@ -1,5 +1,6 @@
 #include "content/connection.h"
 
+#include "common/casepath.h"
 #include "content/contenterror.h"
 #include "testbook.h"
 
@@ -182,10 +183,30 @@ TEST(DataSource, ResolvesAWindowsTailWithoutRegardToCase)
     std::filesystem::create_directories(dir / "Res" / "CHAPTER");
     test::writeBytes(dir.path() / "Res" / "CHAPTER" / "Szh.Dll", "x");
     const std::string base = dir.path().string();
-    EXPECT_EQ(resolveDataSource(base + "\\res\\chapter\\szh.dll"), base + "/Res/CHAPTER/Szh.Dll");
-    EXPECT_EQ(resolveDataSource(base + "/res/chapter/SZH.DLL"), base + "/Res/CHAPTER/Szh.Dll");
+    auto resolved = [](const std::string &dataSource) { return resolveInstallationPath({}, dataSource).string(); };
+    EXPECT_EQ(resolved(base + "\\res\\chapter\\szh.dll"), base + "/Res/CHAPTER/Szh.Dll");
+    EXPECT_EQ(resolved(base + "/res/chapter/SZH.DLL"), base + "/Res/CHAPTER/Szh.Dll");
     // A name with no match on disk stays as written, so the error names it.
-    EXPECT_EQ(resolveDataSource(base + "\\res\\chapter\\none.dll"), base + "/Res/CHAPTER/none.dll");
+    EXPECT_EQ(resolved(base + "\\res\\chapter\\none.dll"), base + "/Res/CHAPTER/none.dll");
+}
+
+// The reader's own connection string for an installation whose folder name holds a
+// backslash, blanks and CJK characters: the folder is the application path, not a tail.
+TEST(DataSource, OpensTheDatabaseOfAnInstallationNamedWithABackslash)
+{
+    test::ScratchDir dir;
+    const std::filesystem::path app = dir / "\xE4\xB9\xA6 a\\b \xE7\xB1\x8D"; // "书 a\b 籍"
+    std::filesystem::create_directories(app / "res" / "Chapter");
+    BookTable table;
+    table.rows = test::numberedPages(2);
+    test::writeBook(app / "res" / "Chapter" / "szh.dll", table, {.password = kBookPassword});
+    Connection connection;
+    connection.setApplicationPath(app.string());
+    connection.setConnectionString(
+        test::connectionStringFor(app.string() + "\\res\\chapter\\szh.dll", kBookPassword));
+    Result<void> opened = connection.open();
+    EXPECT_TRUE(opened.ok()) << (opened ? "" : opened.error().description);
+    EXPECT_EQ(connection.state(), ObjectState::Open);
 }
 
 } // namespace

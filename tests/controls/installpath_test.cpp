@@ -1,5 +1,4 @@
-// Full paths as the program writes them, turned into files, and the fence around the
-// installation folder.
+// The fence around the installation folder.
 #include "controls/installpath.h"
 
 #include <QTemporaryDir>
@@ -28,33 +27,6 @@ protected:
     std::filesystem::path root;
     std::filesystem::path book;
 };
-
-TEST_F(InstallPathTest, ResolvesTheTailBelowTheApplicationPathWithoutRegardToCase)
-{
-    const QString app = QString::fromStdString(book.string());
-    const struct {
-        const char *tail;
-        std::filesystem::path expected;
-    } rows[] = {
-        {"\\res\\Chapter\\faj.trm", book / "res" / "Chapter" / "faj.trm"},
-        {"\\RES\\chapter\\FAJ.TRM", book / "res" / "Chapter" / "faj.trm"},
-        {"/res/1p.html", book / "res" / "1p.html"},
-        {"\\res\\Chapter\\temp.html", book / "res" / "Chapter" / "temp.html"}, // yet to be written
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.tail);
-        EXPECT_EQ(resolveInstallationPath(app, app + QString::fromLatin1(row.tail)), row.expected);
-    }
-}
-
-TEST_F(InstallPathTest, AnApplicationPathWithABackslashInItsNameStillResolves)
-{
-    const std::filesystem::path odd = root / "a\\b";
-    std::filesystem::create_directories(odd / "pic");
-    std::ofstream(odd / "pic" / "up.swf") << "movie";
-    const QString app = QString::fromStdString(odd.string());
-    EXPECT_EQ(resolveInstallationPath(app, app + "\\PIC\\UP.SWF"), odd / "pic" / "up.swf");
-}
 
 TEST_F(InstallPathTest, ContainedFileAcceptsOnlyExistingFilesInsideTheRoot)
 {

@@ -82,7 +82,7 @@ void FakeReaderWindow::setTurnButtonVisible(TurnButton button, bool visible)
 // otherwise the file as it is now.
 void FakeReaderWindow::navigateToPagepath()
 {
-    const std::filesystem::path file = resolveWindowsPath(pagepath);
+    const std::filesystem::path file = resolveInstallationPath(applicationPath(), pagepath);
     shown.push_back({pagepath, fallback.pageFor(file).value_or(fileText(file))});
 }
 
