@@ -11,7 +11,7 @@
 #include "installfolder.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/mainformtables.h"
-#include "mainwindow/readingcommands.h"
+#include "mainwindow/commands.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 
@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
 
     testing::InstallFolder folder;
     forms::registerForm(QStringLiteral("Form1"), []() -> forms::Form & { return *Form1; });
-    mainwindow::installReadingCommands(*Form1);
+    mainwindow::installCommands(*Form1);
     forms::setApplicationPath(folder.path());
     forms::dispatch([] { Form2->load(); });
     if (!Form1->isLoaded() || !QTest::qWaitForWindowActive(Form1->window())) {

@@ -1,8 +1,7 @@
 // The reader: the loader form starts it, the main window runs it.
 #include "controls/browserview.h"
+#include "mainwindow/commands.h"
 #include "mainwindow/mainform.h"
-#include "mainwindow/readingcommands.h"
-#include "mainwindow/sidecommands.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 
@@ -15,9 +14,8 @@ int main(int argc, char *argv[])
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("velmora"));
-    velmora::forms::registerForm(QStringLiteral("Form1"),
+    velmora::forms::registerForm(QString::fromLatin1(velmora::forms::LoaderForm::kMainFormName),
                                  []() -> velmora::forms::Form & { return *velmora::Form1; });
-    velmora::mainwindow::installReadingCommands(*velmora::Form1);
-    velmora::mainwindow::installSideCommands(*velmora::Form1);
+    velmora::mainwindow::installCommands(*velmora::Form1);
     return velmora::forms::run(*velmora::Form2);
 }

@@ -90,7 +90,7 @@ private:
 
 } // namespace
 
-MainForm::MainForm() : Form(QStringLiteral("Form1")) {}
+MainForm::MainForm() : Form(QString::fromLatin1(forms::LoaderForm::kMainFormName)) {}
 
 MainForm::~MainForm()
 {
@@ -108,13 +108,13 @@ controls::FlashButton *MainForm::ShockwaveFlash(int number) const
 
 void MainForm::buttonvisible()
 {
-    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n)
+    for (int n = kFirstChapterControl; n <= kLastChapterControl; ++n)
         ShockwaveFlash(n)->setVisible(false);
 }
 
 void MainForm::buttontrue()
 {
-    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n)
+    for (int n = kFirstChapterControl; n <= kLastChapterControl; ++n)
         ShockwaveFlash(n)->setVisible(true);
 }
 
@@ -244,7 +244,7 @@ void MainForm::formLoad()
     // 4.-7.
     buttonvisible();
     pageno = 0;
-    pagepath = appPath + QString::fromLatin1(kFirstPage);
+    pagepath = appPath + QString::fromUtf8(navigation::kFirstPagePath);
     WebBrowser1->Navigate(pagepath);
     // 8. The page recordset, on the loader's connection.
     rsxs->setActiveConnection(Form2->adocnaccess.shared());

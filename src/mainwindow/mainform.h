@@ -1,7 +1,7 @@
 // The main window: the browser view with the page on show, the Flash buttons around it,
 // the state the page commands share (pageno, pagepath, rsxs) and the procedures that
 // show and hide the button groups. The commands behind the buttons are installed from
-// outside, through the handler table.
+// the command table (installCommands), through the handler table.
 #pragma once
 
 #include "content/recordset.h"
@@ -31,7 +31,6 @@ class MainForm : public forms::Form {
 public:
     using Handler = std::function<void()>;
 
-    static constexpr const char *kFirstPage = "\\res\\1p.html";
     static constexpr const char *kPageQuery = "select m1 from b1";
     static constexpr const char *kCaption = "Velmora";
 
@@ -68,7 +67,6 @@ public:
 
     // The command run on a click on Label1.
     void setLabel1ClickHandler(Handler handler);
-    bool hasFocusHandler(int number) const { return m_focusHandlers.count(number) != 0; }
 
 protected:
     void buildWindow(forms::FormWindow &window) override;

@@ -17,8 +17,8 @@ std::array<ButtonMovie, kFlashButtonCount> makeMovieTable()
         {12, QStringLiteral("\\pic\\down.swf")},
     }};
     // The chapter buttons play the movie named after their own number.
-    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n)
-        table[static_cast<size_t>(7 + n - kFirstChapterButton)] = {n, QStringLiteral("\\pic\\%1.swf").arg(n)};
+    for (int n = kFirstChapterControl; n <= kLastChapterControl; ++n)
+        table[static_cast<size_t>(7 + n - kFirstChapterControl)] = {n, QStringLiteral("\\pic\\%1.swf").arg(n)};
     return table;
 }
 

@@ -2,6 +2,8 @@
 // (in twips, from the top left of the client area), and the button groups.
 #pragma once
 
+#include "navigation/pagetable.h"
+
 #include <QString>
 
 #include <array>
@@ -27,11 +29,14 @@ struct ButtonPlace {
     bool storedVisible; // as the window is laid out, before Load hides any
 };
 
-// The chapter panel: ShockwaveFlash19 to ShockwaveFlash51.
-inline constexpr int kFirstChapterButton = 19;
-inline constexpr int kLastChapterButton = 51;
-inline constexpr int kChapterButtonCount = kLastChapterButton - kFirstChapterButton + 1;
-// The page-turning buttons and the contents button.
+// The chapter panel, ShockwaveFlash19 to ShockwaveFlash51, numbered where the chapter
+// table that its buttons run is.
+using navigation::kChapterButtonCount;
+using navigation::kFirstChapterControl;
+using navigation::kLastChapterControl;
+// The side buttons, the page-turning buttons and the contents button.
+inline constexpr int kHelpButton = 2;
+inline constexpr int kQuitButton = 3;
 inline constexpr int kPageUpButton = 11;
 inline constexpr int kPageDownButton = 12;
 inline constexpr int kContentsButton = 10;

@@ -7,7 +7,7 @@ using Op = Step::Op;
 
 // The pages before the records: the files of the installation.
 constexpr std::array<std::string_view, kFirstRecordPage> kFilePages = {
-    "\\res\\1p.html",         "\\res\\2p.html",         "\\res\\3p.html",         "\\res\\Chapter\\1.html",
+    kFirstPagePath,           "\\res\\2p.html",         kContentsPath,            "\\res\\Chapter\\1.html",
     "\\res\\Chapter\\2.html", "\\res\\Chapter\\3.html", "\\res\\Chapter\\4.html", "\\res\\Chapter\\5.html",
 };
 

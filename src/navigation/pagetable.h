@@ -14,6 +14,7 @@ enum class TurnButton { PageUp, PageDown };
 
 inline constexpr std::string_view kPageFile = "\\res\\Chapter\\faj.trm";
 inline constexpr std::string_view kFirstRecordByPageUp = "\\res\\Chapter\\temp.html";
+inline constexpr std::string_view kFirstPagePath = "\\res\\1p.html"; // shown by Load
 inline constexpr std::string_view kContentsPath = "\\res\\3p.html";
 inline constexpr std::int16_t kFirstPage = 0;
 inline constexpr std::int16_t kContentsPage = 2;

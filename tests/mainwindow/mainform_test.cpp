@@ -78,7 +78,7 @@ TEST_F(MainFormTest, AfterTheStartUpTheFirstPageIsShownWithItsButtonsAndTheRecor
 
     for (const auto &[control, shown] : visibility()) {
         SCOPED_TRACE(control);
-        const bool hiddenByLoad = control == kPageUpButton || control >= kFirstChapterButton;
+        const bool hiddenByLoad = control == kPageUpButton || control >= kFirstChapterControl;
         EXPECT_EQ(shown, !hiddenByLoad);
     }
     ASSERT_EQ(Form1->rsxs->state(), content::ObjectState::Open);
@@ -155,7 +155,7 @@ TEST_F(MainFormTest, ThePanelProceduresSetTheirButtonsAndNoOthers)
             for (const ButtonPlace &place : buttonLayout()) {
                 const int n = place.control;
                 const bool turning = n == kPageUpButton || n == kPageDownButton;
-                Form1->ShockwaveFlash(n)->setVisible(n >= kFirstChapterButton ? s.panel
+                Form1->ShockwaveFlash(n)->setVisible(n >= kFirstChapterControl ? s.panel
                                                      : turning                ? s.turning
                                                                               : s.others);
             }
@@ -163,7 +163,7 @@ TEST_F(MainFormTest, ThePanelProceduresSetTheirButtonsAndNoOthers)
             for (const auto &[n, shown] : visibility()) {
                 SCOPED_TRACE(n);
                 const bool turning = n == kPageUpButton || n == kPageDownButton;
-                if (n >= kFirstChapterButton)
+                if (n >= kFirstChapterControl)
                     EXPECT_EQ(shown, *p.panel);
                 else if (turning)
                     EXPECT_EQ(shown, p.turning.value_or(s.turning));
@@ -181,7 +181,7 @@ TEST_F(MainFormTest, TheChapterButtonsLieAboveThePageAndTheTextBoxesBeneathIt)
     ASSERT_TRUE(Form1->isLoaded());
     Form1->buttontrue();
     QWidget *window = Form1->window();
-    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n) {
+    for (int n = kFirstChapterControl; n <= kLastChapterControl; ++n) {
         SCOPED_TRACE(n);
         controls::FlashButton *button = Form1->ShockwaveFlash(n);
         EXPECT_EQ(window->childAt(button->geometry().center()), button);

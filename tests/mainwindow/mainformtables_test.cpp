@@ -34,8 +34,8 @@ TEST(MainFormTables, LoadGivesMoviesInTheProgramsOrder)
     for (size_t i = 0; i < std::size(fixed); ++i)
         EXPECT_EQ(table[i].control, fixed[i]);
     // Then the chapter panel in ascending number, each playing the movie named after it.
-    for (int n = kFirstChapterButton; n <= kLastChapterButton; ++n) {
-        const ButtonMovie &entry = table[std::size(fixed) + static_cast<size_t>(n - kFirstChapterButton)];
+    for (int n = kFirstChapterControl; n <= kLastChapterControl; ++n) {
+        const ButtonMovie &entry = table[std::size(fixed) + static_cast<size_t>(n - kFirstChapterControl)];
         EXPECT_EQ(entry.control, n);
         EXPECT_EQ(entry.movie, QStringLiteral("\\pic\\%1.swf").arg(n));
     }
@@ -51,7 +51,7 @@ TEST(MainFormTables, ButtonsLieInTheWindowAndTheTopRowAboveThePage)
         EXPECT_GT(r.width, 0);
         EXPECT_GT(r.height, 0);
         EXPECT_LE(r.left + r.width, kStoredBrowserRect.width);
-        const bool chapter = place.control >= kFirstChapterButton;
+        const bool chapter = place.control >= kFirstChapterControl;
         if (chapter) {
             // Over the browser view's rectangle once Load has moved it to the left edge.
             EXPECT_GE(r.top, pageTop);
@@ -67,8 +67,8 @@ TEST(MainFormTables, TopRowButtonsDoNotOverlap)
 {
     for (const ButtonPlace &a : buttonLayout()) {
         for (const ButtonPlace &b : buttonLayout()) {
-            if (a.control >= b.control || a.control >= kFirstChapterButton ||
-                b.control >= kFirstChapterButton)
+            if (a.control >= b.control || a.control >= kFirstChapterControl ||
+                b.control >= kFirstChapterControl)
                 continue;
             const bool apart = a.rect.left + a.rect.width <= b.rect.left + 15 ||
                                b.rect.left + b.rect.width <= a.rect.left + 15;

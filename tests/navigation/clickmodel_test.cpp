@@ -3,7 +3,7 @@
 // arrival steps and the chapter buttons (not taken from the code under test).
 #include "controls/flashbutton.h"
 #include "mainwindow/mainform.h"
-#include "mainwindow/sidecommands.h"
+#include "mainwindow/commands.h"
 #include "readingwindow.h"
 
 #include <QLineEdit>

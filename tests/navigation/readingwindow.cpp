@@ -2,9 +2,8 @@
 
 #include "controls/browserview.h"
 #include "controls/flashbutton.h"
+#include "mainwindow/commands.h"
 #include "mainwindow/mainform.h"
-#include "mainwindow/readingcommands.h"
-#include "mainwindow/sidecommands.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 
@@ -25,8 +24,7 @@ void ReadingWindowTest::SetUp()
 {
     forms::registerForm(QStringLiteral("Form1"), []() -> forms::Form & { return *Form1; });
     // The handler table belongs to the instance, which each test makes afresh.
-    mainwindow::installReadingCommands(*Form1);
-    mainwindow::installSideCommands(*Form1);
+    mainwindow::installCommands(*Form1);
 }
 
 void ReadingWindowTest::TearDown()
