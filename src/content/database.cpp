@@ -19,41 +19,18 @@ constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
 constexpr uint32_t kMaxLongValueBytes = 256u << 20;
 constexpr size_t kMaxTableDefPages = 256;
 
-// Jet 4 page layout (offsets within a page).
-constexpr size_t kRowCountOffset = 0x0C;
-constexpr size_t kRowTableOffset = 0x0E;
-constexpr uint16_t kRowOffsetMask = 0x1FFF;
-constexpr size_t kTdefNumCols = 45;
-constexpr size_t kTdefNumRealIdx = 51;
-constexpr size_t kTdefOwnedMap = 55;
-constexpr size_t kTdefFreeMap = 59;
-constexpr size_t kTdefColumnsStart = 63;
-constexpr size_t kRealIdxEntry = 12;
-constexpr size_t kColumnEntry = 25;
-constexpr uint8_t kDataPage = 0x01;
-constexpr uint8_t kTableDefPage = 0x02;
-
-uint16_t u16(const uint8_t *p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t u32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 using Page = std::array<uint8_t, kJetPageSize>;
 
 // Where row `row` of a data page lies; std::nullopt when the page's row table does not
 // hold it. Rows are stored from the end of the page downwards.
 std::optional<std::pair<size_t, size_t>> findRow(const Page &page, uint32_t row)
 {
-    const size_t count = u16(&page[kRowCountOffset]);
+    const size_t count = readLe16(&page[kRowCountOffset]);
     const size_t tableEnd = kRowTableOffset + 2 * count;
     if (row >= count || tableEnd > kJetPageSize)
         return std::nullopt;
-    const size_t start = u16(&page[kRowTableOffset + 2 * row]) & kRowOffsetMask;
-    const size_t end = row == 0 ? kJetPageSize : u16(&page[kRowTableOffset + 2 * (row - 1)]) & kRowOffsetMask;
+    const size_t start = readLe16(&page[kRowTableOffset + 2 * row]) & kRowOffsetMask;
+    const size_t end = row == 0 ? kJetPageSize : readLe16(&page[kRowTableOffset + 2 * (row - 1)]) & kRowOffsetMask;
     if (start < tableEnd || start > end || end > kJetPageSize)
         return std::nullopt;
     return std::make_pair(start, end - start);
@@ -147,8 +124,7 @@ Result<void> Database::validateStructure()
     // Whole pages only: a cut-off file is damaged, not a short table.
     if (m_image.size() % kJetPageSize != 0 || pageCount() < 3)
         return damaged();
-    // The catalog's table definition sits on page 2 in every Jet file.
-    return validateTableDef(2);
+    return validateTableDef(kCatalogTableDefPage);
 }
 
 // libmdb trusts a table definition's counts and usage-map pointers; a map pointer to
@@ -157,35 +133,35 @@ Result<void> Database::validateStructure()
 Result<void> Database::validateTableDef(uint32_t first) const
 {
     Page page;
-    if (!readPage(first, page) || page[0] != kTableDefPage)
+    if (!readPage(first, page) || page[kPageTypeOffset] != static_cast<uint8_t>(PageType::TableDef))
         return damaged();
-    const size_t numCols = u16(&page[kTdefNumCols]);
-    const size_t numRealIdx = u32(&page[kTdefNumRealIdx]);
+    const size_t numCols = readLe16(&page[kTdefColumnCount]);
+    const size_t numRealIdx = readLe32(&page[kTdefRealIndexCount]);
     if (numCols == 0 || numRealIdx > 1000)
         return damaged();
     for (size_t mapOffset : {kTdefOwnedMap, kTdefFreeMap}) {
-        const uint32_t pgRow = u32(&page[mapOffset]);
+        const uint32_t map = readLe32(&page[mapOffset]);
         Page mapPage;
-        if (!readPage(pgRow >> 8, mapPage))
+        if (!readPage(pgRowPage(map), mapPage))
             return damaged();
-        const auto row = findRow(mapPage, pgRow & 0xFF);
-        if (!row || row->second < 5)
+        const auto row = findRow(mapPage, pgRowRow(map));
+        if (!row || row->second < kMapMinimumBytes)
             return damaged();
     }
     // The definition may continue on further pages; what it declares must fit in them.
     std::set<uint32_t> seen{first};
     size_t available = kJetPageSize;
-    uint32_t next = u32(&page[4]);
+    uint32_t next = readLe32(&page[kTdefNextPage]);
     while (next != 0) {
         if (seen.size() >= kMaxTableDefPages || !seen.insert(next).second)
             return damaged();
         Page more;
-        if (!readPage(next, more) || more[0] != kTableDefPage)
+        if (!readPage(next, more) || more[kPageTypeOffset] != static_cast<uint8_t>(PageType::TableDef))
             return damaged();
-        available += kJetPageSize - 8;
-        next = u32(&more[4]);
+        available += kJetPageSize - kTdefContinuationHeader;
+        next = readLe32(&more[kTdefNextPage]);
     }
-    if (kTdefColumnsStart + kRealIdxEntry * numRealIdx + kColumnEntry * numCols > available)
+    if (kTdefColumnsStart + kRealIndexEntry * numRealIdx + kColumnEntry * numCols > available)
         return damaged();
     return {};
 }
@@ -193,13 +169,11 @@ Result<void> Database::validateTableDef(uint32_t first) const
 Result<void> Database::readCatalog()
 {
     constexpr size_t kMaxCatalogRows = 100000;
-    constexpr int kTableType = 1;
-    constexpr uint32_t kSystemFlags = 0x80000002;
     MdbCatalogEntry catalog{};
     catalog.mdb = m_handle;
     std::strcpy(catalog.object_name, "MSysObjects");
     catalog.object_type = MDB_TABLE;
-    catalog.table_pg = 2;
+    catalog.table_pg = kCatalogTableDefPage;
     TablePtr table(mdb_read_table(&catalog));
     if (!table || !mdb_read_columns(table.get()))
         return damaged();
@@ -232,7 +206,7 @@ Result<void> Database::readCatalog()
         if (!idBytes || !typeBytes || !nameBytes)
             continue;
         const auto *typeData = reinterpret_cast<const uint8_t *>(typeBytes->data());
-        if ((u16(typeData) & 0x7F) != kTableType)
+        if ((readLe16(typeData) & kCatalogTypeMask) != kCatalogTableType)
             continue;
         auto entry = std::make_unique<MdbCatalogEntry>();
         *entry = MdbCatalogEntry{};
@@ -240,10 +214,10 @@ Result<void> Database::readCatalog()
         const std::string text = jetTextToUtf8(*nameBytes);
         std::strncpy(entry->object_name, text.c_str(), MDB_MAX_OBJ_NAME);
         entry->object_type = MDB_TABLE;
-        entry->table_pg = u32(reinterpret_cast<const uint8_t *>(idBytes->data())) & 0x00FFFFFF;
+        entry->table_pg = readLe32(reinterpret_cast<const uint8_t *>(idBytes->data())) & kCatalogIdPageMask;
         if (const auto flagBytes = field(flags, 4))
             entry->flags =
-                static_cast<int>(u32(reinterpret_cast<const uint8_t *>(flagBytes->data())) & kSystemFlags);
+                static_cast<int>(readLe32(reinterpret_cast<const uint8_t *>(flagBytes->data())) & kCatalogSystemFlags);
         m_tables.push_back(std::move(entry));
     }
     return {};
@@ -294,55 +268,54 @@ Result<size_t> Database::countRows(std::string_view name)
 
 Result<std::string> Database::readLongValue(std::string_view fieldBytes, std::string_view field) const
 {
-    constexpr size_t kHeaderBytes = 12;
-    if (fieldBytes.size() < kHeaderBytes)
+    if (fieldBytes.size() < kLongValueHeader)
         return damaged();
     const auto *hdr = reinterpret_cast<const uint8_t *>(fieldBytes.data());
-    const uint32_t word = u32(hdr);
-    const uint32_t length = word & 0x3FFFFFFF;
-    const uint32_t pgRow = u32(hdr + 4);
+    const uint32_t word = readLe32(hdr);
+    const uint32_t length = word & kLongValueLengthMask;
+    const uint32_t start = readLe32(hdr + kLongValuePgRow);
     if (length > kMaxLongValueBytes)
         return contentError(ContentError::ValueTooLarge, field);
     if (length > m_image.size())
         return damaged();    // a value cannot be larger than the file that holds it
-    if (word & 0x80000000) { // inline: the bytes follow the header
-        if (fieldBytes.size() - kHeaderBytes < length)
+    if (word & kLongValueInline) {
+        if (fieldBytes.size() - kLongValueHeader < length)
             return damaged();
-        return std::string(fieldBytes.substr(kHeaderBytes, length));
+        return std::string(fieldBytes.substr(kLongValueHeader, length));
     }
     Page page;
     uint32_t loaded = UINT32_MAX;
     auto load = [&](uint32_t number) {
         if (number == loaded)
             return true;
-        if (!readPage(number, page) || page[0] != kDataPage)
+        if (!readPage(number, page) || page[kPageTypeOffset] != static_cast<uint8_t>(PageType::Data))
             return false;
         loaded = number;
         return true;
     };
-    if (word & 0x40000000) { // one long-value row holds it all
-        if (!load(pgRow >> 8))
+    if (word & kLongValueOneRow) {
+        if (!load(pgRowPage(start)))
             return damaged();
-        const auto row = findRow(page, pgRow & 0xFF);
+        const auto row = findRow(page, pgRowRow(start));
         if (!row || row->second < length)
             return damaged();
         return std::string(reinterpret_cast<const char *>(page.data() + row->first), length);
     }
-    // A chain of rows, each: u32 next pg_row (0 = last), then a chunk of the value.
+    // A chain of rows, each: the next link's pg_row, then a chunk of the value.
     std::string value;
     value.reserve(length);
-    uint32_t next = pgRow;
+    uint32_t next = start;
     while (value.size() < length) {
-        if (next == 0 || !load(next >> 8))
+        if (next == 0 || !load(pgRowPage(next)))
             return damaged();
-        const auto row = findRow(page, next & 0xFF);
-        if (!row || row->second < 4)
+        const auto row = findRow(page, pgRowRow(next));
+        if (!row || row->second < kLongValueLink)
             return damaged();
-        next = u32(page.data() + row->first);
-        const size_t chunk = std::min(row->second - 4, length - value.size());
+        next = readLe32(page.data() + row->first);
+        const size_t chunk = std::min(row->second - kLongValueLink, length - value.size());
         if (chunk == 0)
             return damaged(); // an empty link could chain forever
-        value.append(reinterpret_cast<const char *>(page.data() + row->first + 4), chunk);
+        value.append(reinterpret_cast<const char *>(page.data() + row->first + kLongValueLink), chunk);
     }
     return value;
 }

@@ -8,13 +8,6 @@
 #include <limits>
 
 namespace velmora::content {
-namespace {
-
-constexpr std::array<uint8_t, 4> kHeaderKey{0xC7, 0xDA, 0x39, 0x6B};
-constexpr char kMagic[] = "Standard Jet DB"; // with its terminating zero: 16 bytes at 4
-constexpr size_t kVersionOffset = 0x14;
-
-} // namespace
 
 void rc4Apply(std::span<const uint8_t> key, std::span<uint8_t> data)
 {
@@ -89,7 +82,7 @@ Result<JetHeader> parseJetHeader(std::span<const uint8_t> bytes, std::string_vie
     const Error unrecognized = contentError(ContentError::UnrecognizedFormat, path);
     if (bytes.size() < kHeaderRegionStart + kHeaderRegionSize)
         return unrecognized;
-    if (bytes[0] != 0 || std::memcmp(bytes.data() + 4, kMagic, sizeof kMagic) != 0)
+    if (bytes[0] != 0 || std::memcmp(bytes.data() + kMagicOffset, kJetMagic, sizeof kJetMagic) != 0)
         return unrecognized;
     JetHeader header;
     switch (bytes[kVersionOffset]) {
@@ -107,9 +100,7 @@ Result<JetHeader> parseJetHeader(std::span<const uint8_t> bytes, std::string_vie
     std::memcpy(region.data(), bytes.data() + kHeaderRegionStart, region.size());
     rc4Apply(kHeaderKey, region);
     auto at = [&](size_t offset) { return region.data() + (offset - kHeaderRegionStart); };
-    const uint8_t *key = at(kPageKeyOffset);
-    header.pageKey =
-        uint32_t(key[0]) | uint32_t(key[1]) << 8 | uint32_t(key[2]) << 16 | uint32_t(key[3]) << 24;
+    header.pageKey = readLe32(at(kPageKeyOffset));
     std::memcpy(&header.creationDate, at(kCreationDateOffset), sizeof(double));
     const std::array<uint8_t, 4> mask = passwordMask(header.creationDate);
     for (size_t i = 0; i < kPasswordBytes; ++i)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/result.h"
+#include "content/jetlayout.h"
 
 #include <array>
 #include <cstdint>
@@ -11,14 +12,6 @@
 #include <string_view>
 
 namespace velmora::content {
-
-inline constexpr size_t kJetPageSize = 4096;
-inline constexpr size_t kHeaderRegionStart = 0x18; // the obscured region, Jet 4
-inline constexpr size_t kHeaderRegionSize = 128;
-inline constexpr size_t kPasswordOffset = 0x42;
-inline constexpr size_t kPasswordBytes = 40; // 20 UTF-16 units
-inline constexpr size_t kPageKeyOffset = 0x3E;
-inline constexpr size_t kCreationDateOffset = 0x72;
 
 // Plain RC4 (key schedule + keystream XOR) in place; encrypting and decrypting are one step.
 void rc4Apply(std::span<const uint8_t> key, std::span<uint8_t> data);

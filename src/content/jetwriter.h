@@ -33,7 +33,8 @@ struct JetWriteOptions {
     uint32_t pageKey = 0;          // non-zero: every page but the header is RC4-encoded
     double creationDate = 46000.5; // days since 1899-12-30; the password mask comes from it
     // Called as pages are laid out: (rows done, rows in all). May be empty.
-    std::function<void(size_t, size_t)> progress;
+    using Progress = std::function<void(size_t, size_t)>;
+    Progress progress;
 };
 
 // The complete file image.

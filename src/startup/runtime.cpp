@@ -122,11 +122,6 @@ void dispatch(const std::function<void()> &handler)
     }
 }
 
-int dispatchDepth()
-{
-    return state().dispatchDepth;
-}
-
 void registerForm(const QString &name, std::function<Form &()> instance)
 {
     state().forms.insert(name.toLower(), std::move(instance));

@@ -46,8 +46,6 @@ void messageBox(const QString &text, const QString &caption, MessageIcon icon);
 // with reportUnhandledError. When the outermost handler returns and no form is loaded
 // any more, the event loop is told to end.
 void dispatch(const std::function<void()> &handler);
-// How many handlers are running (nested ones count too).
-int dispatchDepth();
 
 // Forms are known by name, so that a form can show another without linking to it.
 void registerForm(const QString &name, std::function<Form &()> instance);

@@ -2,6 +2,8 @@
 // panel is complete, and everything lies where the window can show it.
 #include "mainwindow/mainformtables.h"
 
+#include "mainwindow/commandtable.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -75,6 +77,36 @@ TEST(MainFormTables, TopRowButtonsDoNotOverlap)
             EXPECT_TRUE(apart) << a.control << " and " << b.control;
         }
     }
+}
+
+// Each control runs at most one command, and each command is on a control the window has.
+TEST(CommandTable, EveryCommandSitsOnOneControlOfTheWindow)
+{
+    std::set<int> controls;
+    for (const ControlCommand &row : commandTable()) {
+        SCOPED_TRACE(row.control);
+        EXPECT_TRUE(controls.insert(row.control).second) << "listed twice";
+        if (row.control != kLabel1Control)
+            EXPECT_GT(buttonPlace(row.control).rect.width, 0) << "no such button";
+        EXPECT_EQ(commandFor(row.control), row.command);
+    }
+    const struct {
+        int control;
+        std::optional<Command> command;
+    } rows[] = {
+        {kHelpButton, Command::Help},         {kQuitButton, Command::Quit},
+        {kLabel1Control, Command::MakerLink}, {kContentsButton, Command::Contents},
+        {kPageUpButton, Command::PageUp},     {kPageDownButton, Command::PageDown},
+        {4, std::nullopt},                    {5, std::nullopt}, // the logo and the title
+        {kFirstChapterControl - 1, std::nullopt},
+        {kLastChapterControl + 1, std::nullopt},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.control);
+        EXPECT_EQ(commandFor(row.control), row.command);
+    }
+    for (int n = kFirstChapterControl; n <= kLastChapterControl; ++n)
+        EXPECT_EQ(commandFor(n), Command::Chapter) << n;
 }
 
 } // namespace
