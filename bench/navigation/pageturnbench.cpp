@@ -9,9 +9,9 @@
 #include "controls/browserview.h"
 #include "controls/flashbutton.h"
 #include "installfolder.h"
+#include "mainwindow/commands.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/mainformtables.h"
-#include "mainwindow/commands.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 

@@ -4,7 +4,6 @@
 #include "content/contenterror.h"
 #include "content/database.h"
 
-
 namespace velmora::content {
 namespace {
 

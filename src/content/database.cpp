@@ -30,7 +30,8 @@ std::optional<std::pair<size_t, size_t>> findRow(const Page &page, uint32_t row)
     if (row >= count || tableEnd > kJetPageSize)
         return std::nullopt;
     const size_t start = readLe16(&page[kRowTableOffset + 2 * row]) & kRowOffsetMask;
-    const size_t end = row == 0 ? kJetPageSize : readLe16(&page[kRowTableOffset + 2 * (row - 1)]) & kRowOffsetMask;
+    const size_t end =
+        row == 0 ? kJetPageSize : readLe16(&page[kRowTableOffset + 2 * (row - 1)]) & kRowOffsetMask;
     if (start < tableEnd || start > end || end > kJetPageSize)
         return std::nullopt;
     return std::make_pair(start, end - start);
@@ -216,8 +217,8 @@ Result<void> Database::readCatalog()
         entry->object_type = MDB_TABLE;
         entry->table_pg = readLe32(reinterpret_cast<const uint8_t *>(idBytes->data())) & kCatalogIdPageMask;
         if (const auto flagBytes = field(flags, 4))
-            entry->flags =
-                static_cast<int>(readLe32(reinterpret_cast<const uint8_t *>(flagBytes->data())) & kCatalogSystemFlags);
+            entry->flags = static_cast<int>(readLe32(reinterpret_cast<const uint8_t *>(flagBytes->data())) &
+                                            kCatalogSystemFlags);
         m_tables.push_back(std::move(entry));
     }
     return {};
@@ -277,7 +278,7 @@ Result<std::string> Database::readLongValue(std::string_view fieldBytes, std::st
     if (length > kMaxLongValueBytes)
         return contentError(ContentError::ValueTooLarge, field);
     if (length > m_image.size())
-        return damaged();    // a value cannot be larger than the file that holds it
+        return damaged(); // a value cannot be larger than the file that holds it
     if (word & kLongValueInline) {
         if (fieldBytes.size() - kLongValueHeader < length)
             return damaged();

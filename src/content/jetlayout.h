@@ -45,7 +45,7 @@ inline constexpr uint16_t kEnglishLocale = 0x0409;
 // ---- Page 0: the header ----
 inline constexpr char kJetMagic[] = "Standard Jet DB"; // with its terminating zero: 16 bytes at 4
 inline constexpr size_t kMagicOffset = 4;
-inline constexpr size_t kVersionOffset = 0x14; // 0 Jet 3, 1 Jet 4, more: newer engines
+inline constexpr size_t kVersionOffset = 0x14;     // 0 Jet 3, 1 Jet 4, more: newer engines
 inline constexpr size_t kHeaderRegionStart = 0x18; // the region obscured with kHeaderKey
 inline constexpr size_t kHeaderRegionSize = 128;
 inline constexpr std::array<uint8_t, 4> kHeaderKey{0xC7, 0xDA, 0x39, 0x6B};
@@ -61,16 +61,16 @@ inline constexpr size_t kVersionTextOffset = 0x98;
 enum class PageType : uint8_t { Data = 0x01, TableDef = 0x02 };
 inline constexpr size_t kPageTypeOffset = 0;
 inline constexpr uint8_t kPageMarker = 0x01; // the byte after the type, page 0 too, as the engine writes it
-inline constexpr size_t kPageFreeSpace = 2; // u16, on data and definition pages
+inline constexpr size_t kPageFreeSpace = 2;  // u16, on data and definition pages
 
 // The catalog's table definition sits on page 2 in every Jet file.
 inline constexpr uint32_t kCatalogTableDefPage = 2;
 
 // ---- Data pages: rows stored from the end of the page downwards ----
-inline constexpr size_t kDataOwner = 4; // u32: the owning table's definition page, or kLongValueMark
+inline constexpr size_t kDataOwner = 4;          // u32: the owning table's definition page, or kLongValueMark
 inline constexpr char kLongValueMark[] = "LVAL"; // 4 bytes at kDataOwner on long-value pages
 inline constexpr size_t kRowCountOffset = 0x0C;
-inline constexpr size_t kRowTableOffset = 0x0E; // u16 row starts, row 0 first
+inline constexpr size_t kRowTableOffset = 0x0E;    // u16 row starts, row 0 first
 inline constexpr uint16_t kRowOffsetMask = 0x1FFF; // the bits above flag deleted and moved rows
 
 // A row's address: page number and row number in one u32.
@@ -89,8 +89,8 @@ inline constexpr uint32_t pgRowRow(uint32_t where)
 inline constexpr size_t kMaxRowsPerPage = 255; // a pg_row keeps the row number in one byte
 
 // ---- Usage maps (type 0): a row of a data page ----
-inline constexpr size_t kMapStart = 1;  // u32: the first page the bitmap covers
-inline constexpr size_t kMapBitmap = 5; // one bit a page from there
+inline constexpr size_t kMapStart = 1;                 // u32: the first page the bitmap covers
+inline constexpr size_t kMapBitmap = 5;                // one bit a page from there
 inline constexpr size_t kMapMinimumBytes = kMapBitmap; // what a reader follows a map pointer to
 
 // ---- Table definitions ----
@@ -105,9 +105,9 @@ inline constexpr size_t kTdefMaxColumns = 41;
 inline constexpr size_t kTdefVarColumnCount = 43;
 inline constexpr size_t kTdefColumnCount = 45;
 inline constexpr size_t kTdefRealIndexCount = 51;
-inline constexpr size_t kTdefOwnedMap = 55; // u32 pg_row of the usage map of the table's pages
-inline constexpr size_t kTdefFreeMap = 59;  // u32 pg_row of the map of its pages with room
-inline constexpr size_t kTdefColumnsStart = 63; // real-index entries, then the column entries
+inline constexpr size_t kTdefOwnedMap = 55;          // u32 pg_row of the usage map of the table's pages
+inline constexpr size_t kTdefFreeMap = 59;           // u32 pg_row of the map of its pages with room
+inline constexpr size_t kTdefColumnsStart = 63;      // real-index entries, then the column entries
 inline constexpr size_t kTdefContinuationHeader = 8; // bytes before the definition goes on
 inline constexpr size_t kRealIndexEntry = 12;
 inline constexpr uint8_t kUserTable = 0x4E;
@@ -143,9 +143,9 @@ enum class ColumnType : uint8_t {
 
 // ---- Long values (Memo and OLE fields): a 12-byte header in the row ----
 inline constexpr size_t kLongValueHeader = 12;
-inline constexpr size_t kLongValuePgRow = 4;       // u32: where the value (or its chain) starts
-inline constexpr uint32_t kLongValueInline = 0x80000000u;  // the bytes follow the header
-inline constexpr uint32_t kLongValueOneRow = 0x40000000u;  // one long-value row holds it all
+inline constexpr size_t kLongValuePgRow = 4;                 // u32: where the value (or its chain) starts
+inline constexpr uint32_t kLongValueInline = 0x80000000u;    // the bytes follow the header
+inline constexpr uint32_t kLongValueOneRow = 0x40000000u;    // one long-value row holds it all
 inline constexpr uint32_t kLongValueLengthMask = 0x3FFFFFFF; // neither flag: a chain of rows
 inline constexpr size_t kLongValueLink = 4; // each chain row: u32 next pg_row (0 = last), then data
 

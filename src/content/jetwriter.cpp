@@ -194,9 +194,9 @@ void encodePages(std::string &image, uint32_t pageKey)
     if (pageKey == 0)
         return;
     for (uint32_t page = 1; page < image.size() / kJetPageSize; ++page)
-        applyPageKey(pageKey, page,
-                     std::span(reinterpret_cast<uint8_t *>(image.data()) + size_t(page) * kJetPageSize,
-                               kJetPageSize));
+        applyPageKey(
+            pageKey, page,
+            std::span(reinterpret_cast<uint8_t *>(image.data()) + size_t(page) * kJetPageSize, kJetPageSize));
 }
 
 } // namespace

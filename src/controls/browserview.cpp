@@ -121,7 +121,8 @@ QUrl BrowserView::urlFor(const QString &address) const
     const QString scheme = web.scheme().toLower();
     if (web.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
         return web;
-    return BookSchemeHandler::urlForFile(resolveInstallationPath(m_applicationPath.toStdString(), address.toStdString()));
+    return BookSchemeHandler::urlForFile(
+        resolveInstallationPath(m_applicationPath.toStdString(), address.toStdString()));
 }
 
 void BrowserView::Navigate(const QString &address)

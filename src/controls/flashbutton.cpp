@@ -50,7 +50,8 @@ swf::Player *FlashButton::loadedPlayer() const
         return m_player.get();
     m_movieRead = true;
     // A movie that cannot be read is the control's own affair: it shows nothing.
-    const std::filesystem::path file = resolveInstallationPath(m_applicationPath.toStdString(), m_movie.toStdString());
+    const std::filesystem::path file =
+        resolveInstallationPath(m_applicationPath.toStdString(), m_movie.toStdString());
     std::error_code ec;
     if (!m_movie.isEmpty() && std::filesystem::is_regular_file(file, ec)) {
         try {

@@ -18,7 +18,8 @@ std::array<ButtonMovie, kFlashButtonCount> makeMovieTable()
     }};
     // The chapter buttons play the movie named after their own number.
     for (int n = kFirstChapterControl; n <= kLastChapterControl; ++n)
-        table[static_cast<size_t>(7 + n - kFirstChapterControl)] = {n, QStringLiteral("\\pic\\%1.swf").arg(n)};
+        table[static_cast<size_t>(7 + n - kFirstChapterControl)] = {n,
+                                                                    QStringLiteral("\\pic\\%1.swf").arg(n)};
     return table;
 }
 

@@ -7,8 +7,9 @@ using Op = Step::Op;
 
 // The pages before the records: the files of the installation.
 constexpr std::array<std::string_view, kFirstRecordPage> kFilePages = {
-    kFirstPagePath,           "\\res\\2p.html",         kContentsPath,            "\\res\\Chapter\\1.html",
-    "\\res\\Chapter\\2.html", "\\res\\Chapter\\3.html", "\\res\\Chapter\\4.html", "\\res\\Chapter\\5.html",
+    kFirstPagePath,           "\\res\\2p.html",         kContentsPath,
+    "\\res\\Chapter\\1.html", "\\res\\Chapter\\2.html", "\\res\\Chapter\\3.html",
+    "\\res\\Chapter\\4.html", "\\res\\Chapter\\5.html",
 };
 
 constexpr Step path(std::string_view p)

@@ -89,7 +89,8 @@ TEST_F(CasePathTest, APathNotBelowTheApplicationPathIsResolvedFromTheRoot)
     // "…/res" is not the application path of "…/res2": the prefix ends at a separator.
     fs::create_directories(m_root / "RES2");
     EXPECT_EQ(velmora::resolveInstallationPath(app, app + "2\\x.html"), m_root / "RES2" / "x.html");
-    EXPECT_EQ(velmora::resolveInstallationPath({}, m_root.string() + "\\RES\\1P.HTML"), m_root / "res/1p.html");
+    EXPECT_EQ(velmora::resolveInstallationPath({}, m_root.string() + "\\RES\\1P.HTML"),
+              m_root / "res/1p.html");
     EXPECT_EQ(velmora::resolveInstallationPath({}, m_root.string() + "/RES/1P.HTML"), m_root / "res/1p.html");
 }
 

@@ -183,7 +183,9 @@ TEST(DataSource, ResolvesAWindowsTailWithoutRegardToCase)
     std::filesystem::create_directories(dir / "Res" / "CHAPTER");
     test::writeBytes(dir.path() / "Res" / "CHAPTER" / "Szh.Dll", "x");
     const std::string base = dir.path().string();
-    auto resolved = [](const std::string &dataSource) { return resolveInstallationPath({}, dataSource).string(); };
+    auto resolved = [](const std::string &dataSource) {
+        return resolveInstallationPath({}, dataSource).string();
+    };
     EXPECT_EQ(resolved(base + "\\res\\chapter\\szh.dll"), base + "/Res/CHAPTER/Szh.Dll");
     EXPECT_EQ(resolved(base + "/res/chapter/SZH.DLL"), base + "/Res/CHAPTER/Szh.Dll");
     // A name with no match on disk stays as written, so the error names it.
@@ -199,7 +201,9 @@ TEST(DataSource, OpensTheDatabaseOfAnInstallationNamedWithABackslash)
     std::filesystem::create_directories(app / "res" / "Chapter");
     BookTable table;
     table.rows = test::numberedPages(2);
-    test::writeBook(app / "res" / "Chapter" / "szh.dll", table, {.password = kBookPassword});
+    JetWriteOptions options;
+    options.password = kBookPassword;
+    test::writeBook(app / "res" / "Chapter" / "szh.dll", table, options);
     Connection connection;
     connection.setApplicationPath(app.string());
     connection.setConnectionString(

@@ -156,8 +156,8 @@ TEST_F(MainFormTest, ThePanelProceduresSetTheirButtonsAndNoOthers)
                 const int n = place.control;
                 const bool turning = n == kPageUpButton || n == kPageDownButton;
                 Form1->ShockwaveFlash(n)->setVisible(n >= kFirstChapterControl ? s.panel
-                                                     : turning                ? s.turning
-                                                                              : s.others);
+                                                     : turning                 ? s.turning
+                                                                               : s.others);
             }
             (Form1.operator->()->*p.procedure)();
             for (const auto &[n, shown] : visibility()) {

@@ -86,18 +86,23 @@ TEST(CommandTable, EveryCommandSitsOnOneControlOfTheWindow)
     for (const ControlCommand &row : commandTable()) {
         SCOPED_TRACE(row.control);
         EXPECT_TRUE(controls.insert(row.control).second) << "listed twice";
-        if (row.control != kLabel1Control)
+        if (row.control != kLabel1Control) {
             EXPECT_GT(buttonPlace(row.control).rect.width, 0) << "no such button";
+        }
         EXPECT_EQ(commandFor(row.control), row.command);
     }
     const struct {
         int control;
         std::optional<Command> command;
     } rows[] = {
-        {kHelpButton, Command::Help},         {kQuitButton, Command::Quit},
-        {kLabel1Control, Command::MakerLink}, {kContentsButton, Command::Contents},
-        {kPageUpButton, Command::PageUp},     {kPageDownButton, Command::PageDown},
-        {4, std::nullopt},                    {5, std::nullopt}, // the logo and the title
+        {kHelpButton, Command::Help},
+        {kQuitButton, Command::Quit},
+        {kLabel1Control, Command::MakerLink},
+        {kContentsButton, Command::Contents},
+        {kPageUpButton, Command::PageUp},
+        {kPageDownButton, Command::PageDown},
+        {4, std::nullopt},
+        {5, std::nullopt}, // the logo and the title
         {kFirstChapterControl - 1, std::nullopt},
         {kLastChapterControl + 1, std::nullopt},
     };

@@ -2,8 +2,8 @@
 // command against a model of the reading sequence written here from the page table, the
 // arrival steps and the chapter buttons (not taken from the code under test).
 #include "controls/flashbutton.h"
-#include "mainwindow/mainform.h"
 #include "mainwindow/commands.h"
+#include "mainwindow/mainform.h"
 #include "readingwindow.h"
 
 #include <QLineEdit>

@@ -8,7 +8,6 @@
 #include "startup/runtime.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -180,10 +179,11 @@ TEST_F(FormTest, AnErrorLeavingAHandlerIsReportedOnceUnderTheProgramTitleAndEnds
         EXPECT_TRUE(recorder.boxes[0].text.contains(c.description)) << recorder.boxes[0].text.toStdString();
         // The dispatcher's nesting is unwound: a handler run now is the outermost, and
         // with no form loaded its end ends the run.
-        QEventLoop run;
-        QTimer::singleShot(0, &run, [] { dispatch([] {}); });
-        QTimer::singleShot(5000, &run, [&run] { run.exit(1); });
-        EXPECT_EQ(run.exec(), 0) << "a handler still counted as running";
+        QTimer::singleShot(0, [] { dispatch([] {}); });
+        QTimer timeout;
+        timeout.callOnTimeout([] { QCoreApplication::exit(1); });
+        timeout.start(5000);
+        EXPECT_EQ(QCoreApplication::exec(), 0) << "a handler still counted as running";
     }
 }
 
