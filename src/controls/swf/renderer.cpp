@@ -2,6 +2,7 @@
 
 #include "controls/swf/filters.h"
 #include "controls/swf/gradientpainter.h"
+#include "controls/swf/scanfill.h"
 #include "controls/swf/shapereader.h"
 #include "controls/swf/textlayout.h"
 
@@ -422,7 +423,7 @@ void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillS
         painter.resetTransform();
         if (b.style() != Qt::SolidPattern)
             b.setTransform(b.transform() * world);
-        painter.fillPath(snapToDeviceTwips(world.map(path)), b);
+        fillAliased(painter, world.map(path), b);
         return;
     }
     painter.setTransform(world);
@@ -519,7 +520,7 @@ void Renderer::fillGlyph(QPainter &painter, const QPainterPath &glyph, const QTr
 {
     if (m_quality == Quality::Low) {
         painter.resetTransform();
-        painter.fillPath(snapToDeviceTwips(world.map(glyph)), color);
+        fillAliased(painter, world.map(glyph), color);
         return;
     }
     painter.setTransform(world);

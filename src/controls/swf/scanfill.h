@@ -1,0 +1,34 @@
+// Aliased filling as the movies' own player does it at low quality. A pixel belongs
+// to a fill when its centre lies inside the outline, decided from the exact device
+// coordinates. QPainter's aliased fill first rounds every edge to 1/64 pixel, which
+// moves pixels whose centres lie within a fraction of a twip of an edge to the wrong
+// side; and it flattens curves more finely than the player did, so pixels along
+// curves differ too.
+#pragma once
+
+#include <QPainterPath>
+#include <QRect>
+
+#include <vector>
+
+class QBrush;
+class QPainter;
+
+namespace velmora::swf {
+
+// Pixels x0 <= x < x1 of row y.
+struct Span {
+    int y = 0, x0 = 0, x1 = 0;
+    friend bool operator==(const Span &, const Span &) = default;
+};
+
+// The spans of a device-space path within clip, row by row, each row from left to
+// right. The path's fill rule applies; every subpath is closed. Corners are first put
+// on the device's twip grid, where the player kept them. A pixel whose centre lies
+// exactly on an edge goes to the area on its right, or below.
+std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip);
+
+// Fills a device-space path with brush on a painter whose transform is the identity.
+void fillAliased(QPainter &painter, const QPainterPath &devicePath, const QBrush &brush);
+
+} // namespace velmora::swf
