@@ -115,15 +115,39 @@ void FlashButton::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
     // The window coming back to the front hands the focus back to the button that held
-    // it: the button did not take the focus anew, so no event.
+    // it: the button did not take the focus anew, so no event. (A click that took it
+    // while the window was inactive has raised its event already.)
     if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
         return;
     emit focusEvent();
 }
 
+void FlashButton::watchWindowFocus()
+{
+    // A click into an inactive window reaches the button before the window manager has
+    // made the window active whenever it hands the focus over on the button's release
+    // rather than its press, or leaves the activation to Qt. Qt then makes the button the
+    // window's focus object at once but sends its focus-in only when the window becomes
+    // active, with the same reason as a mere return to the window. The window's focus
+    // object tells the two apart.
+    if (const QWindow *handle = window()->windowHandle())
+        connect(handle, &QWindow::focusObjectChanged, this, &FlashButton::windowFocusObjectChanged,
+                Qt::UniqueConnection);
+}
+
+void FlashButton::windowFocusObjectChanged(QObject *object)
+{
+    const bool taken = object == this && !m_isFocusObject;
+    m_isFocusObject = object == this;
+    // In the active window the focus-in event follows at once and raises the event.
+    if (taken && !isActiveWindow())
+        emit focusEvent();
+}
+
 void FlashButton::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    watchWindowFocus();
     updateClock();
 }
 

@@ -34,8 +34,9 @@ public:
     const swf::Player *player() const;
 
 signals:
-    // The button took the input focus: a click on it, or the focus set by the program.
-    // Not raised when its window merely becomes active again.
+    // The button took the input focus, whatever the reason: a click on it (the click
+    // that activates its window included), or the focus set by the program. Not raised
+    // when its window merely becomes active again with the button still holding the focus.
     void focusEvent();
 
 protected:
@@ -51,6 +52,8 @@ protected:
 private:
     void tick(FrameClock::TimePoint now) override;
     void updateClock();
+    void watchWindowFocus();
+    void windowFocusObjectChanged(QObject *object);
     swf::Player *loadedPlayer() const;
 
     QString m_applicationPath;
@@ -58,6 +61,7 @@ private:
     mutable std::unique_ptr<swf::Player> m_player;
     mutable bool m_movieRead = true; // false until the file of m_movie has been read
     FrameClock::TimePoint m_lastTick;
+    bool m_isFocusObject = false; // the button is its window's focus object
 };
 
 } // namespace velmora::controls

@@ -82,6 +82,40 @@ TEST_F(FlashButtonTest, OnlyTakingTheFocusAnewRaisesTheEvent)
     }
 }
 
+// The click that activates the window may reach the button before the window is active
+// (the window manager hands the focus over on the release, or leaves it to Qt): Qt then
+// gives the button the focus on activation with the reason of a mere return.
+TEST_F(FlashButtonTest, TheClickThatActivatesItsWindowRaisesTheEventOnce)
+{
+    QWidget other;
+    other.setGeometry(400, 0, 100, 100);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    text->setFocus();
+    other.activateWindow();
+    if (!QTest::qWaitForWindowActive(&other))
+        GTEST_SKIP() << "no other window could be made active";
+    ASSERT_FALSE(window.isActiveWindow());
+    QSignalSpy events(button, &FlashButton::focusEvent);
+    const QPoint inButton = button->geometry().center();
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, inButton);
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, inButton);
+    EXPECT_EQ(events.count(), 1);
+    // The window becomes active and hands the button its focus-in: no second event.
+    window.activateWindow();
+    static_cast<void>(QTest::qWaitForWindowActive(&window)); // the event below stands in if not
+    QFocusEvent activated(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(button, &activated);
+    EXPECT_EQ(events.count(), 1);
+    // Back in the other window and again here with the button still holding the focus:
+    // it took nothing anew.
+    other.activateWindow();
+    if (QTest::qWaitForWindowActive(&other)) {
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, inButton);
+        EXPECT_EQ(events.count(), 1);
+    }
+}
+
 TEST_F(FlashButtonTest, TheButtonIsNeverATabStop)
 {
     EXPECT_EQ(button->focusPolicy(), Qt::ClickFocus);
