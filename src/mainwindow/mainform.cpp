@@ -42,7 +42,9 @@ protected:
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::Resize:
-            if (m_form.currentFrame() != m_form.m_sizedForFrame)
+            // Once: a frame that changes later (openbox drops the borders of a maximised
+            // window) comes with a size the window manager or the user chose.
+            if (m_form.m_sizedForFrame.isNull() && !m_form.currentFrame().isNull())
                 m_form.setOuterSize();
             break;
         default:

@@ -83,8 +83,9 @@ private:
     std::map<int, Handler> m_focusHandlers;
     navigation::PageFallback m_pageFallback;
     Handler m_label1Click;
-    // The frame the outer size was last made exact for. Only a new frame (the window
-    // manager framing the window) corrects the size again, never the user's resizing.
+    // The frame the outer size was made exact for. Only the window manager's first
+    // framing of the window corrects the size again: never maximising, tiling or the
+    // user's resizing.
     QMargins m_sizedForFrame;
     QObject *m_watcher = nullptr; // on the window; goes with it, or when the window is released
     friend class WindowWatcher;

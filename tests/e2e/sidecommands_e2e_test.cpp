@@ -30,21 +30,6 @@ constexpr QPoint kLabel1(900, 704);        // 13080, 10440, 1695 x 255
 // In the page, below every chapter button.
 constexpr QPoint kInPage(500, 672);
 
-// The fixed pages' colours in the made-up installation; record pages are white.
-QColor pageColour(int page)
-{
-    switch (page) {
-    case 0:
-        return InstallFolder::firstPageColor();
-    case 1:
-        return QColor(0xcc, 0x66, 0x33);
-    case 2:
-        return QColor(0x33, 0xcc, 0x66);
-    default:
-        return page < 8 ? QColor(0x20 * (page - 2), 0x80, 0x80) : QColor(Qt::white);
-    }
-}
-
 // A help program that writes the folder it was started in to a file in that folder.
 const std::string kRecordingHelp = "#!/bin/sh\necho \"$PWD\" >> help-runs.txt\n";
 
@@ -77,7 +62,7 @@ protected:
         if (!shown)
             return false;
         window = *shown;
-        return waitForPage(0) == pageColour(0);
+        return waitForPage(0) == InstallFolder::pageColor(0);
     }
     void click(QPoint at) { clickWithMouse(server, window, window.geometry.topLeft() + at); }
     QColor colourInPage() const
@@ -94,7 +79,7 @@ protected:
         while (clock.elapsed() < kPageTimeoutMs) {
             server.display().raise(window.id);
             seen = colourInPage();
-            if (seen == pageColour(page))
+            if (seen == InstallFolder::pageColor(page))
                 return seen;
             QTest::qWait(30);
         }
@@ -105,7 +90,7 @@ protected:
     {
         for (int p = 1; p <= page; ++p) {
             click(kPageDownButton);
-            if (waitForPage(p) != pageColour(p))
+            if (waitForPage(p) != InstallFolder::pageColor(p))
                 return false;
         }
         return true;
@@ -150,7 +135,7 @@ TEST_F(SideCommandsE2eTest, TwoClicksOnHelpStartItTwiceInTheReadersWorkingFolder
     EXPECT_FALSE(std::filesystem::exists(installation.root() / "pic" / "help-runs.txt"));
     // The reader went on without waiting and still shows its page.
     EXPECT_EQ(reader.state(), QProcess::Running);
-    EXPECT_EQ(colourInPage(), pageColour(0));
+    EXPECT_EQ(colourInPage(), InstallFolder::pageColor(0));
 }
 
 TEST_F(SideCommandsE2eTest, WithoutTheHelpProgramAClickChangesNothingAndTheNextClickWorks)
@@ -162,7 +147,7 @@ TEST_F(SideCommandsE2eTest, WithoutTheHelpProgramAClickChangesNothingAndTheNextC
     EXPECT_EQ(reader.state(), QProcess::Running);
     EXPECT_EQ(server.display().visibleWindowsOf(reader.processId()).size(), 1u)
         << "a message of the reader's own";
-    EXPECT_EQ(colourInPage(), pageColour(0));
+    EXPECT_EQ(colourInPage(), InstallFolder::pageColor(0));
     // A broken one (its interpreter is missing, so it cannot start): nothing either.
     installation.writeHelp("#!/nonexistent/interpreter\n");
     click(kHelpButton);
@@ -175,7 +160,7 @@ TEST_F(SideCommandsE2eTest, WithoutTheHelpProgramAClickChangesNothingAndTheNextC
     EXPECT_EQ(helpRuns(1).size(), 1);
     // And the page buttons work as ever.
     click(kPageDownButton);
-    EXPECT_EQ(waitForPage(1), pageColour(1));
+    EXPECT_EQ(waitForPage(1), InstallFolder::pageColor(1));
 }
 
 TEST_F(SideCommandsE2eTest, QuitOnARecordPageEndsTheProcessAndLeavesThePageFile)
@@ -206,13 +191,13 @@ TEST_F(SideCommandsE2eTest, AfterTheMakerLinkOnPage5PageDownShowsPage6)
     // The maker's page (or the view's page for an address it cannot reach) replaces page 5.
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < kPageTimeoutMs && colourInPage() == pageColour(5))
+    while (clock.elapsed() < kPageTimeoutMs && colourInPage() == InstallFolder::pageColor(5))
         QTest::qWait(50);
-    EXPECT_NE(colourInPage(), pageColour(5)) << "the maker link showed nothing";
+    EXPECT_NE(colourInPage(), InstallFolder::pageColor(5)) << "the maker link showed nothing";
     click(kLabel1); // a second click navigates there again, and harms nothing
     QTest::qWait(300);
     click(kPageDownButton);
-    EXPECT_EQ(waitForPage(6), pageColour(6));
+    EXPECT_EQ(waitForPage(6), InstallFolder::pageColor(6));
     EXPECT_EQ(reader.state(), QProcess::Running);
 }
 

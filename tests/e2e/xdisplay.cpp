@@ -2,6 +2,8 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -29,6 +31,16 @@ QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t name, x
                            xcb_get_property_value_length(reply));
     std::free(reply);
     return bytes;
+}
+
+// The CARDINAL values of a window property (empty when it is not set).
+std::vector<std::uint32_t> cardinals(xcb_connection_t *c, xcb_window_t window, xcb_atom_t name,
+                                     xcb_atom_t type)
+{
+    const QByteArray bytes = property(c, window, name, type);
+    std::vector<std::uint32_t> values(static_cast<std::size_t>(bytes.size()) / 4);
+    std::memcpy(values.data(), bytes.constData(), values.size() * 4);
+    return values;
 }
 
 } // namespace
@@ -175,6 +187,68 @@ void XDisplay::pressKey(std::uint32_t window, std::uint32_t keysym) const
                        reinterpret_cast<const char *>(&event));
     }
     xcb_flush(c);
+}
+
+bool XDisplay::hasWindowManager() const
+{
+    return !cardinals(m_connection, m_root, atom(m_connection, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW)
+                .empty();
+}
+
+std::uint32_t XDisplay::activeWindow() const
+{
+    const auto values =
+        cardinals(m_connection, m_root, atom(m_connection, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    return values.empty() ? 0 : values[0];
+}
+
+QMargins XDisplay::frameExtents(std::uint32_t window) const
+{
+    const auto values =
+        cardinals(m_connection, window, atom(m_connection, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
+    if (values.size() < 4)
+        return {};
+    // left, right, top, bottom
+    return QMargins(static_cast<int>(values[0]), static_cast<int>(values[2]), static_cast<int>(values[1]),
+                    static_cast<int>(values[3]));
+}
+
+namespace {
+
+// A request to the window manager: a client message to the root window.
+void askWindowManager(xcb_connection_t *c, xcb_window_t root, xcb_window_t window, const char *message,
+                      std::array<std::uint32_t, 5> data)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(c, message);
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(c);
+}
+
+constexpr std::uint32_t kFromPager = 2; // the source of a request: a pager, as a user's own tool
+
+} // namespace
+
+void XDisplay::setMaximised(std::uint32_t window, bool maximised) const
+{
+    askWindowManager(m_connection, m_root, window, "_NET_WM_STATE",
+                     {maximised ? 1u : 0u, atom(m_connection, "_NET_WM_STATE_MAXIMIZED_VERT"),
+                      atom(m_connection, "_NET_WM_STATE_MAXIMIZED_HORZ"), kFromPager, 0});
+}
+
+void XDisplay::moveResize(std::uint32_t window, const QRect &client) const
+{
+    // Gravity static (10): the position is the client's own; x, y, width and height given.
+    const std::uint32_t flags = 10u | (0xfu << 8) | (kFromPager << 12);
+    askWindowManager(m_connection, m_root, window, "_NET_MOVERESIZE_WINDOW",
+                     {flags, static_cast<std::uint32_t>(client.x()), static_cast<std::uint32_t>(client.y()),
+                      static_cast<std::uint32_t>(client.width()),
+                      static_cast<std::uint32_t>(client.height())});
 }
 
 } // namespace velmora::testing

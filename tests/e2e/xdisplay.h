@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <QMargins>
 #include <QRect>
 #include <QString>
 
@@ -38,6 +39,17 @@ public:
     void requestClose(std::uint32_t window) const;
     // Presses and releases `keysym` with the keyboard focus on `window`.
     void pressKey(std::uint32_t window, std::uint32_t keysym) const;
+
+    // What a window manager says (nothing where none runs): whether one runs, the window
+    // it has made active, and the frame it put around `window`.
+    bool hasWindowManager() const;
+    std::uint32_t activeWindow() const;
+    QMargins frameExtents(std::uint32_t window) const;
+    // Asks the window manager to maximise `window` or to give it back its size, and to
+    // move and resize it (`client` on the screen, without the frame), as a pager or a
+    // tiling shortcut does.
+    void setMaximised(std::uint32_t window, bool maximised) const;
+    void moveResize(std::uint32_t window, const QRect &client) const;
 
 private:
     ::xcb_connection_t *m_connection = nullptr;

@@ -25,12 +25,12 @@ InstallFolder::InstallFolder(const InstallOptions &options)
         content::writeJetDatabase(base / "res" / "Chapter" / "szh.dll", table, write).check();
     }
     if (options.pages) {
-        writeFile("res/1p.html", pageDocument("Velmora 0", firstPageColor()));
-        writeFile("res/2p.html", pageDocument("Velmora 1", QColor(0xcc, 0x66, 0x33)));
-        writeFile("res/3p.html", pageDocument("Velmora 2", QColor(0x33, 0xcc, 0x66)));
+        writeFile("res/1p.html", pageDocument("Velmora 0", pageColor(0)));
+        writeFile("res/2p.html", pageDocument("Velmora 1", pageColor(1)));
+        writeFile("res/3p.html", pageDocument("Velmora 2", pageColor(2)));
         for (int n = 1; n <= 5; ++n)
             writeFile("res/Chapter/" + std::to_string(n) + ".html",
-                      pageDocument("Velmora " + std::to_string(2 + n), QColor(0x20 * n, 0x80, 0x80)));
+                      pageDocument("Velmora " + std::to_string(2 + n), pageColor(2 + n)));
     }
     if (options.movies) {
         for (const mainwindow::ButtonMovie &entry : mainwindow::movieTable()) {
@@ -55,6 +55,20 @@ void InstallFolder::writeFile(const std::string &relative, const std::string &by
 void InstallFolder::remove(const std::string &relative) const
 {
     std::filesystem::remove(root() / relative);
+}
+
+QColor InstallFolder::pageColor(int page)
+{
+    switch (page) {
+    case 0:
+        return firstPageColor();
+    case 1:
+        return QColor(0xcc, 0x66, 0x33);
+    case 2:
+        return QColor(0x33, 0xcc, 0x66);
+    default:
+        return page < 8 ? QColor(0x20 * (page - 2), 0x80, 0x80) : QColor(Qt::white);
+    }
 }
 
 std::string InstallFolder::recordDocument(int k)

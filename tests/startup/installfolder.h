@@ -39,6 +39,9 @@ public:
     static std::string pageDocument(const std::string &title, const QColor &background);
     // The background colour of the first page "\res\1p.html".
     static QColor firstPageColor() { return QColor(0x33, 0x66, 0xcc); }
+    // The background colour of page `page` of the sequence: each fixed page (0 to 7) its
+    // own, the record pages white.
+    static QColor pageColor(int page);
     // A small movie of `sizePx` that changes every frame (animated) or never.
     static QByteArray movieBytes(QSize sizePx, const QColor &color, bool animated);
 
