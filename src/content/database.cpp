@@ -23,7 +23,7 @@ using Page = std::array<uint8_t, kJetPageSize>;
 
 // Where row `row` of a data page lies; std::nullopt when the page's row table does not
 // hold it. Rows are stored from the end of the page downwards.
-std::optional<std::pair<size_t, size_t>> findRow(const Page &page, uint32_t row)
+std::optional<std::pair<size_t, size_t>> findRow(const Page &page, size_t row)
 {
     const size_t count = readLe16(&page[kRowCountOffset]);
     const size_t tableEnd = kRowTableOffset + 2 * count;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velmora::content {
 
@@ -130,6 +131,9 @@ inline constexpr uint8_t kColumnFixed = 0x01;
 inline constexpr uint8_t kColumnNullable = 0x02;
 inline constexpr uint8_t kColumnCompressedText = 0x01; // in kColumnTextFlags
 inline constexpr uint16_t kTdefListEnd = 0xFFFF;
+
+// Text and Memo values that begin with these two bytes are stored compressed.
+inline constexpr std::string_view kCompressedTextMarker = "\xFF\xFE";
 
 enum class ColumnType : uint8_t {
     Integer = 0x03,

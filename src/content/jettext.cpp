@@ -1,5 +1,7 @@
 #include "content/jettext.h"
 
+#include "content/jetlayout.h"
+
 #include <cstdint>
 
 namespace velmora::content {
@@ -59,15 +61,14 @@ std::string utf16leToUtf8(std::string_view utf16)
 
 std::string jetTextToUtf8(std::string_view stored)
 {
-    if (stored.size() < 2 || static_cast<uint8_t>(stored[0]) != 0xFF ||
-        static_cast<uint8_t>(stored[1]) != 0xFE)
+    if (!stored.starts_with(kCompressedTextMarker))
         return utf16leToUtf8(stored);
     // Compressed: a zero byte switches between one-byte characters (high byte 0) and
     // plain two-byte units; the text starts in the one-byte mode.
     std::string expanded;
     expanded.reserve(stored.size() * 2);
     bool compressed = true;
-    size_t i = 2;
+    size_t i = kCompressedTextMarker.size();
     while (i < stored.size()) {
         if (stored[i] == 0) {
             compressed = !compressed;
