@@ -1,9 +1,12 @@
 // velmora-swf info FILE
 // velmora-swf shapes FILE
 // velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]
+// velmora-swf sounds FILE [--decode DIR]
+// velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
 #include "controls/swf/shapereader.h"
+#include "soundcommands.h"
 
 #include <QImage>
 #include <QPainter>
@@ -21,7 +24,9 @@ int usage()
     std::fprintf(stderr,
                  "usage: velmora-swf info FILE\n"
                  "       velmora-swf shapes FILE\n"
-                 "       velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]\n");
+                 "       velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]\n"
+                 "       velmora-swf sounds FILE [--decode DIR]\n"
+                 "       velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]\n");
     return 2;
 }
 
@@ -127,6 +132,14 @@ int main(int argc, char **argv)
         return info(*movie);
     if (command == "shapes")
         return shapes(*movie);
+    if (command == "sounds") {
+        const int status = velmora::swftool::soundsCommand(*movie, argc, argv);
+        return status == 2 ? usage() : status;
+    }
+    if (command == "audio" && argc >= 4) {
+        const int status = velmora::swftool::audioCommand(movie, argc, argv);
+        return status == 2 ? usage() : status;
+    }
     if (command != "render" || argc < 4)
         return usage();
     int frames = 1;

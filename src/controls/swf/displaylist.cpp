@@ -16,6 +16,11 @@ DisplayList::DisplayList(const Movie &movie, const Timeline *timeline, InstanceB
 {
 }
 
+DisplayList::~DisplayList()
+{
+    stopStream();
+}
+
 Instance DisplayList::makeInstance(std::uint16_t characterId, int depth)
 {
     Instance i;
@@ -31,6 +36,7 @@ Instance DisplayList::makeInstance(std::uint16_t characterId, int depth)
         return i;
     if (const auto *sprite = i.character ? std::get_if<Sprite>(i.character) : nullptr) {
         i.children = std::make_unique<DisplayList>(m_movie, &sprite->timeline, m_budget, m_nesting + 1);
+        i.children->m_sounds = m_sounds;
         i.children->tick(); // a sprite shows its first frame on the frame it is placed
     } else if (i.character && std::holds_alternative<Button>(*i.character)) {
         showButtonState(i, ButtonRecord::Up);
@@ -43,6 +49,7 @@ void DisplayList::showButtonState(Instance &button, int state)
     const auto *def = button.character ? std::get_if<Button>(button.character) : nullptr;
     button.buttonState = state;
     button.children = std::make_unique<DisplayList>(m_movie, nullptr, m_budget, m_nesting + 1);
+    button.children->m_sounds = m_sounds;
     if (!def)
         return;
     for (const ButtonRecord &r : def->records) {
@@ -96,8 +103,32 @@ void DisplayList::tick()
 
 void DisplayList::enterFrame(int frame)
 {
-    if (const Frame *f = m_timeline->frame(frame))
+    if (const Frame *f = m_timeline->frame(frame)) {
+        reportSounds(*f, frame);
         runActions(f->actions);
+    }
+}
+
+void DisplayList::reportSounds(const Frame &frame, int index)
+{
+    if (!m_sounds)
+        return;
+    for (const StartSound &sound : frame.sounds)
+        m_sounds->startSound(sound);
+    const auto &stream = m_timeline->stream;
+    if (!stream || !m_playing)
+        return;
+    const auto &blocks = stream->blocks;
+    auto block = std::lower_bound(blocks.begin(), blocks.end(), index,
+                                  [](const StreamBlock &b, int frame) { return b.frame < frame; });
+    if (block != blocks.end() && block->frame == index)
+        m_sounds->streamFrame(this, *stream, static_cast<std::size_t>(block - blocks.begin()));
+}
+
+void DisplayList::stopStream()
+{
+    if (m_sounds && m_timeline && m_timeline->stream)
+        m_sounds->streamStop(this);
 }
 
 void DisplayList::runActions(const std::vector<Action> &actions)
@@ -109,6 +140,7 @@ void DisplayList::runActions(const std::vector<Action> &actions)
         switch (a.op) {
         case ActionOp::Stop:
             m_playing = false;
+            stopStream();
             break;
         case ActionOp::Play:
             m_playing = true;
@@ -124,10 +156,12 @@ void DisplayList::runActions(const std::vector<Action> &actions)
         }
         case ActionOp::NextFrame:
             m_playing = false;
+            stopStream();
             gotoFrame(m_current + 1);
             break;
         case ActionOp::PrevFrame:
             m_playing = false;
+            stopStream();
             gotoFrame(m_current - 1);
             break;
         }

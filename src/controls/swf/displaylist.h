@@ -3,6 +3,7 @@
 #pragma once
 
 #include "controls/swf/movie.h"
+#include "controls/swf/sound/soundevents.h"
 
 #include <map>
 #include <memory>
@@ -40,6 +41,13 @@ public:
     // timeline may be null: a button state list that is filled by hand. The budget
     // is shared by every list of one player and must outlive them.
     DisplayList(const Movie &movie, const Timeline *timeline, InstanceBudget &budget, int nesting = 0);
+    ~DisplayList();
+    DisplayList(const DisplayList &) = delete;
+    DisplayList &operator=(const DisplayList &) = delete;
+
+    // Where this list and the lists it creates report the sounds of their frames;
+    // null (the default) for none. Must outlive the lists.
+    void setSoundEvents(SoundEvents *events) { m_sounds = events; }
 
     // Runs one frame of this timeline and of every nested timeline placed earlier.
     void tick();
@@ -61,6 +69,8 @@ private:
     void runCommands(int frame, std::map<int, Instance> *reuse);
     void apply(const PlaceCommand &c, std::map<int, Instance> *reuse);
     void enterFrame(int frame);
+    void reportSounds(const Frame &frame, int index);
+    void stopStream();
 
     const Movie &m_movie;
     const Timeline *m_timeline;
@@ -70,6 +80,7 @@ private:
     int m_current = -1;
     bool m_playing = true;
     int m_actionDepth = 0;
+    SoundEvents *m_sounds = nullptr;
 };
 
 } // namespace velmora::swf

@@ -2,6 +2,7 @@
 // display-list commands per frame. Immutable once loaded; players share it.
 #pragma once
 
+#include "controls/swf/sound/sound.h"
 #include "controls/swf/swfcodes.h"
 #include "controls/swf/types.h"
 
@@ -112,6 +113,7 @@ struct PlaceCommand {
 struct Frame {
     std::vector<PlaceCommand> commands;
     std::vector<Action> actions;
+    std::vector<StartSound> sounds;
     std::string label;
 };
 
@@ -120,6 +122,7 @@ struct Frame {
 struct Timeline {
     std::vector<Frame> frames;
     int frameCount = 1;
+    std::optional<StreamSound> stream;
 
     const Frame *frame(int index) const
     {
@@ -149,6 +152,7 @@ struct Button {
     std::vector<ButtonRecord> records;
     std::vector<Action> clickActions; // run on release over the button
     bool trackAsMenu = false;
+    ButtonSounds sounds;
 };
 
 using Character = std::variant<Shape, MorphShape, Bitmap, Font, StaticText, EditText, Sprite, Button>;
@@ -166,6 +170,7 @@ public:
     Rgba background{255, 255, 255, 255};
     Timeline root;
     std::map<std::uint16_t, Character> characters;
+    std::map<std::uint16_t, SoundDefinition> sounds;
     // Problems met while reading that did not stop it (a truncated stream, a bad tag).
     std::vector<std::string> warnings;
     // Tag codes per root frame, for the info tool.

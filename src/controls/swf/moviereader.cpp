@@ -3,6 +3,7 @@
 #include "controls/swf/bitmapdecoder.h"
 #include "controls/swf/bitreader.h"
 #include "controls/swf/shapereader.h"
+#include "controls/swf/sound/soundtags.h"
 #include "controls/swf/swfcodes.h"
 
 #include <cmath>
@@ -173,12 +174,13 @@ public:
                 continue;
             }
             try {
-                readTag(tag, body, frame, root);
+                if (!readSoundTag(tag, body, m_movie, timeline, frame, root))
+                    readTag(tag, body, frame, root);
             } catch (const std::exception &e) {
                 m_movie.warnings.push_back("tag " + std::to_string(code) + ": " + e.what());
             }
         }
-        if (!frame.commands.empty() || !frame.actions.empty())
+        if (!frame.commands.empty() || !frame.actions.empty() || !frame.sounds.empty())
             timeline.frames.push_back(
                 std::move(frame)); // a stream that ends early still shows its last frame
         if (root && !tags.empty())
@@ -337,7 +339,7 @@ private:
             return;
         }
         default:
-            return; // sounds, metadata, scripts for another runtime: not needed to draw
+            return; // metadata, scripts for another runtime: not needed to draw
         }
     }
 

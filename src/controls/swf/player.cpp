@@ -3,6 +3,7 @@
 #include "controls/swf/displaylist.h"
 #include "controls/swf/moviereader.h"
 #include "controls/swf/renderer.h"
+#include "controls/swf/sound/moviesound.h"
 
 #include <QPainter>
 
@@ -57,9 +58,11 @@ Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &
 }
 
 Player::Player(std::shared_ptr<const Movie> movie)
-    : m_movie(std::move(movie)), m_state(std::make_unique<State>())
+    : m_movie(std::move(movie)), m_sound(std::make_unique<MovieSound>(*m_movie)),
+      m_state(std::make_unique<State>())
 {
     m_root = std::make_unique<DisplayList>(*m_movie, &m_movie->root, m_state->budget);
+    m_root->setSoundEvents(m_sound.get());
     stepFrame(); // the first frame is on screen from the start
 }
 
@@ -188,14 +191,38 @@ void Player::updateButtons()
                     state = over == object.serial ? ButtonRecord::Down : ButtonRecord::Over;
                 else if (over == object.serial && pressed == 0)
                     state = ButtonRecord::Over;
-                if (state != object.buttonState)
+                if (state != object.buttonState) {
+                    playButtonSounds(object, state, pressed == object.serial);
                     list.showButtonState(object, state);
+                }
             }
             if (object.children)
                 self(self, *object.children, depth + 1);
         }
     };
     visit(visit, *m_root, 0);
+}
+
+void Player::playButtonSounds(const Instance &button, int newState, bool held)
+{
+    const auto &sounds = std::get<Button>(*button.character).sounds;
+    auto play = [&](ButtonTransition t) {
+        if (const auto &sound = sounds[static_cast<std::size_t>(t)])
+            m_sound->startSound(*sound);
+    };
+    const int from = button.buttonState;
+    if (newState == ButtonRecord::Down) {
+        if (from == ButtonRecord::Up)
+            play(ButtonTransition::RollOver);
+        play(ButtonTransition::Press);
+    } else if (newState == ButtonRecord::Over) {
+        if (from == ButtonRecord::Up)
+            play(ButtonTransition::RollOver);
+        else if (!held) // a press dragged off the button sounds nothing
+            play(ButtonTransition::Release);
+    } else if (from == ButtonRecord::Over) {
+        play(ButtonTransition::RollOut);
+    }
 }
 
 } // namespace velmora::swf

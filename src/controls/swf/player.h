@@ -23,6 +23,7 @@ enum class Quality { Low, High };
 
 class Movie;
 class DisplayList;
+class MovieSound;
 struct Instance;
 
 // Parses a whole movie file held in memory. A file that ends early still gives the
@@ -67,6 +68,9 @@ public:
     int clickCount() const { return m_clicks; }
 
     const Movie &movie() const { return *m_movie; }
+    // What the movie plays: the host pulls its mixed frames and stops its streams
+    // when the movie is hidden.
+    MovieSound &sound() { return *m_sound; }
 
     // For tests and tools: the display list of the root timeline.
     const DisplayList &root() const { return *m_root; }
@@ -75,8 +79,10 @@ private:
     struct State;
     Instance *buttonUnderMouse(DisplayList **owner);
     void updateButtons();
+    void playButtonSounds(const Instance &button, int newState, bool held);
 
     std::shared_ptr<const Movie> m_movie;
+    std::unique_ptr<MovieSound> m_sound; // before the lists, which report to it until they go
     std::unique_ptr<DisplayList> m_root;
     std::unique_ptr<State> m_state;
     QPointF m_mouse;
