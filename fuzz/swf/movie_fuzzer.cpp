@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the reader, then runs and paints a few frames small.
+// Feeds arbitrary bytes to the reader, then runs, paints and sounds a few frames small.
 #include "controls/swf/player.h"
+#include "controls/swf/sound/moviesound.h"
 
 #include <QImage>
 #include <QPainter>
@@ -11,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     velmora::swf::Player player(*movie);
     QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
+    std::vector<std::int16_t> audio(2 * 512);
     for (int frame = 0; frame < 3; ++frame) {
         QPainter painter(&image);
         player.render(painter, QRectF(0, 0, 64, 48),
@@ -19,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         player.mouseMove({32, 24}, QRectF(0, 0, 64, 48));
         player.mousePress();
         player.mouseRelease();
+        player.sound().render(audio);
         player.stepFrame();
     }
     return 0;

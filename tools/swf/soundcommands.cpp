@@ -2,15 +2,11 @@
 
 #include "controls/swf/player.h"
 #include "controls/swf/sound/decoder.h"
-#include "controls/swf/sound/moviesound.h"
+#include "controls/swf/sound/offlineaudio.h"
 #include "controls/swf/sound/wavfile.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,13 +18,11 @@ using namespace swf;
 
 namespace {
 
-// Frames of audio the tool renders at most: an hour at 44.1 kHz.
-constexpr long kMaxAudioFrames = 3600L * kMixRate;
 constexpr int kMaxFrames = 1 << 20;
 
 const char *codecName(SoundCodec codec)
 {
-    static const char *names[] = {"pcm-native-endian", "adpcm",          "mp3",       "pcm-little-endian",
+    static const char *names[] = {"pcm-native-endian", "adpcm",         "mp3",       "pcm-little-endian",
                                   "nellymoser-16k",    "nellymoser-8k", "nellymoser"};
     return names[static_cast<int>(codec)];
 }
@@ -36,8 +30,8 @@ const char *codecName(SoundCodec codec)
 std::string formatText(const SoundFormat &f)
 {
     char text[96];
-    std::snprintf(text, sizeof text, "%s %g Hz %d-bit %s", codecName(f.codec), f.rate(), f.sixteenBit ? 16 : 8,
-                  f.channels == 2 ? "stereo" : "mono");
+    std::snprintf(text, sizeof text, "%s %g Hz %d-bit %s", codecName(f.codec), f.rate(),
+                  f.sixteenBit ? 16 : 8, f.channels == 2 ? "stereo" : "mono");
     return text;
 }
 
@@ -55,7 +49,8 @@ std::string infoText(const SoundInfo &info)
     if (info.loops != 1)
         text += " loops " + std::to_string(info.loops);
     for (const EnvelopePoint &p : info.envelope)
-        text += " env " + std::to_string(p.position) + ":" + std::to_string(p.left) + "/" + std::to_string(p.right);
+        text += " env " + std::to_string(p.position) + ":" + std::to_string(p.left) + "/" +
+                std::to_string(p.right);
     return text;
 }
 
@@ -92,8 +87,8 @@ void printTable(const Movie &movie)
                             infoText(s.info).c_str());
         }
         if (const auto &stream = timeline->stream) {
-            std::printf("stream %s: %s, %u samples per frame, latency %d, %zu blocks from frame %d\n", name.c_str(),
-                        formatText(stream->head.format).c_str(), stream->head.samplesPerBlock,
+            std::printf("stream %s: %s, %u samples per frame, latency %d, %zu blocks from frame %d\n",
+                        name.c_str(), formatText(stream->head.format).c_str(), stream->head.samplesPerBlock,
                         stream->head.latencySeek, stream->blocks.size(),
                         stream->blocks.empty() ? 0 : stream->blocks.front().frame + 1);
         }
@@ -103,7 +98,8 @@ void printTable(const Movie &movie)
         const auto *button = std::get_if<Button>(&c);
         for (std::size_t t = 0; button && t < button->sounds.size(); ++t) {
             if (const auto &s = button->sounds[t])
-                std::printf("button %u %s: sound %u%s\n", id, transitions[t], s->soundId, infoText(s->info).c_str());
+                std::printf("button %u %s: sound %u%s\n", id, transitions[t], s->soundId,
+                            infoText(s->info).c_str());
         }
     }
 }
@@ -133,39 +129,6 @@ int decodeAll(const Movie &movie, const std::filesystem::path &dir)
     return failures ? 1 : 0;
 }
 
-// Input batches as the test corpus writes them: the events before the k-th "Wait"
-// are applied after frame k.
-std::vector<QJsonArray> readInput(const char *path)
-{
-    QFile file(QString::fromLocal8Bit(path));
-    std::vector<QJsonArray> batches(1);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    for (const QJsonValue &event : QJsonDocument::fromJson(file.readAll()).array()) {
-        if (event.toObject().value("type").toString() == "Wait")
-            batches.emplace_back();
-        else
-            batches.back().append(event);
-    }
-    return batches;
-}
-
-void applyInput(Player &player, const QJsonArray &events)
-{
-    const QRectF stage(QPointF(0, 0), player.stageSize());
-    for (const QJsonValue &value : events) {
-        const QJsonObject event = value.toObject();
-        const QString type = event.value("type").toString();
-        const QJsonArray pos = event.value("pos").toArray();
-        if (pos.size() == 2)
-            player.mouseMove(QPointF(pos[0].toDouble(), pos[1].toDouble()), stage);
-        if (type == "MouseDown")
-            player.mousePress();
-        else if (type == "MouseUp")
-            player.mouseRelease();
-    }
-}
-
 } // namespace
 
 int soundsCommand(const Movie &movie, int argc, char **argv)
@@ -179,34 +142,23 @@ int soundsCommand(const Movie &movie, int argc, char **argv)
 int audioCommand(std::shared_ptr<const Movie> movie, int argc, char **argv)
 {
     int frames = movie->header.frameCount;
-    std::vector<QJsonArray> input;
+    InputBatches input;
     for (int i = 4; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--frames"))
+        if (!std::strcmp(argv[i], "--frames")) {
             frames = std::clamp(std::atoi(argv[i + 1]), 1, kMaxFrames);
-        else if (!std::strcmp(argv[i], "--input"))
-            input = readInput(argv[i + 1]);
-        else
+        } else if (!std::strcmp(argv[i], "--input")) {
+            QFile file(QString::fromLocal8Bit(argv[i + 1]));
+            if (!file.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "cannot read %s\n", argv[i + 1]);
+                return 1;
+            }
+            input = parseInputScript(file.readAll());
+        } else {
             return 2;
+        }
     }
     Player player(std::move(movie));
-    const double rate = player.frameRate() > 0 ? player.frameRate() : 12;
-    PcmBuffer out;
-    out.channels = 2;
-    for (int frame = 1; frame <= frames; ++frame) {
-        // Frame k sounds from sample (k - 1) * 44100 / rate on, rounded down.
-        const auto begin = static_cast<long>(std::floor((frame - 1) * kMixRate / rate));
-        const auto end = static_cast<long>(std::floor(frame * kMixRate / rate));
-        if (end > kMaxAudioFrames)
-            break;
-        const std::size_t offset = out.samples.size();
-        out.samples.resize(static_cast<std::size_t>(end) * 2);
-        player.sound().render(std::span(out.samples).subspan(offset, static_cast<std::size_t>(end - begin) * 2));
-        if (static_cast<std::size_t>(frame) <= input.size())
-            applyInput(player, input[static_cast<std::size_t>(frame - 1)]);
-        if (frame < frames)
-            player.stepFrame();
-    }
-    if (!writeFile(argv[3], encodeWav(out))) {
+    if (!writeFile(argv[3], encodeWav(renderAudio(player, frames, input)))) {
         std::fprintf(stderr, "cannot write %s\n", argv[3]);
         return 1;
     }

@@ -16,12 +16,12 @@ constexpr int kPacketHeaderBits = 16 + 6; // per channel
 constexpr int kMaxStepIndex = 88;
 
 constexpr std::array<int, kMaxStepIndex + 1> kSteps = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
-    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
-    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
-    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
-    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
-    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+    7,    8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,   28,
+    31,   34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,  118,
+    130,  143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,  494,
+    544,  598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878, 2066,
+    2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
+    9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 // Step index changes by the code's magnitude bits, for code widths 2..5.
 constexpr std::array<int, 2> kIndex2 = {-1, 2};
@@ -90,8 +90,8 @@ PcmBuffer decodeAdpcm(const SoundFormat &format, std::span<const std::uint8_t> d
             used += kPacketHeaderBits;
             out.samples.push_back(static_cast<std::int16_t>(state[ch].sample));
         }
-        for (int i = 1; i < kSamplesPerPacket && total - used >= static_cast<std::size_t>(codeBits) * channels;
-             ++i) {
+        for (int i = 1;
+             i < kSamplesPerPacket && total - used >= static_cast<std::size_t>(codeBits) * channels; ++i) {
             if (out.samples.size() + channels > kMaxDecodedSamples)
                 return out;
             for (std::size_t ch = 0; ch < channels; ++ch) {

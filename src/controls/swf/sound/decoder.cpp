@@ -41,9 +41,8 @@ PcmBuffer decodePcm(const SoundFormat &format, std::span<const std::uint8_t> dat
     for (std::size_t i = 0; i < samples; ++i) {
         // The machines the format was made on were little-endian, so "native" is too;
         // 8-bit samples are unsigned around 128.
-        out.samples[i] = format.sixteenBit
-                             ? static_cast<std::int16_t>(data[2 * i] | (data[2 * i + 1] << 8))
-                             : static_cast<std::int16_t>((data[i] - 128) * 256);
+        out.samples[i] = format.sixteenBit ? static_cast<std::int16_t>(data[2 * i] | (data[2 * i + 1] << 8))
+                                           : static_cast<std::int16_t>((data[i] - 128) * 256);
     }
     return out;
 }
@@ -85,8 +84,9 @@ Result<DecodedStream> decodeStream(const StreamSound &stream)
     for (const StreamBlock &block : stream.blocks) {
         out.blockStart.push_back(out.pcm.frames());
         auto pcm = decodeRun(format, block.data);
-        const std::size_t samples = pcm ? pcm->samples.size()
-                                        : std::size_t{stream.head.samplesPerBlock} * static_cast<std::size_t>(format.channels);
+        const std::size_t samples =
+            pcm ? pcm->samples.size()
+                : std::size_t{stream.head.samplesPerBlock} * static_cast<std::size_t>(format.channels);
         if (out.pcm.samples.size() + samples > kMaxDecodedSamples)
             break;
         if (pcm)

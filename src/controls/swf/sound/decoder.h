@@ -24,6 +24,10 @@ struct DecodedStream {
 };
 Result<DecodedStream> decodeStream(const StreamSound &stream);
 
+// The same samples at 44.1 kHz stereo, as the mixer plays them: empty when there are
+// none or more than the bound allows.
+PcmBuffer toMixFormat(const PcmBuffer &pcm);
+
 // The codecs, for one run of bytes each.
 PcmBuffer decodePcm(const SoundFormat &format, std::span<const std::uint8_t> data);
 PcmBuffer decodeAdpcm(const SoundFormat &format, std::span<const std::uint8_t> data);

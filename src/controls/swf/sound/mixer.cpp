@@ -27,35 +27,24 @@ std::pair<float, float> envelopeAt(const std::vector<EnvelopePoint> &points, std
     return {(a.left + (b.left - a.left) * t) / kFullLevel, (a.right + (b.right - a.right) * t) / kFullLevel};
 }
 
-float sampleAt(const SoundClip &clip, std::size_t frame, int channel)
-{
-    const PcmBuffer &pcm = *clip.pcm;
-    if (frame >= clip.first + clip.length || frame >= pcm.frames())
-        return 0;
-    return pcm.samples[frame * static_cast<std::size_t>(pcm.channels) +
-                       static_cast<std::size_t>(std::min(channel, pcm.channels - 1))];
-}
-
 } // namespace
 
 bool Mixer::start(VoiceOwner owner, SoundClip clip, const SoundInfo &info)
 {
-    if (m_voices.size() >= kMaxVoices || !clip.pcm || clip.length == 0 || clip.pcm->rate <= 0 ||
-        clip.pcm->channels < 1)
+    if (m_voices.size() >= kMaxVoices || !clip.pcm || clip.pcm->channels != 2)
         return false;
+    const std::size_t frames = clip.pcm->frames();
+    const std::size_t first = std::min(clip.first, frames), last = std::min(frames, first + clip.length);
     Voice v;
     v.owner = owner;
-    v.step = clip.pcm->rate / kMixRate;
-    // In and out points count 44.1 kHz frames whatever the sound's own rate.
-    const double first = static_cast<double>(clip.first), last = first + static_cast<double>(clip.length);
-    v.start = std::min(last, first + (info.inPoint ? *info.inPoint * v.step : 0.0));
-    v.end = std::min(last, info.outPoint ? first + *info.outPoint * v.step : last);
+    v.start = std::min<std::size_t>(last, first + info.inPoint.value_or(0));
+    v.end = info.outPoint ? std::min<std::size_t>(last, first + *info.outPoint) : last;
     if (v.end <= v.start)
         return false;
     v.position = v.start;
     v.playsLeft = std::max(1, info.loops);
     v.envelope = info.envelope;
-    v.clip = std::move(clip);
+    v.pcm = std::move(clip.pcm);
     m_voices.push_back(std::move(v));
     return true;
 }
@@ -80,7 +69,7 @@ bool Mixer::isPlaying(VoiceOwner owner) const
     return std::any_of(m_voices.begin(), m_voices.end(), [&](const Voice &v) { return v.owner == owner; });
 }
 
-std::optional<double> Mixer::position(VoiceOwner owner) const
+std::optional<std::size_t> Mixer::position(VoiceOwner owner) const
 {
     for (const Voice &v : m_voices) {
         if (v.owner == owner)
@@ -91,20 +80,17 @@ std::optional<double> Mixer::position(VoiceOwner owner) const
 
 bool Mixer::render(Voice &v, std::span<float> mix)
 {
+    const std::int16_t *samples = v.pcm->samples.data();
     for (std::size_t i = 0; i + 1 < mix.size(); i += 2) {
         if (v.position >= v.end) {
             if (--v.playsLeft <= 0)
                 return false;
             v.position = v.start;
         }
-        const auto index = static_cast<std::size_t>(v.position);
-        const auto t = static_cast<float>(v.position - static_cast<double>(index));
         const auto [left, right] = envelopeAt(v.envelope, v.elapsed);
-        for (int ch = 0; ch < 2; ++ch) {
-            const float a = sampleAt(v.clip, index, ch), b = sampleAt(v.clip, index + 1, ch);
-            mix[i + static_cast<std::size_t>(ch)] += (a + (b - a) * t) * (ch == 0 ? left : right);
-        }
-        v.position += v.step;
+        mix[i] += samples[2 * v.position] * left;
+        mix[i + 1] += samples[2 * v.position + 1] * right;
+        ++v.position;
         ++v.elapsed;
     }
     return v.position < v.end || v.playsLeft > 1;

@@ -1,6 +1,6 @@
-// Plays decoded sounds at 44.1 kHz stereo: each voice a stretch of a PcmBuffer,
-// resampled linearly, with in/out points, loops and a volume envelope (SOUNDINFO).
-// Pure arithmetic: the audio device is fed elsewhere.
+// Plays sounds already brought to 44.1 kHz stereo: each voice a stretch of a buffer,
+// with in/out points, loops and a volume envelope (SOUNDINFO). Pure arithmetic: the
+// audio device is fed elsewhere.
 #pragma once
 
 #include "controls/swf/sound/sound.h"
@@ -18,8 +18,7 @@ struct VoiceOwner {
     bool operator==(const VoiceOwner &) const = default;
 };
 
-// Native frames [first, first + length) of a buffer; frames past the buffer's end
-// are silence (a sound may say it is longer than its data).
+// Frames [first, first + length) of a 44.1 kHz stereo buffer.
 struct SoundClip {
     std::shared_ptr<const PcmBuffer> pcm;
     std::size_t first = 0;
@@ -38,8 +37,8 @@ public:
     void stopAll();
     bool isPlaying(VoiceOwner owner) const;
     bool isPlaying() const { return !m_voices.empty(); }
-    // The native frame a voice of `owner` plays next, if one plays.
-    std::optional<double> position(VoiceOwner owner) const;
+    // The frame of its clip's buffer a voice of `owner` plays next, if one plays.
+    std::optional<std::size_t> position(VoiceOwner owner) const;
 
     // Writes frames.size() / 2 stereo frames (left, right), replacing what was there.
     void mix(std::span<std::int16_t> frames);
@@ -47,12 +46,11 @@ public:
 private:
     struct Voice {
         VoiceOwner owner;
-        SoundClip clip;
+        std::shared_ptr<const PcmBuffer> pcm;
         std::vector<EnvelopePoint> envelope;
-        double step = 1;   // native frames per output frame
-        double start = 0;  // native frame each play begins at
-        double end = 0;    // and ends before
-        double position = 0;
+        std::size_t start = 0; // frame each play begins at
+        std::size_t end = 0;   // and ends before
+        std::size_t position = 0;
         int playsLeft = 1;
         std::uint64_t elapsed = 0; // output frames since the voice began
     };

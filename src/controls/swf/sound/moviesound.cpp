@@ -42,12 +42,25 @@ SoundClip MovieSound::clip(std::uint16_t soundId)
     if (def == m_movie.sounds.end())
         return clip;
     auto pcm = decodeSound(def->second);
-    if (!pcm || pcm->channels < 1 || !withinBudget(*pcm))
+    if (!pcm || pcm->channels < 1 || pcm->frames() == 0)
+        return clip; // nothing decodes: the sound is skipped
+    // What plays: SoundSampleCount frames from SeekSamples on (MP3), padded with
+    // silence where the data is shorter, by at most a second.
+    const auto channels = static_cast<std::size_t>(pcm->channels);
+    const std::size_t first = def->second.format.codec == SoundCodec::Mp3 ? def->second.seekSamples : 0;
+    const std::size_t length =
+        std::min<std::size_t>(def->second.sampleCount, pcm->frames() - std::min(first, pcm->frames()) +
+                                                           static_cast<std::size_t>(pcm->rate));
+    std::vector<std::int16_t> played(length * channels);
+    const std::size_t available = std::min(length, pcm->frames() - std::min(first, pcm->frames()));
+    std::copy_n(pcm->samples.begin() + static_cast<std::ptrdiff_t>(first * channels), available * channels,
+                played.begin());
+    pcm->samples = std::move(played);
+    PcmBuffer mixed = toMixFormat(*pcm);
+    if (mixed.samples.empty() || !withinBudget(mixed))
         return clip;
-    clip.first = def->second.format.codec == SoundCodec::Mp3 ? def->second.seekSamples : 0;
-    clip.length = std::min<std::size_t>(def->second.sampleCount,
-                                        kMaxDecodedSamples / static_cast<std::size_t>(pcm->channels));
-    clip.pcm = std::make_shared<const PcmBuffer>(std::move(*pcm));
+    clip.length = mixed.frames();
+    clip.pcm = std::make_shared<const PcmBuffer>(std::move(mixed));
     return clip;
 }
 
@@ -69,11 +82,22 @@ const MovieSound::Stream *MovieSound::decoded(const StreamSound &stream)
         return it->second.pcm ? &it->second : nullptr;
     Stream &entry = m_streams[&stream];
     auto result = decodeStream(stream);
-    if (!result || result->pcm.channels < 1 || !withinBudget(result->pcm))
+    if (!result || result->pcm.channels < 1)
+        return nullptr;
+    PcmBuffer &native = result->pcm;
+    const double rate = native.rate;
+    native.samples.erase(
+        native.samples.begin(),
+        native.samples.begin() +
+            static_cast<std::ptrdiff_t>(
+                std::min(native.samples.size(), result->skip * static_cast<std::size_t>(native.channels))));
+    PcmBuffer mixed = toMixFormat(native);
+    if (mixed.samples.empty() || !withinBudget(mixed))
         return nullptr;
     for (std::size_t start : result->blockStart)
-        entry.blockStart.push_back(start + result->skip);
-    entry.pcm = std::make_shared<const PcmBuffer>(std::move(result->pcm));
+        entry.blockStart.push_back(
+            static_cast<std::size_t>(std::llround(static_cast<double>(start) * kMixRate / rate)));
+    entry.pcm = std::make_shared<const PcmBuffer>(std::move(mixed));
     return &entry;
 }
 
@@ -84,8 +108,10 @@ void MovieSound::streamFrame(const void *owner, const StreamSound &stream, std::
         return;
     const std::size_t target = s->blockStart[block];
     const VoiceOwner voice = streamOwner(owner);
-    const double tolerance = kStreamDriftBlocks * std::max<double>(1, stream.head.samplesPerBlock);
-    if (auto at = m_mixer.position(voice); at && std::abs(*at - static_cast<double>(target)) <= tolerance)
+    const double perBlock = stream.head.samplesPerBlock * kMixRate / std::max(1.0, stream.head.format.rate());
+    const double tolerance = kStreamDriftBlocks * std::max(1.0, perBlock);
+    if (auto at = m_mixer.position(voice);
+        at && std::abs(static_cast<double>(*at) - static_cast<double>(target)) <= tolerance)
         return;
     m_mixer.stop(voice);
     if (target < s->pcm->frames())

@@ -27,14 +27,14 @@ public:
     // Writes frames.size() / 2 stereo frames of what plays next.
     void render(std::span<std::int16_t> frames) { m_mixer.mix(frames); }
 
-    // A definition as it plays: from SeekSamples on, SoundSampleCount frames. Empty
-    // when the sound is missing or does not decode.
+    // A definition as it plays, at 44.1 kHz stereo: from SeekSamples on, SoundSampleCount
+    // frames. Empty when the sound is missing or does not decode.
     SoundClip clip(std::uint16_t soundId);
 
 private:
     struct Stream {
         std::shared_ptr<const PcmBuffer> pcm;
-        std::vector<std::size_t> blockStart; // played frame of each block
+        std::vector<std::size_t> blockStart; // 44.1 kHz frame of the played stream each block begins at
     };
     const Stream *decoded(const StreamSound &stream);
     bool withinBudget(const PcmBuffer &pcm);

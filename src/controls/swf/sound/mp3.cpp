@@ -69,7 +69,8 @@ Result<PcmBuffer> decodeMp3(std::span<const std::uint8_t> data)
         const std::size_t samples = bytes / sizeof(std::int16_t);
         if (out.samples.size() + samples > kMaxDecodedSamples)
             break;
-        out.samples.insert(out.samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(samples));
+        out.samples.insert(out.samples.end(), chunk.begin(),
+                           chunk.begin() + static_cast<std::ptrdiff_t>(samples));
         if (status != MPG123_OK)
             break; // the end of the data, or data past which nothing decodes
     }

@@ -38,13 +38,13 @@ struct SoundFormat {
 
 struct SoundDefinition {
     SoundFormat format;
-    std::uint32_t sampleCount = 0; // per channel, as the tag says
-    std::uint16_t seekSamples = 0; // MP3: decoded samples that precede the sound
+    std::uint32_t sampleCount = 0;  // per channel, as the tag says
+    std::uint16_t seekSamples = 0;  // MP3: decoded samples that precede the sound
     std::vector<std::uint8_t> data; // the codec's bytes (MP3: after SeekSamples)
 };
 
 struct EnvelopePoint {
-    std::uint32_t position = 0; // 44.1 kHz samples from the start of playing
+    std::uint32_t position = 0;        // 44.1 kHz samples from the start of playing
     std::uint16_t left = 0, right = 0; // 0..32768
     bool operator==(const EnvelopePoint &) const = default;
 };
@@ -53,7 +53,7 @@ struct SoundInfo {
     bool syncStop = false;
     bool syncNoMultiple = false;
     std::optional<std::uint32_t> inPoint, outPoint; // 44.1 kHz samples
-    int loops = 1;                                   // plays in all
+    int loops = 1;                                  // plays in all
     std::vector<EnvelopePoint> envelope;
     bool operator==(const SoundInfo &) const = default;
 };
@@ -90,7 +90,10 @@ struct PcmBuffer {
     int channels = 1;
     std::vector<std::int16_t> samples;
 
-    std::size_t frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+    std::size_t frames() const
+    {
+        return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+    }
 };
 
 } // namespace velmora::swf

@@ -143,8 +143,8 @@ bool readSoundTag(TagCode code, BitReader &in, Movie &movie, Timeline &timeline,
     case TagCode::SoundStreamBlock:
         if (timeline.stream && timeline.stream->blocks.size() < kMaxStreamBlocks) {
             const auto rest = in.rest();
-            timeline.stream->blocks.push_back(
-                {static_cast<int>(timeline.frames.size()), std::vector<std::uint8_t>(rest.begin(), rest.end())});
+            timeline.stream->blocks.push_back({static_cast<int>(timeline.frames.size()),
+                                               std::vector<std::uint8_t>(rest.begin(), rest.end())});
         }
         return true;
     default:

@@ -66,7 +66,8 @@ std::vector<std::uint8_t> encodeWav(const PcmBuffer &pcm)
 
 std::optional<PcmBuffer> decodeWav(std::span<const std::uint8_t> file)
 {
-    if (file.size() < kRiffHeader || std::memcmp(file.data(), "RIFF", 4) || std::memcmp(file.data() + 8, "WAVE", 4))
+    if (file.size() < kRiffHeader || std::memcmp(file.data(), "RIFF", 4) != 0 ||
+        std::memcmp(file.data() + 8, "WAVE", 4) != 0)
         return std::nullopt;
     PcmBuffer pcm;
     bool haveFormat = false;
@@ -74,13 +75,13 @@ std::optional<PcmBuffer> decodeWav(std::span<const std::uint8_t> file)
         const std::uint32_t size = get32(file, at + 4);
         const std::size_t body = at + kChunkHeader;
         const std::size_t length = std::min<std::size_t>(size, file.size() - body);
-        if (!std::memcmp(file.data() + at, "fmt ", 4) && length >= kFmtSize) {
+        if (std::memcmp(file.data() + at, "fmt ", 4) == 0 && length >= kFmtSize) {
             if (get16(file, body) != kPcmFormatTag || get16(file, body + 14) != kBitsPerSample)
                 return std::nullopt;
             pcm.channels = get16(file, body + 2);
             pcm.rate = get32(file, body + 4);
             haveFormat = pcm.channels > 0;
-        } else if (!std::memcmp(file.data() + at, "data", 4) && haveFormat) {
+        } else if (std::memcmp(file.data() + at, "data", 4) == 0 && haveFormat) {
             pcm.samples.resize(length / 2);
             for (std::size_t i = 0; i < pcm.samples.size(); ++i)
                 pcm.samples[i] = static_cast<std::int16_t>(get16(file, body + 2 * i));
