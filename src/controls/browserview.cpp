@@ -2,6 +2,7 @@
 
 #include "common/casepath.h"
 #include "controls/bookschemehandler.h"
+#include "controls/compositionpath.h"
 #include "controls/silentpage.h"
 #include "controls/twips.h"
 
@@ -55,6 +56,13 @@ public:
     }
 };
 
+// The composition path must be fixed before the view's base makes anything of Qt Quick.
+QWidget *withCompositionChosen(QWidget *parent)
+{
+    applyComposition();
+    return parent;
+}
+
 void installDialogSilencer()
 {
     static QObject *silencer = nullptr;
@@ -74,7 +82,7 @@ void BrowserView::prepareProcess()
 }
 
 BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
-    : QWebEngineView(parent), m_applicationPath(applicationPath)
+    : QWebEngineView(withCompositionChosen(parent)), m_applicationPath(applicationPath)
 {
     // A profile of its own, kept in memory only: the reader stores nothing.
     m_profile = new QWebEngineProfile(this);
