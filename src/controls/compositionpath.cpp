@@ -33,8 +33,8 @@ CompositionFacts factsOfThisProcess()
         facts.qtBackend = "rhi";
     const QByteArray gallium = qgetenv("GALLIUM_DRIVER");
     const QByteArray alwaysSoftware = qgetenv("LIBGL_ALWAYS_SOFTWARE");
-    facts.softwareGlForced = (!alwaysSoftware.isEmpty() && alwaysSoftware != "0") ||
-                             gallium == "llvmpipe" || gallium == "softpipe" || gallium == "swr";
+    facts.softwareGlForced = (!alwaysSoftware.isEmpty() && alwaysSoftware != "0") || gallium == "llvmpipe" ||
+                             gallium == "softpipe" || gallium == "swr";
     facts.hasRenderNode = hasUsableRenderNode();
     return facts;
 }

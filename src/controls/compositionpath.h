@@ -19,10 +19,10 @@ enum class Composition { Software, OpenGl };
 
 // What the choice rests on, gathered from the environment and the machine.
 struct CompositionFacts {
-    QByteArray forced;              // VELMORA_COMPOSITION
-    QByteArray qtBackend;           // QT_QUICK_BACKEND, or "rhi" when only QSG_RHI_BACKEND is set
-    bool softwareGlForced = false;  // LIBGL_ALWAYS_SOFTWARE, or GALLIUM_DRIVER naming a software one
-    bool hasRenderNode = false;     // a graphics device (/dev/dri/renderD*) this user may open
+    QByteArray forced;             // VELMORA_COMPOSITION
+    QByteArray qtBackend;          // QT_QUICK_BACKEND, or "rhi" when only QSG_RHI_BACKEND is set
+    bool softwareGlForced = false; // LIBGL_ALWAYS_SOFTWARE, or GALLIUM_DRIVER naming a software one
+    bool hasRenderNode = false;    // a graphics device (/dev/dri/renderD*) this user may open
 };
 
 // The OpenGL renderer's name ("llvmpipe (LLVM 15.0.6, 256 bits)"), or nothing without OpenGL.

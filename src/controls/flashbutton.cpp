@@ -100,7 +100,7 @@ void FlashButton::tick(FrameClock::TimePoint now)
     if (!window || !window->isExposed() || visibleRegion().isEmpty())
         return;
     if (m_player->advance(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed)) > 0)
-        update();
+        FrameClock::instance().repaintAfterTick(this);
 }
 
 void FlashButton::paintEvent(QPaintEvent *)
@@ -161,7 +161,7 @@ void FlashButton::mouseMoveEvent(QMouseEvent *event)
 {
     if (m_player) {
         m_player->mouseMove(event->position(), QRectF(rect()));
-        update();
+        FrameClock::instance().repaintAfterTick(this);
     }
 }
 
@@ -171,7 +171,7 @@ void FlashButton::mousePressEvent(QMouseEvent *event)
     if (m_player) {
         m_player->mouseMove(event->position(), QRectF(rect()));
         m_player->mousePress();
-        update();
+        FrameClock::instance().repaintAfterTick(this);
     }
 }
 
@@ -180,7 +180,7 @@ void FlashButton::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     if (m_player) {
         m_player->mouseRelease();
-        update();
+        FrameClock::instance().repaintAfterTick(this);
     }
 }
 
@@ -189,7 +189,7 @@ void FlashButton::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
     if (m_player) {
         m_player->mouseLeave();
-        update();
+        FrameClock::instance().repaintAfterTick(this);
     }
 }
 

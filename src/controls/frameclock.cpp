@@ -1,6 +1,9 @@
 #include "controls/frameclock.h"
 
+#include <QRegion>
+
 #include <algorithm>
+#include <map>
 
 namespace velmora::controls {
 
@@ -13,6 +16,7 @@ FrameClock &FrameClock::instance()
 FrameClock::FrameClock(QObject *parent) : QObject(parent)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &FrameClock::fire);
 }
 
@@ -39,18 +43,29 @@ bool FrameClock::isSubscribed(const Client *client) const
                        [&](const Entry &e) { return e.client == client; });
 }
 
+void FrameClock::repaintAfterTick(QWidget *widget)
+{
+    if (std::find(m_pendingRepaints.begin(), m_pendingRepaints.end(), widget) == m_pendingRepaints.end())
+        m_pendingRepaints.emplace_back(widget);
+    if (!m_timer.isActive())
+        m_timer.start(0);
+}
+
 void FrameClock::restart()
 {
     if (m_clients.empty()) {
-        m_timer.stop();
+        m_shortest = std::chrono::milliseconds(0);
+        if (m_pendingRepaints.empty())
+            m_timer.stop();
         return;
     }
     const auto shortest =
         std::min_element(m_clients.begin(), m_clients.end(), [](const Entry &a, const Entry &b) {
             return a.interval < b.interval;
         })->interval;
-    if (!m_timer.isActive() || m_timer.intervalAsDuration() != shortest)
+    if (!m_timer.isActive() || shortest < m_shortest)
         m_timer.start(shortest);
+    m_shortest = shortest;
 }
 
 void FrameClock::fire()
@@ -62,6 +77,28 @@ void FrameClock::fire()
         if (isSubscribed(e.client))
             e.client->tick(now);
     }
+    repaintPending();
+    m_lastCost = std::chrono::steady_clock::now() - now;
+    if (m_clients.empty())
+        return;
+    // The next tick leaves the rest of the GUI thread its share, whatever the movies ask.
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(m_lastCost);
+    const auto wait = std::max(m_shortest - spent, spent * (kTimeShareDivisor - 1));
+    m_timer.start(wait);
+}
+
+void FrameClock::repaintPending()
+{
+    std::map<QWidget *, QRegion> byWindow;
+    for (const QPointer<QWidget> &widget : m_pendingRepaints) {
+        if (!widget || !widget->isVisible())
+            continue;
+        QWidget *window = widget->window();
+        byWindow[window] += QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    }
+    m_pendingRepaints.clear();
+    for (const auto &[window, region] : byWindow)
+        window->repaint(region);
 }
 
 } // namespace velmora::controls

@@ -1,9 +1,14 @@
 // One timer for every playing movie of the process: the buttons of a window wake up
-// together, once per frame, instead of each on its own timer.
+// together, once per frame, and what they changed is painted in one repaint per window.
+// The movies may take only a share of the GUI thread: when a frame's ticks and repaint
+// take longer than that share allows, the next tick comes later and the movies drop
+// frames, so that commands, page loads and the page's own repaints keep their time.
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 #include <chrono>
 #include <vector>
@@ -21,25 +26,41 @@ public:
         virtual void tick(TimePoint now) = 0;
     };
 
+    // Of the GUI thread's time, the movies' ticks and repaints take at most one part in this.
+    static constexpr int kTimeShareDivisor = 4;
+
     static FrameClock &instance();
 
-    // A client is ticked every `interval` or more often; re-subscribing changes the interval.
+    // A client is ticked every `interval`, or less often while painting is slow;
+    // re-subscribing changes the interval.
     void subscribe(Client *client, std::chrono::milliseconds interval);
     void unsubscribe(Client *client);
     bool isSubscribed(const Client *client) const;
     int clientCount() const { return static_cast<int>(m_clients.size()); }
-    std::chrono::milliseconds interval() const { return std::chrono::milliseconds(m_timer.interval()); }
+    // The shortest interval asked for.
+    std::chrono::milliseconds interval() const { return m_shortest; }
+
+    // Repaints `widget` right after the clients of the current tick have run, together with
+    // every other widget asked for then: one synchronous repaint of each window. Asked
+    // between ticks, the repaint waits for the next one (which comes at once when idle).
+    void repaintAfterTick(QWidget *widget);
+    // How long the last tick took, its repaints included.
+    std::chrono::nanoseconds lastTickCost() const { return m_lastCost; }
 
 private:
     explicit FrameClock(QObject *parent = nullptr);
     void restart();
     void fire();
+    void repaintPending();
 
     struct Entry {
         Client *client;
         std::chrono::milliseconds interval;
     };
     std::vector<Entry> m_clients;
+    std::vector<QPointer<QWidget>> m_pendingRepaints;
+    std::chrono::milliseconds m_shortest{0};
+    std::chrono::nanoseconds m_lastCost{0};
     QTimer m_timer;
 };
 

@@ -19,7 +19,11 @@ TEST(CompositionPath, OverridesThenQtThenTheMachineDecide)
     const QByteArray amd = "AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6, DRM 3.49)";
     const QByteArray mesa = "llvmpipe (LLVM 15.0.6, 256 bits)";
     const Row rows[] = {
-        {"forced software on a graphics card", {"software", {}, false, true}, amd, Composition::Software, false},
+        {"forced software on a graphics card",
+         {"software", {}, false, true},
+         amd,
+         Composition::Software,
+         false},
         {"forced OpenGL without a device", {" OpenGL ", {}, false, false}, mesa, Composition::OpenGl, false},
         {"unknown override is ignored", {"vulkan", {}, false, true}, amd, Composition::OpenGl, true},
         {"Qt told software", {{}, "software", false, true}, amd, Composition::Software, false},
@@ -44,8 +48,8 @@ TEST(CompositionPath, OverridesThenQtThenTheMachineDecide)
 
 TEST(CompositionPath, SoftwareRenderersAreKnownByName)
 {
-    for (const char *name : {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer",
-                             "swrast", "Google SwiftShader"})
+    for (const char *name : {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer", "swrast",
+                             "Google SwiftShader"})
         EXPECT_TRUE(isSoftwareRenderer(name)) << name;
     for (const char *name : {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", "NVIDIA GeForce GTX 1080/PCIe/SSE2"})
         EXPECT_FALSE(isSoftwareRenderer(name)) << name;

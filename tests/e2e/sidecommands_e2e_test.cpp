@@ -189,10 +189,17 @@ TEST_F(SideCommandsE2eTest, AfterTheMakerLinkOnPage5PageDownShowsPage6)
     ASSERT_TRUE(pageDownTo(5));
     click(kLabel1);
     // The maker's page (or the view's page for an address it cannot reach) replaces page 5.
+    // The view may blank for a frame as the page's process changes: the new page must stay.
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < kPageTimeoutMs && colourInPage() == InstallFolder::pageColor(5))
+    QElapsedTimer away;
+    while (clock.elapsed() < kPageTimeoutMs && !(away.isValid() && away.elapsed() > 300)) {
+        if (colourInPage() == InstallFolder::pageColor(5))
+            away.invalidate();
+        else if (!away.isValid())
+            away.start();
         QTest::qWait(50);
+    }
     EXPECT_NE(colourInPage(), InstallFolder::pageColor(5)) << "the maker link showed nothing";
     click(kLabel1); // a second click navigates there again, and harms nothing
     QTest::qWait(300);
