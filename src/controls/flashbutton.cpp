@@ -1,7 +1,9 @@
 #include "controls/flashbutton.h"
 
 #include "common/casepath.h"
+#include "controls/audiooutput.h"
 #include "controls/swf/player.h"
+#include "controls/swf/sound/moviesound.h"
 
 #include <QFocusEvent>
 #include <QMouseEvent>
@@ -32,11 +34,15 @@ FlashButton::FlashButton(const QString &applicationPath, QWidget *parent)
 FlashButton::~FlashButton()
 {
     FrameClock::instance().unsubscribe(this);
+    if (m_player)
+        AudioOutput::instance().withdraw(&m_player->sound());
 }
 
 void FlashButton::setMovie(const QString &fullPath)
 {
     m_movie = fullPath;
+    if (m_player)
+        AudioOutput::instance().withdraw(&m_player->sound());
     m_player.reset();
     m_movieRead = false;
     if (isVisible())
@@ -99,8 +105,10 @@ void FlashButton::tick(FrameClock::TimePoint now)
     const QWindow *window = this->window()->windowHandle();
     if (!window || !window->isExposed() || visibleRegion().isEmpty())
         return;
-    if (m_player->advance(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed)) > 0)
+    if (m_player->advance(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed)) > 0) {
+        playSound();
         FrameClock::instance().repaintAfterTick(this);
+    }
 }
 
 void FlashButton::paintEvent(QPaintEvent *)
@@ -155,12 +163,15 @@ void FlashButton::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
     FrameClock::instance().unsubscribe(this);
+    if (m_player)
+        m_player->sound().stopStreams(); // a hidden movie's stream ends; its event sounds ring out
 }
 
 void FlashButton::mouseMoveEvent(QMouseEvent *event)
 {
     if (m_player) {
         m_player->mouseMove(event->position(), QRectF(rect()));
+        playSound();
         FrameClock::instance().repaintAfterTick(this);
     }
 }
@@ -171,6 +182,7 @@ void FlashButton::mousePressEvent(QMouseEvent *event)
     if (m_player) {
         m_player->mouseMove(event->position(), QRectF(rect()));
         m_player->mousePress();
+        playSound();
         FrameClock::instance().repaintAfterTick(this);
     }
 }
@@ -180,6 +192,7 @@ void FlashButton::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     if (m_player) {
         m_player->mouseRelease();
+        playSound();
         FrameClock::instance().repaintAfterTick(this);
     }
 }
@@ -189,8 +202,15 @@ void FlashButton::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
     if (m_player) {
         m_player->mouseLeave();
+        playSound();
         FrameClock::instance().repaintAfterTick(this);
     }
+}
+
+void FlashButton::playSound()
+{
+    if (m_player && m_player->sound().isPlaying())
+        AudioOutput::instance().play(&m_player->sound());
 }
 
 } // namespace velmora::controls

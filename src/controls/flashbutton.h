@@ -52,6 +52,8 @@ protected:
 private:
     void tick(FrameClock::TimePoint now) override;
     void updateClock();
+    // Hands a movie that sounds to the audio output, which mixes it in from now on.
+    void playSound();
     void watchWindowFocus();
     void windowFocusObjectChanged(QObject *object);
     swf::Player *loadedPlayer() const;
