@@ -2,7 +2,6 @@
 #include "icowriter.h"
 
 #include <QBuffer>
-#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -118,12 +117,4 @@ TEST(WindowPicture, BaselineJpegOfTheWindowSizeWithAWhitePageUnderTheBand)
     ASSERT_TRUE(writer.write(picture));
     EXPECT_TRUE(jpeg.contains("\xFF\xC0")) << "expected a baseline frame header (SOF0)";
     EXPECT_FALSE(jpeg.contains("\xFF\xC2")) << "a progressive frame header (SOF2) was written";
-}
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -65,12 +65,8 @@ TEST_F(Install, BookAndReaderLieTogetherUnderLib)
     }
     EXPECT_EQ(QDir(path("lib/velmora/pic")).entryList({"*.swf"}, QDir::Files).size(), 40);
     EXPECT_TRUE(QFileInfo(path("lib/velmora/pic/help.exe")).isExecutable());
-#ifdef VELMORA_HAVE_READER
     EXPECT_TRUE(QFileInfo(path("lib/velmora/velmora")).isExecutable());
-#endif
-#ifdef VELMORA_HAVE_DATABASE
     EXPECT_TRUE(QFileInfo(path("lib/velmora/res/Chapter/szh.dll")).isFile());
-#endif
     // Page files that a reading session left in the build's folder stay out of the installation.
     EXPECT_FALSE(QFileInfo::exists(path("lib/velmora/res/Chapter/faj.trm")));
     EXPECT_FALSE(QFileInfo::exists(path("lib/velmora/res/Chapter/temp.html")));

@@ -15,14 +15,10 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#ifdef VELMORA_HAVE_SWF
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
-#endif
-#ifdef VELMORA_HAVE_CONTENT
 #include "content/connection.h"
 #include "content/recordset.h"
-#endif
 
 #include <cerrno>
 #include <memory>
@@ -135,9 +131,7 @@ TEST_F(Installation, EveryNamedFileExists)
         EXPECT_TRUE(QFileInfo(resolve(c.movie)).isFile());
     }
     EXPECT_EQ(std::size(kControls), 40u);
-#ifdef VELMORA_HAVE_DATABASE
     EXPECT_TRUE(QFileInfo(resolve("\\res\\chapter\\szh.dll")).isFile());
-#endif
 }
 
 TEST_F(Installation, HelpProgramIsAnExecutableNamedHelpExe)
@@ -277,7 +271,6 @@ TEST_F(Installation, MoviesHaveTheirControlsSizeAndLoop)
                                  static_cast<quint32>(static_cast<quint8>(file[7])) << 24;
         EXPECT_EQ(declared, static_cast<quint32>(file.size()));
         EXPECT_EQ(stagePixels(file), QSize(c.width / 15, c.height / 15));
-#ifdef VELMORA_HAVE_SWF
         auto movie = velmora::swf::loadMovie(std::span(
             reinterpret_cast<const std::uint8_t *>(file.constData()), static_cast<size_t>(file.size())));
         ASSERT_TRUE(movie.ok()) << movie.error().description;
@@ -298,11 +291,9 @@ TEST_F(Installation, MoviesHaveTheirControlsSizeAndLoop)
             for (int x = 0; x < image.width(); ++x)
                 colours.insert(image.pixel(x, y));
         EXPECT_GT(colours.size(), 20);
-#endif
     }
 }
 
-#ifdef VELMORA_HAVE_DATABASE
 TEST_F(Installation, ExportGivesBackTheRecordPagesByteForByte)
 {
     QTemporaryDir out;
@@ -322,9 +313,7 @@ TEST_F(Installation, ExportGivesBackTheRecordPagesByteForByte)
         EXPECT_EQ(readAll(QDir(out.path()).filePath(exported[k])), readAll(source));
     }
 }
-#endif
 
-#ifdef VELMORA_HAVE_CONTENT
 TEST_F(Installation, DatabaseOpensWithThePasswordAndHolds26Records)
 {
     using namespace velmora::content;
@@ -363,6 +352,5 @@ TEST_F(Installation, DatabaseOpensWithThePasswordAndHolds26Records)
         EXPECT_EQ(count, 26);
     }
 }
-#endif
 
 } // namespace

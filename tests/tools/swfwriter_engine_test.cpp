@@ -3,7 +3,6 @@
 #include "controls/swf/player.h"
 #include "swfwriter.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -232,11 +231,3 @@ TEST(WriterToEngineButton, OverStateShowsWhenTheMouseIsOverTheHitArea)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -506,12 +505,3 @@ TEST(TextOutline, EmptyTextOrNoRoomGivesNoOutline)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    // Glyph outlines need the font database of a GUI application; no display is used.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,12 +1,11 @@
-// The reference corpus: prints the score (never fails on it) and fails only when a
-// capture listed in passing-captures.txt stops passing.
+// The reference corpus: fails when a capture listed in passing-captures.txt stops
+// passing (the score itself is printed by bench/swf/swf_corpus_score).
 #include "corpus.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 
-#include <cstdio>
 #include <set>
 
 namespace velmora::swf::corpus {
@@ -16,24 +15,6 @@ const std::vector<CaptureResult> &results()
 {
     static const std::vector<CaptureResult> all = runAll();
     return all;
-}
-
-TEST(SwfCorpus, PrintsScore)
-{
-    if (results().empty())
-        GTEST_SKIP() << "corpus not found in " << corpusDir().toStdString();
-    int passed = 0, flash = 0, flashPassed = 0;
-    for (const CaptureResult &r : results()) {
-        std::printf("%-4s %-55s %9.4f%% differing (%lld outliers, allowed %lld, tolerance %d)%s%s\n",
-                    r.passed ? "PASS" : "FAIL", qPrintable(r.name), r.differingShare(),
-                    static_cast<long long>(r.outliers), static_cast<long long>(r.maxOutliers), r.tolerance,
-                    r.error.isEmpty() ? "" : " ", qPrintable(r.error));
-        passed += r.passed;
-        flash += r.fromFlash;
-        flashPassed += r.fromFlash && r.passed;
-    }
-    std::printf("SCORE: %d of %d Flash-referenced captures pass; %d of %zu captures in all\n", flashPassed,
-                flash, passed, results().size());
 }
 
 TEST(SwfCorpus, PassingCapturesStillPass)
