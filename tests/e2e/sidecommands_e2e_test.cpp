@@ -14,7 +14,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace velmora::testing {
 namespace {
@@ -206,6 +208,36 @@ TEST_F(SideCommandsE2eTest, AfterTheMakerLinkOnPage5PageDownShowsPage6)
     click(kPageDownButton);
     EXPECT_EQ(waitForPage(6), InstallFolder::pageColor(6));
     EXPECT_EQ(reader.state(), QProcess::Running);
+}
+
+// A user's own copy of the book, copied off a disc with every name in upper case, and
+// the reader put into its folder: the pages, the movies, the database, the page file and
+// the help program are all found.
+TEST_F(SideCommandsE2eTest, AnInstallationWhoseNamesAreAllUpperCaseReadsAsEver)
+{
+    Installation installation;
+    installation.writeHelp(kRecordingHelp);
+    std::vector<std::filesystem::path> entries;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(installation.root()))
+        entries.push_back(entry.path());
+    // Deepest first, so that a folder is renamed after everything in it.
+    std::sort(entries.begin(), entries.end(),
+              [](const auto &a, const auto &b) { return a.string() > b.string(); });
+    for (const auto &entry : entries) {
+        if (entry.filename() == "velmora")
+            continue;
+        const QString upper = QString::fromStdString(entry.filename().string()).toUpper();
+        std::filesystem::rename(entry, entry.parent_path() / upper.toStdString());
+    }
+    ASSERT_TRUE(std::filesystem::exists(installation.root() / "RES" / "CHAPTER" / "SZH.DLL"));
+    ASSERT_TRUE(std::filesystem::exists(installation.root() / "PIC" / "HELP.EXE"));
+
+    ASSERT_TRUE(start(installation)) << "the first page did not show";
+    ASSERT_TRUE(pageDownTo(8)) << "a page did not come";
+    EXPECT_FALSE(std::filesystem::exists(installation.root() / "res")) << "a second, lower-case folder";
+    EXPECT_TRUE(std::filesystem::exists(installation.root() / "RES" / "CHAPTER" / "faj.trm"));
+    click(kHelpButton);
+    EXPECT_EQ(helpRuns(1).size(), 1) << "the help program did not start";
 }
 
 } // namespace
