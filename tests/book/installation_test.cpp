@@ -15,10 +15,10 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include "controls/swf/movie.h"
-#include "controls/swf/player.h"
 #include "content/connection.h"
 #include "content/recordset.h"
+#include "controls/swf/movie.h"
+#include "controls/swf/player.h"
 
 #include <cerrno>
 #include <memory>
