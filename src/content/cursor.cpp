@@ -121,6 +121,11 @@ Result<void> Cursor::fetch()
     return {};
 }
 
+bool Cursor::givesText() const
+{
+    return m_column && (m_column->col_type == MDB_MEMO || m_column->col_type == MDB_TEXT);
+}
+
 Result<std::optional<std::string>> Cursor::value() const
 {
     if (m_null)

@@ -30,6 +30,8 @@ public:
     Result<void> advance(long count);
     bool atEnd() const { return m_atEnd; }
     bool empty() const { return m_empty; }
+    // True when value() gives text in UTF-8 (a Memo or Text field) rather than bytes as stored.
+    bool givesText() const;
     // The value of the field in the current record (never called at the end).
     Result<std::optional<std::string>> value() const;
 

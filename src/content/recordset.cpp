@@ -82,6 +82,11 @@ Result<FieldValue> Recordset::fields(std::string_view name) const
     return m_cursor->value();
 }
 
+bool Recordset::givesText() const
+{
+    return m_cursor && m_cursor->givesText();
+}
+
 Result<void> Recordset::close()
 {
     if (!m_cursor)

@@ -17,6 +17,8 @@ class Cursor;
 // A field value: std::nullopt is Null; otherwise the bytes. A Long Binary (OLE Object)
 // value is given byte for byte as stored; a Memo or Text value as its text in UTF-8.
 using FieldValue = std::optional<std::string>;
+// The encoding of the values of Memo and Text fields, as its name on the web.
+inline constexpr const char *kTextCharset = "UTF-8";
 
 class Recordset {
 public:
@@ -46,6 +48,9 @@ public:
     bool eof() const;
     // The value of `name` (any case) in the current record.
     Result<FieldValue> fields(std::string_view name) const;
+    // True when the query's field is a Memo or Text field, whose values are text in
+    // kTextCharset; false for bytes as stored, and while the recordset is closed.
+    bool givesText() const;
     Result<void> close();
 
 private:

@@ -72,10 +72,14 @@ QUrl BookSchemeHandler::urlForFile(const std::filesystem::path &file)
     return url;
 }
 
-QByteArray BookSchemeHandler::mimeTypeFor(const QString &fileName, const QByteArray &data)
+QByteArray BookSchemeHandler::mimeTypeFor(const QString &fileName, const QByteArray &data,
+                                          const QByteArray &charset)
 {
-    if (isPageName(fileName))
+    if (isPageName(fileName)) {
+        if (!charset.isEmpty())
+            return "text/html; charset=" + charset;
         return declaresCharset(data) ? QByteArray("text/html") : QByteArray("text/html; charset=GBK");
+    }
     static const QMimeDatabase database;
     return database.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name().toUtf8();
 }
@@ -93,14 +97,15 @@ void BookSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
         return;
     }
     const std::filesystem::path requested(path.toStdString());
-    if (m_pageSource && isLexicallyInside(m_root, requested)) {
-        if (std::optional<std::string> page = m_pageSource(requested)) {
-            auto *buffer = new QBuffer(job);
-            buffer->setData(QByteArray::fromStdString(*page));
-            buffer->open(QIODevice::ReadOnly);
-            job->reply(mimeTypeFor(path, buffer->data()), buffer);
-            return;
-        }
+    WrittenPage written;
+    if (m_pageSource && isLexicallyInside(m_root, requested))
+        written = m_pageSource(requested);
+    if (written.document) {
+        auto *buffer = new QBuffer(job);
+        buffer->setData(QByteArray::fromStdString(*written.document));
+        buffer->open(QIODevice::ReadOnly);
+        job->reply(mimeTypeFor(path, buffer->data(), written.charset), buffer);
+        return;
     }
     const auto file = containedFile(m_root, requested);
     if (!file) {
@@ -116,7 +121,7 @@ void BookSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
     auto *buffer = new QBuffer(job);
     buffer->setData(input.readAll());
     buffer->open(QIODevice::ReadOnly);
-    job->reply(mimeTypeFor(input.fileName(), buffer->data()), buffer);
+    job->reply(mimeTypeFor(input.fileName(), buffer->data(), written.charset), buffer);
 }
 
 } // namespace velmora::controls

@@ -25,19 +25,28 @@ public:
     // The address of a file on disk: "velmora:/abs/path".
     static QUrl urlForFile(const std::filesystem::path &file);
 
-    // The MIME type of the reply for `fileName` holding `data`. Pages that declare no
+    // The MIME type of the reply for `fileName` holding `data`. A page whose encoding the
+    // program knows, having written it (`charset`), is marked so; pages that declare no
     // character set (no byte-order mark, no <meta charset>) are marked GBK, the encoding
     // the book's pages were written in.
-    static QByteArray mimeTypeFor(const QString &fileName, const QByteArray &data);
+    static QByteArray mimeTypeFor(const QString &fileName, const QByteArray &data,
+                                  const QByteArray &charset = {});
 
     explicit BookSchemeHandler(std::filesystem::path root, QObject *parent = nullptr);
 
     const std::filesystem::path &root() const { return m_root; }
 
-    // Documents the program holds in memory for files of the installation, asked first
-    // for every address inside it (a page that could not be written to its file is still
-    // shown at that file's address). Returns nothing to let the file on disk be read.
-    using PageSource = std::function<std::optional<std::string>(const std::filesystem::path &file)>;
+    // What the program knows of a file of the installation that it wrote itself.
+    struct WrittenPage {
+        // Served in place of the file (a page that could not be written to its file is
+        // still shown at that file's address).
+        std::optional<std::string> document;
+        // The encoding the program wrote the page's text in; empty: as the page declares.
+        QByteArray charset;
+    };
+    // Asked first for every address inside the installation; an empty WrittenPage lets
+    // the file on disk be read as it declares itself.
+    using PageSource = std::function<WrittenPage(const std::filesystem::path &file)>;
     void setPageSource(PageSource source) { m_pageSource = std::move(source); }
 
     void requestStarted(QWebEngineUrlRequestJob *job) override;

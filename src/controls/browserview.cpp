@@ -1,18 +1,19 @@
 #include "controls/browserview.h"
 
 #include "common/casepath.h"
+#include "controls/bookfetch.h"
 #include "controls/bookschemehandler.h"
 #include "controls/compositionpath.h"
+#include "controls/requestpolicy.h"
 #include "controls/silentpage.h"
 #include "controls/twips.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInfo>
-#include <QWebEngineUrlRequestInterceptor>
 
 #include <unistd.h>
 
@@ -21,6 +22,9 @@ namespace {
 
 // The web engine opens a colour picker for <input type=color> that no page hook can
 // refuse; it is turned away here, as soon as it shows, when it belongs to a silent view.
+// It is shown without taking the activation, and the reader's window is made active
+// again after it: otherwise the next click on a button would only give the activation
+// back, and its command would not run.
 class DialogSilencer : public QObject {
 public:
     using QObject::QObject;
@@ -35,24 +39,19 @@ protected:
             return false;
         for (QObject *o = dialog->parent(); o; o = o->parent()) {
             if (auto *view = qobject_cast<BrowserView *>(o); view && view->silent()) {
-                QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+                dialog->setAttribute(Qt::WA_ShowWithoutActivating);
+                QMetaObject::invokeMethod(
+                    dialog,
+                    [dialog, reader = QPointer<QWidget>(view->window())] {
+                        dialog->reject();
+                        if (reader)
+                            reader->activateWindow();
+                    },
+                    Qt::QueuedConnection);
                 break;
             }
         }
         return false;
-    }
-};
-
-// The book's pages may load what lies beside them (their own scheme), but nothing of the
-// local file system: file:// requests are refused whoever makes them.
-class FileRequestBlocker : public QWebEngineUrlRequestInterceptor {
-public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override
-    {
-        if (info.requestUrl().isLocalFile() ||
-            info.requestUrl().scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0)
-            info.block(true);
     }
 };
 
@@ -88,7 +87,8 @@ BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
     m_profile = new QWebEngineProfile(this);
     m_handler = new BookSchemeHandler(std::filesystem::path(applicationPath.toStdString()), this);
     m_profile->installUrlSchemeHandler(BookSchemeHandler::kScheme, m_handler);
-    m_profile->setUrlRequestInterceptor(new FileRequestBlocker(m_profile));
+    m_profile->setUrlRequestInterceptor(new RequestPolicy(m_profile));
+    addBookFetch(*m_profile);
     m_page = new SilentPage(m_profile, this);
     setPage(m_page);
 
@@ -135,12 +135,14 @@ QUrl BrowserView::urlFor(const QString &address) const
 
 void BrowserView::Navigate(const QString &address)
 {
-    const QUrl target = urlFor(address);
-    // A plain load of the address on show would take the images from the cache.
-    if (target == url())
-        m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
-    else
-        load(target);
+    QUrl target = urlFor(address);
+    // The address on show is loaded under a second name, told apart by its query: to the
+    // engine a new document, read afresh with its images. A reload would wait for the
+    // page on show, forever if its script never returns, and a plain load of the same
+    // address takes the images from the cache.
+    if (target == url() && target.scheme() == QLatin1String(BookSchemeHandler::kScheme))
+        target.setQuery(QStringLiteral("again"));
+    load(target);
 }
 
 } // namespace velmora::controls

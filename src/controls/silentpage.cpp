@@ -2,6 +2,7 @@
 
 #include <QAuthenticator>
 #include <QWebEngineCertificateError>
+#include <QWebEngineNewWindowRequest>
 
 namespace velmora::controls {
 
@@ -22,6 +23,13 @@ SilentPage::SilentPage(QWebEngineProfile *profile, QObject *parent) : QWebEngine
                 if (m_silent)
                     *auth = QAuthenticator();
             });
+    // The reader has one window: a link the user follows that was meant for a new one
+    // ("visit our site", target=_blank) opens in the view, as any followed link does;
+    // what a script opens on its own is dropped (see createWindow).
+    connect(this, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
+        if (request.isUserInitiated())
+            request.openIn(this);
+    });
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl &origin, Feature feature) {
                 if (m_silent)

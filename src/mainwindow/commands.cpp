@@ -29,7 +29,7 @@ public:
     void setPagepath(const std::string &path) override { m_form.pagepath = QString::fromStdString(path); }
     std::string applicationPath() const override { return forms::applicationPath().toStdString(); }
     content::Recordset &rsxs() override { return *m_form.rsxs; }
-    navigation::PageFallback &pageFallback() override { return m_form.pageFallback(); }
+    navigation::WrittenPages &writtenPages() override { return m_form.writtenPages(); }
 
     void buttonvisible() override { m_form.buttonvisible(); }
     void buttontrue() override { m_form.buttontrue(); }

@@ -178,8 +178,10 @@ void MainForm::buildWindow(forms::FormWindow &window)
 
     WebBrowser1 = new controls::BrowserView(appPath, &window);
     WebBrowser1->setGeometry(pixels(kStoredBrowserRect));
-    WebBrowser1->schemeHandler().setPageSource(
-        [this](const std::filesystem::path &file) { return m_pageFallback.pageFor(file); });
+    WebBrowser1->schemeHandler().setPageSource([this](const std::filesystem::path &file) {
+        return controls::BookSchemeHandler::WrittenPage{
+            m_writtenPages.pageFor(file), QByteArray::fromStdString(m_writtenPages.charsetOf(file))};
+    });
 
     for (const ButtonPlace &place : buttonLayout()) {
         auto *button = new controls::FlashButton(appPath, &window);

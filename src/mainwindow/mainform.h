@@ -5,7 +5,7 @@
 #pragma once
 
 #include "content/recordset.h"
-#include "navigation/pagefallback.h"
+#include "navigation/writtenpages.h"
 #include "startup/autoobject.h"
 #include "startup/form.h"
 #include "startup/formreference.h"
@@ -63,7 +63,7 @@ public:
     // loads: set it once.
     void setFocusHandler(int number, Handler handler);
     // Pages whose files could not be written, served to WebBrowser1 at their files' addresses.
-    navigation::PageFallback &pageFallback() { return m_pageFallback; }
+    navigation::WrittenPages &writtenPages() { return m_writtenPages; }
 
     // The command run on a click on Label1.
     void setLabel1ClickHandler(Handler handler);
@@ -81,7 +81,7 @@ private:
 
     std::map<int, controls::FlashButton *> m_buttons;
     std::map<int, Handler> m_focusHandlers;
-    navigation::PageFallback m_pageFallback;
+    navigation::WrittenPages m_writtenPages;
     Handler m_label1Click;
     // The frame the outer size was made exact for. Only the window manager's first
     // framing of the window corrects the size again: never maximising, tiling or the

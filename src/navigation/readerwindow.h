@@ -13,7 +13,7 @@ class Recordset;
 
 namespace velmora::navigation {
 
-class PageFallback;
+class WrittenPages;
 
 class ReaderWindow {
 public:
@@ -26,7 +26,7 @@ public:
     virtual std::string applicationPath() const = 0;
     virtual content::Recordset &rsxs() = 0;
     // Where a page that could not be written to its file is kept for the browser view.
-    virtual PageFallback &pageFallback() = 0;
+    virtual WrittenPages &writtenPages() = 0;
 
     virtual void buttonvisible() = 0;
     virtual void buttontrue() = 0;

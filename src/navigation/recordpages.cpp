@@ -2,8 +2,8 @@
 
 #include "common/casepath.h"
 #include "content/recordset.h"
-#include "navigation/pagefallback.h"
 #include "navigation/readerwindow.h"
+#include "navigation/writtenpages.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -45,10 +45,13 @@ void writepage(ReaderWindow &window, std::string path)
     if (!std::filesystem::is_directory(file, ignored))
         std::filesystem::remove(file, ignored);
     std::string bytes = currentValue(window.rsxs());
+    WrittenPages &written = window.writtenPages();
+    // The text of a Memo field comes as UTF-8, whatever the page says of itself.
+    written.setCharset(file, window.rsxs().givesText() ? content::kTextCharset : "");
     if (writeWhole(file, bytes))
-        window.pageFallback().release(file);
+        written.release(file);
     else
-        window.pageFallback().keep(file, std::move(bytes));
+        written.keep(file, std::move(bytes));
 }
 
 void movenext(ReaderWindow &window)

@@ -11,7 +11,7 @@ class ReaderWindow;
 // Writes the bytes of m1 of the current record of rsxs to `path` (a full path in the
 // program's Windows style), replacing the file. Every failing step is skipped and
 // nothing is reported: no current record or a Null value gives an empty file. When the
-// file cannot be written, the page is kept in the window's page fallback instead, so the
+// file cannot be written, the page is kept in the window's written pages instead, so the
 // browser view still shows this record at that address.
 void writepage(ReaderWindow &window, std::string path);
 

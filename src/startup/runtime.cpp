@@ -27,6 +27,8 @@ struct RuntimeState {
     std::vector<void (*)()> instanceReleases;
     int loadedForms = 0;
     int dispatchDepth = 0;
+    // Set once the process has begun to end (an error report, or endProcess).
+    bool ending = false;
 };
 
 RuntimeState &state()
@@ -87,6 +89,7 @@ void messageBox(const QString &text, const QString &caption, MessageIcon icon)
 
 void endProcess(int status)
 {
+    state().ending = true;
     if (state().processEnder) {
         state().processEnder(status);
         std::abort(); // an ender that returns breaks the promise above
@@ -97,19 +100,32 @@ void endProcess(int status)
 
 void reportUnhandledError(const Error &error)
 {
-    const QString text =
-        QStringLiteral("Error %1:\n\n%2").arg(error.number).arg(QString::fromStdString(error.description));
-    messageBox(text, QString::fromLatin1(kProgramTitle), MessageIcon::Critical);
+    // One report, then the end. The box runs an event loop of its own, in which handlers
+    // posted before it could run and fail again: they no longer run (see dispatch), and an
+    // error met while the box shows ends the process without a second box.
+    if (!state().ending) {
+        state().ending = true;
+        const QString text = QStringLiteral("Error %1:\n\n%2")
+                                 .arg(error.number)
+                                 .arg(QString::fromStdString(error.description));
+        messageBox(text, QString::fromLatin1(kProgramTitle), MessageIcon::Critical);
+    }
     endProcess(kFailureStatus);
 }
 
 void dispatch(const std::function<void()> &handler)
 {
+    // Commands posted before the process began to end do not run.
+    if (state().ending)
+        return;
     ++state().dispatchDepth;
     struct Leave {
         ~Leave()
         {
-            --state().dispatchDepth;
+            // Left while ending only when a test's ender threw its way out of the run:
+            // the next run starts afresh.
+            if (--state().dispatchDepth == 0)
+                state().ending = false;
             endRunIfNoFormIsLoaded();
         }
     } leave;
@@ -119,6 +135,10 @@ void dispatch(const std::function<void()> &handler)
         reportUnhandledError(failure.error());
     } catch (const std::exception &e) {
         reportUnhandledError(Error(kInternalErrorNumber, e.what()));
+    } catch (...) {
+        if (state().ending)
+            throw; // the end of the process on its way out (a test's ender), no error of the handler
+        reportUnhandledError(Error(kInternalErrorNumber, kInternalErrorDescription));
     }
 }
 

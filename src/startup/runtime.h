@@ -19,6 +19,8 @@ inline constexpr const char *kProgramTitle = "Tarnwick";
 inline constexpr int kFailureStatus = 1;
 // Error number given to a failure that carries no number of its own (an internal fault).
 inline constexpr long kInternalErrorNumber = 51;
+// Description given to a failure that carries no text of its own.
+inline constexpr const char *kInternalErrorDescription = "Internal error";
 
 enum class MessageIcon { None, Information, Warning, Critical };
 
@@ -39,12 +41,14 @@ void messageBox(const QString &text, const QString &caption, MessageIcon icon);
 // Ends the process at once: no Unload event and no further code of the program runs.
 [[noreturn]] void endProcess(int status);
 
-// Shows the report of `error` under the program's title, then ends the process.
+// Shows the report of `error` under the program's title, then ends the process. Only
+// the first report shows a box: one asked for while it shows ends the process at once.
 [[noreturn]] void reportUnhandledError(const Error &error);
 
-// Runs one event handler. A Failure (or any other exception) that leaves it is reported
-// with reportUnhandledError. When the outermost handler returns and no form is loaded
-// any more, the event loop is told to end.
+// Runs one event handler. A Failure (or any other exception, of any type) that leaves it
+// is reported with reportUnhandledError. When the outermost handler returns and no form
+// is loaded any more, the event loop is told to end. Once the process has begun to end,
+// handlers no longer run.
 void dispatch(const std::function<void()> &handler);
 
 // Forms are known by name, so that a form can show another without linking to it.

@@ -12,6 +12,7 @@ struct MimeRow {
     const char *fileName;
     QByteArray data;
     const char *expected;
+    QByteArray writtenIn{}; // the encoding the program wrote the page in, if it did
 };
 
 TEST(BookSchemeMime, PagesAreHtmlAndUndeclaredPagesAreGbk)
@@ -32,10 +33,14 @@ TEST(BookSchemeMime, PagesAreHtmlAndUndeclaredPagesAreGbk)
         {"empty page", "empty.trm", "", "text/html; charset=GBK"},
         {"image", "pic.png", "\x89PNG", "image/png"},
         {"style sheet", "book.css", "body{}", "text/css"},
+        {"written as UTF-8, declaring nothing", "faj.trm", "<p>\xe7\x9b\xae</p>", "text/html; charset=UTF-8",
+         "UTF-8"},
+        {"written as UTF-8 against its own declaration", "faj.trm", "<meta charset=\"gbk\">",
+         "text/html; charset=UTF-8", "UTF-8"},
     };
     for (const MimeRow &row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(BookSchemeHandler::mimeTypeFor(QString::fromLatin1(row.fileName), row.data),
+        EXPECT_EQ(BookSchemeHandler::mimeTypeFor(QString::fromLatin1(row.fileName), row.data, row.writtenIn),
                   QByteArray(row.expected));
     }
 }

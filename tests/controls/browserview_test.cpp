@@ -242,10 +242,11 @@ TEST_F(BrowserViewTest, APageSourceOverridesTheFileOnDisk)
 {
     writeFile(root / "res" / "Chapter" / "faj.trm", "<html><head><title>on disk</title></head></html>");
     const std::filesystem::path kept = root / "res" / "Chapter" / "faj.trm";
-    view->schemeHandler().setPageSource([&](const std::filesystem::path &file) -> std::optional<std::string> {
+    view->schemeHandler().setPageSource([&](const std::filesystem::path &file) {
+        BookSchemeHandler::WrittenPage page;
         if (file == kept)
-            return std::string("<html><head><title>in memory</title></head></html>");
-        return std::nullopt;
+            page.document = std::string("<html><head><title>in memory</title></head></html>");
+        return page;
     });
     ASSERT_TRUE(navigate(app + "\\res\\Chapter\\faj.trm"));
     EXPECT_EQ(view->title(), QStringLiteral("in memory"));

@@ -4,6 +4,17 @@
 #include <QTest>
 
 namespace velmora::testing {
+namespace {
+
+void runXdotool(const OwnXServer &server, const QStringList &arguments)
+{
+    QProcess xdotool;
+    xdotool.setProcessEnvironment(server.environment());
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    xdotool.waitForFinished(10000);
+}
+
+} // namespace
 
 bool startReader(QProcess &reader, const QString &executable, const QString &workingFolder,
                  const QProcessEnvironment &environment)
@@ -40,13 +51,15 @@ void stopReader(QProcess &reader)
 void clickWithMouse(const OwnXServer &server, const XWindow &window, QPoint screenPoint)
 {
     server.display().raise(window.id);
-    QProcess xdotool;
-    xdotool.setProcessEnvironment(server.environment());
-    xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("windowfocus"), QString::number(window.id), QStringLiteral("mousemove"),
-                   QString::number(screenPoint.x()), QString::number(screenPoint.y()),
-                   QStringLiteral("click"), QStringLiteral("1")});
-    xdotool.waitForFinished(10000);
+    runXdotool(server, {QStringLiteral("windowfocus"), QString::number(window.id),
+                        QStringLiteral("mousemove"), QString::number(screenPoint.x()),
+                        QString::number(screenPoint.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+void clickOnly(const OwnXServer &server, QPoint screenPoint)
+{
+    runXdotool(server, {QStringLiteral("mousemove"), QString::number(screenPoint.x()),
+                        QString::number(screenPoint.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 } // namespace velmora::testing

@@ -25,5 +25,8 @@ std::optional<XWindow> waitForReaderWindow(const QProcess &reader, const XDispla
 void stopReader(QProcess &reader);
 // A real click: xdotool moves the pointer to `screenPoint` over `window`, then clicks.
 void clickWithMouse(const OwnXServer &server, const XWindow &window, QPoint screenPoint);
+// The pointer moved to `screenPoint` and clicked, and nothing else: no window is raised
+// or given the focus first, so the click finds the window as a person's would.
+void clickOnly(const OwnXServer &server, QPoint screenPoint);
 
 } // namespace velmora::testing

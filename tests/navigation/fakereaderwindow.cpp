@@ -42,9 +42,11 @@ std::string recordDocument(int k)
 
 FakeReaderWindow::FakeReaderWindow() : FakeReaderWindow(standardRows()) {}
 
-FakeReaderWindow::FakeReaderWindow(std::vector<std::optional<std::string>> rows) : root(freshFolder())
+FakeReaderWindow::FakeReaderWindow(std::vector<std::optional<std::string>> rows, content::FieldType type)
+    : root(freshFolder())
 {
     content::BookTable table;
+    table.fieldType = type;
     table.rows = std::move(rows);
     content::JetWriteOptions options;
     options.password = "64tolvaner82";
@@ -83,7 +85,7 @@ void FakeReaderWindow::setTurnButtonVisible(TurnButton button, bool visible)
 void FakeReaderWindow::navigateToPagepath()
 {
     const std::filesystem::path file = resolveInstallationPath(applicationPath(), pagepath);
-    shown.push_back({pagepath, fallback.pageFor(file).value_or(fileText(file))});
+    shown.push_back({pagepath, written.pageFor(file).value_or(fileText(file))});
 }
 
 std::string FakeReaderWindow::fileText(const std::filesystem::path &file) const

@@ -3,9 +3,10 @@
 #pragma once
 
 #include "content/connection.h"
+#include "content/jetwriter.h"
 #include "content/recordset.h"
-#include "navigation/pagefallback.h"
 #include "navigation/readerwindow.h"
+#include "navigation/writtenpages.h"
 
 #include <filesystem>
 #include <memory>
@@ -21,7 +22,8 @@ std::string recordDocument(int k);
 class FakeReaderWindow : public ReaderWindow {
 public:
     // A book whose b1 holds `rows` (std::nullopt = Null), opened on record 0 at page 0.
-    explicit FakeReaderWindow(std::vector<std::optional<std::string>> rows);
+    explicit FakeReaderWindow(std::vector<std::optional<std::string>> rows,
+                              content::FieldType type = content::FieldType::LongBinary);
     // The standard book: 26 records, record k holding recordDocument(k).
     FakeReaderWindow();
     ~FakeReaderWindow() override;
@@ -31,7 +33,7 @@ public:
     void setPagepath(const std::string &path) override { pagepath = path; }
     std::string applicationPath() const override { return root.string(); }
     content::Recordset &rsxs() override { return m_rsxs; }
-    PageFallback &pageFallback() override { return fallback; }
+    WrittenPages &writtenPages() override { return written; }
     void buttonvisible() override { panelVisible = false; }
     void buttontrue() override { panelVisible = true; }
     void dong1() override;
@@ -55,7 +57,7 @@ public:
     std::string text2 = "Text2";
     int focusMoves = 0;
     std::vector<Shown> shown;
-    PageFallback fallback;
+    WrittenPages written;
 
 private:
     std::int16_t m_pageno = 0;

@@ -60,7 +60,7 @@ TEST(Writepage, UnwritablePageFileIsServedFromMemoryUntilItCanBeWrittenAgain)
     writepage(w, pageFile(w));
     w.navigateToPagepath();
     EXPECT_EQ(w.fileText(blocker), "record zero");
-    EXPECT_FALSE(w.fallback.pageFor(blocker).has_value()) << "the file serves the page again";
+    EXPECT_FALSE(w.written.pageFor(blocker).has_value()) << "the file serves the page again";
 }
 
 TEST(Writepage, AnEmptyFolderInThePageFilesPlaceIsLeftAlone)
@@ -70,7 +70,19 @@ TEST(Writepage, AnEmptyFolderInThePageFilesPlaceIsLeftAlone)
     fs::create_directories(folder);
     writepage(w, pageFile(w));
     EXPECT_TRUE(fs::is_directory(folder)) << "only a file is the page's to delete";
-    EXPECT_EQ(w.fallback.pageFor(folder), "record zero");
+    EXPECT_EQ(w.written.pageFor(folder), "record zero");
+}
+
+TEST(Writepage, APageOfMemoTextIsKnownAsUtf8AndAPageOfBytesIsNot)
+{
+    const fs::path file = "res/Chapter/faj.trm";
+    FakeReaderWindow memo({std::string("<p>\u4e2d\u6587</p>")}, velmora::content::FieldType::Memo);
+    writepage(memo, pageFile(memo));
+    EXPECT_EQ(memo.fileText(memo.root / file), "<p>\u4e2d\u6587</p>");
+    EXPECT_EQ(memo.written.charsetOf(memo.root / file), "UTF-8");
+    FakeReaderWindow bytes({std::string("<p>\xd6\xd0\xce\xc4</p>")});
+    writepage(bytes, pageFile(bytes));
+    EXPECT_EQ(bytes.written.charsetOf(bytes.root / file), "");
 }
 
 TEST(Writepage, MissingFolderKeepsThePageInMemory)
@@ -78,5 +90,5 @@ TEST(Writepage, MissingFolderKeepsThePageInMemory)
     FakeReaderWindow w({std::string("only record")});
     fs::remove_all(w.root / "res" / "Chapter");
     writepage(w, pageFile(w));
-    EXPECT_EQ(w.fallback.pageFor(w.root / "res/Chapter/faj.trm"), "only record");
+    EXPECT_EQ(w.written.pageFor(w.root / "res/Chapter/faj.trm"), "only record");
 }

@@ -156,6 +156,8 @@ TEST_F(FormTest, AnErrorLeavingAHandlerIsReportedOnceUnderTheProgramTitleAndEnds
          QStringLiteral("bad thing")},
         {"failed result", [] { Result<void>(Error(7, "Out of memory")).check(); }, 7,
          QStringLiteral("Out of memory")},
+        {"neither a failure nor a standard exception", [] { throw 42; }, kInternalErrorNumber,
+         QStringLiteral("Internal error")},
     };
     for (const UnhandledCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,6 +187,34 @@ TEST_F(FormTest, AnErrorLeavingAHandlerIsReportedOnceUnderTheProgramTitleAndEnds
         timeout.start(5000);
         EXPECT_EQ(QCoreApplication::exec(), 0) << "a handler still counted as running";
     }
+}
+
+TEST_F(FormTest, HandlersPostedBeforeTheReportNeitherRunNorShowASecondBox)
+{
+    // The box's own event loop runs what was posted before it: here, while it shows, a
+    // second command that would fail too, and one inside a handler nested in the first.
+    int laterRuns = 0;
+    setMessageBoxHook([&](const MessageBoxRequest &box) {
+        recorder.boxes.append(box);
+        dispatch([&] {
+            ++laterRuns;
+            throw Failure(Error(3021, "Either BOF or EOF is True."));
+        });
+    });
+    try {
+        dispatch([] { dispatch([] { throw Failure(Error(91, "Object variable not set")); }); });
+        ADD_FAILURE() << "the process went on";
+    } catch (const ProcessEnded &ended) {
+        EXPECT_NE(ended.status, 0);
+    }
+    EXPECT_EQ(laterRuns, 0);
+    ASSERT_EQ(recorder.boxes.size(), 1);
+    EXPECT_TRUE(recorder.boxes[0].text.contains(QStringLiteral("91")));
+    EXPECT_EQ(dispatchDepth(), 0);
+    // Ended in a test only: the next run starts afresh.
+    int runs = 0;
+    dispatch([&] { ++runs; });
+    EXPECT_EQ(runs, 1);
 }
 
 TEST_F(FormTest, AHandlerThatSucceedsShowsNothing)

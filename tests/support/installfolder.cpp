@@ -18,8 +18,12 @@ InstallFolder::InstallFolder(const InstallOptions &options)
     if (options.database) {
         content::BookTable table;
         table.tableName = options.table;
-        for (int k = 0; k < options.records; ++k)
-            table.rows.push_back(recordDocument(k));
+        table.fieldType = options.fieldType;
+        for (int k = 0; k < options.records; ++k) {
+            const auto given = static_cast<size_t>(k);
+            table.rows.push_back(given < options.recordDocuments.size() ? options.recordDocuments[given]
+                                                                        : recordDocument(k));
+        }
         content::JetWriteOptions write;
         write.password = options.password;
         content::writeJetDatabase(base / "res" / "Chapter" / "szh.dll", table, write).check();

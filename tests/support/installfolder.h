@@ -3,12 +3,15 @@
 // writer), the fixed pages and the button movies (written by our movie writer).
 #pragma once
 
+#include "content/jetwriter.h"
+
 #include <QColor>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace velmora::testing {
 
@@ -17,6 +20,9 @@ struct InstallOptions {
     std::string password = "64tolvaner82";
     std::string table = "b1";
     int records = 26;
+    // The documents of the first records, in place of recordDocument(k).
+    std::vector<std::string> recordDocuments{};
+    content::FieldType fieldType = content::FieldType::LongBinary;
     bool pages = true;
     bool movies = true;
 };
