@@ -1,10 +1,9 @@
-// Pages that misbehave or reach beyond the book, and a command that fails, in the real
-// reader clicked with the mouse on a screen of the test's own: a page whose script never
-// returns does not hold up the record pages after it; a book page reads its own
-// installation and nothing beyond it; a link leads to the web while the web never
-// reaches the installation; Memo pages show their text whatever they declare; a refused
-// page dialog does not swallow the next click; a failing command shows one error box and
-// the reader ends. Each page reports what it could do by its colour on the screen, or,
+// Pages that misbehave or reach beyond the book, in the real reader clicked with the
+// mouse on a screen of the test's own: a page whose script never returns does not hold
+// up the record pages after it; a book page reads its own installation and nothing
+// beyond it; a link leads to the web while the web never reaches the installation; Memo
+// pages show their text whatever they declare; a refused page dialog does not swallow
+// the next click. Each page reports what it could do by its colour on the screen, or,
 // from the web, by asking the test's server for a marker path.
 #include "installfolder.h"
 #include "loopbackserver.h"
@@ -21,10 +20,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 namespace velmora::testing {
 namespace {
@@ -35,7 +32,6 @@ constexpr QPoint kInPage(500, 672);
 // The top left of the browser view (at Left 0, Top 1080 twips).
 constexpr QPoint kPageOrigin(0, 72);
 
-constexpr std::uint32_t kReturnKey = 0xff0d;
 const QColor kPassed(0x00, 0xc0, 0x40);
 
 // A page of one colour; `script` runs at its end.
@@ -117,10 +113,15 @@ protected:
         return seen;
     }
     // From the first page to record page `page` by the contents page's chapter button.
+    // A click lost at start-up (the page unchanged for seconds) is given once more.
     void jumpTo(int page)
     {
+        const QColor contents(0x33, 0xcc, 0x66); // the contents page of the made-up installation
         clickButton(mainwindow::kContentsButton);
-        waitForColour(QColor(0x33, 0xcc, 0x66)); // the contents page of the made-up installation
+        if (waitForColour(contents, 5000) != contents) {
+            clickButton(mainwindow::kContentsButton);
+            waitForColour(contents);
+        }
         clickButton(chapterButtonFor(page));
     }
     // What a person sees, kept beside the test results.
@@ -359,37 +360,6 @@ TEST_F(RobustnessE2eTest, AfterAPageDialogWasRefusedTheNextClickOnAButtonRunsIts
     clickAt(buttonCentre(mainwindow::kPageDownButton));
     EXPECT_EQ(waitForColour(QColor(0x33, 0xcc, 0x66)), QColor(0x33, 0xcc, 0x66))
         << "the click after the refused file picker did nothing";
-}
-
-TEST_F(RobustnessE2eTest, TwoFailingCommandsInARowShowOneErrorBoxThenTheReaderEnds)
-{
-    // A page table without records: a jump to a record page past the first moves the
-    // recordset while it is at its end, an error that no command handles.
-    Installation installation(InstallOptions{.records = 0});
-    ASSERT_TRUE(start(installation, InstallFolder::firstPageColor()));
-    clickButton(mainwindow::kContentsButton);
-    ASSERT_EQ(waitForColour(QColor(0x33, 0xcc, 0x66)), QColor(0x33, 0xcc, 0x66));
-    // Two clicks that reach the reader together: the second command is posted before the
-    // first one fails.
-    ::kill(static_cast<pid_t>(reader.processId()), SIGSTOP);
-    clickButton(chapterButtonFor(9));
-    clickButton(chapterButtonFor(10));
-    ::kill(static_cast<pid_t>(reader.processId()), SIGCONT);
-    std::set<std::uint32_t> boxes;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 5000 && reader.state() == QProcess::Running) {
-        for (const XWindow &w : server.display().visibleWindowsOf(reader.processId())) {
-            if (w.title == QLatin1String("Tarnwick"))
-                boxes.insert(w.id);
-        }
-        QTest::qWait(50);
-    }
-    photograph("one-error-box");
-    ASSERT_EQ(boxes.size(), 1u) << "error boxes shown";
-    server.display().pressKey(*boxes.begin(), kReturnKey);
-    ASSERT_TRUE(reader.waitForFinished(10000)) << "the box did not end the reader";
-    EXPECT_NE(reader.exitCode(), 0);
 }
 
 } // namespace
