@@ -1,5 +1,7 @@
 #include "controls/swf/bitmapdecoder.h"
 
+#include "controls/swf/bitreader.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -198,6 +200,46 @@ QImage decodeLossless(std::span<const std::uint8_t> body, bool withAlpha, std::s
             }
         }
     }
+    return image;
+}
+
+QImage decodeBitmapTag(TagCode code, std::span<const std::uint8_t> body,
+                       std::span<const std::uint8_t> jpegTables)
+{
+    QImage image;
+    switch (code) {
+    case TagCode::DefineBits:
+        image = decodeJpegPayload(body, jpegTables);
+        break;
+    case TagCode::DefineBitsJPEG2:
+        image = decodeJpegPayload(body);
+        break;
+    case TagCode::DefineBitsJPEG3:
+    case TagCode::DefineBitsJPEG4: {
+        BitReader in(body);
+        const std::uint32_t alphaOffset = in.u32();
+        if (code == TagCode::DefineBitsJPEG4)
+            in.u16(); // deblocking
+        const auto data = in.bytes(std::min<std::size_t>(alphaOffset, in.remaining()));
+        image = decodeJpegPayload(data);
+        const bool isJpeg = data.size() > 1 && data[0] == 0xFF; // PNG and GIF bring their own alpha
+        if (isJpeg)
+            image = applyJpegAlpha(image, in.rest());
+        break;
+    }
+    case TagCode::DefineBitsLossless:
+    case TagCode::DefineBitsLossless2: {
+        std::string error;
+        image = decodeLossless(body, code == TagCode::DefineBitsLossless2, error);
+        if (image.isNull())
+            throw BadTag(error);
+        break;
+    }
+    default:
+        break;
+    }
+    if (image.isNull())
+        throw BadTag("the bitmap could not be decoded");
     return image;
 }
 

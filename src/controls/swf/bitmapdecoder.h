@@ -2,6 +2,8 @@
 // payloads go through Qt's image readers; the lossless formats are unpacked here.
 #pragma once
 
+#include "controls/swf/swfcodes.h"
+
 #include <QImage>
 
 #include <cstdint>
@@ -23,6 +25,12 @@ QImage applyJpegAlpha(QImage image, std::span<const std::uint8_t> compressedAlph
 // DefineBitsLossless (withAlpha false) and DefineBitsLossless2 (true) bodies after
 // the character id. Gives a null image and sets error on failure.
 QImage decodeLossless(std::span<const std::uint8_t> body, bool withAlpha, std::string &error);
+
+// The image of a bitmap tag (DefineBits, DefineBitsJPEG2 to 4, DefineBitsLossless
+// and 2) from its body after the character id; DefineBits takes the movie's shared
+// JPEG tables. Throws BadTag (or TruncatedData) when there is no image to be had.
+QImage decodeBitmapTag(TagCode code, std::span<const std::uint8_t> body,
+                       std::span<const std::uint8_t> jpegTables);
 
 // Inflates a zlib stream, stopping at maxBytes; a stream that ends early gives what
 // was inflated so far.

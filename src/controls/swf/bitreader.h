@@ -16,6 +16,12 @@ struct TruncatedData : std::runtime_error {
     TruncatedData() : std::runtime_error("data ends early") {}
 };
 
+// Data that is all there but makes no sense (an unknown filter, a glyph outside its
+// font); the tag reader drops the tag with this text as its warning.
+struct BadTag : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 class BitReader {
 public:
     explicit BitReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}

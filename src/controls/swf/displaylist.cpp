@@ -105,7 +105,8 @@ void DisplayList::enterFrame(int frame)
 {
     if (const Frame *f = m_timeline->frame(frame)) {
         reportSounds(*f, frame);
-        runActions(f->actions);
+        for (const ActionBlock &block : f->actions)
+            runActions(block.simple);
     }
 }
 

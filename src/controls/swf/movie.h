@@ -79,6 +79,36 @@ struct Action {
     std::string label;
 };
 
+// One list of action records as the movie stores it (the bytes of a DoAction tag
+// after its header, or of one button or clip event), and the frame controls among
+// them that the timeline carries out.
+struct ActionBlock {
+    std::vector<std::uint8_t> bytes;
+    std::vector<Action> simple;
+};
+
+// Actions a DoInitAction tag runs once, before the first frame that holds it,
+// for the sprite it names.
+struct InitActions {
+    std::uint16_t spriteId = 0;
+    ActionBlock actions;
+};
+
+// Actions a placed sprite runs on clip events; `events` holds the event flags as
+// stored (16 bits before version 6, 32 from then on).
+struct ClipActions {
+    std::uint32_t events = 0;
+    std::uint8_t keyCode = 0; // with the key-press event
+    ActionBlock actions;
+};
+
+// Actions a button runs on the state transitions named by `conditions`
+// (ButtonCondition flags; a key code in the top seven bits).
+struct ButtonActions {
+    std::uint16_t conditions = 0;
+    ActionBlock actions;
+};
+
 // The filters this player draws: a colour matrix (rows for R, G, B, A of
 // (r, g, b, a, offset) on unpremultiplied 0..255 colours) and a glow. The other
 // filters are read past.
@@ -108,11 +138,13 @@ struct PlaceCommand {
     std::optional<BlendMode> blendMode;
     std::optional<std::vector<Filter>> filters;
     std::string name;
+    std::vector<ClipActions> clipActions;
 };
 
 struct Frame {
     std::vector<PlaceCommand> commands;
-    std::vector<Action> actions;
+    std::vector<ActionBlock> actions;     // one per DoAction tag, in tag order
+    std::vector<InitActions> initActions; // root timeline only
     std::vector<StartSound> sounds;
     std::string label;
 };
@@ -150,7 +182,7 @@ struct ButtonRecord {
 
 struct Button {
     std::vector<ButtonRecord> records;
-    std::vector<Action> clickActions; // run on release over the button
+    std::vector<ButtonActions> actions;
     bool trackAsMenu = false;
     ButtonSounds sounds;
 };

@@ -152,8 +152,12 @@ void Player::mouseRelease()
     Instance *button = buttonUnderMouse(&owner);
     if (button && button->serial == m_state->pressed && m_mouseDown) {
         ++m_clicks;
-        if (const auto *def = std::get_if<Button>(button->character))
-            owner->runActions(def->clickActions);
+        if (const auto *def = std::get_if<Button>(button->character)) {
+            for (const ButtonActions &entry : def->actions) {
+                if (entry.conditions & OverDownToOverUp)
+                    owner->runActions(entry.actions.simple);
+            }
+        }
     }
     m_mouseDown = false;
     m_state->pressed = 0;

@@ -247,6 +247,23 @@ enum class FillStyleType : std::uint8_t {
     NonSmoothedClippedBitmap = 0x43,
 };
 
+// State transitions in a DefineButton2 condition action record (the low nine bits;
+// the top seven hold a key code).
+enum ButtonCondition : std::uint16_t {
+    IdleToOverUp = 0x0001,
+    OverUpToIdle = 0x0002,
+    OverUpToOverDown = 0x0004,
+    OverDownToOverUp = 0x0008, // released over the button: the click
+    OverDownToOutDown = 0x0010,
+    OutDownToOverDown = 0x0020,
+    OutDownToIdle = 0x0040,
+    IdleToOverDown = 0x0080,
+    OverDownToIdle = 0x0100,
+};
+
+// The key-press clip event: a key code byte follows the event flags.
+constexpr std::uint32_t kClipEventKeyPress = 0x00020000;
+
 constexpr auto raw(TagCode c)
 {
     return static_cast<std::uint16_t>(c);

@@ -2,6 +2,7 @@
 // refusal of files that are not movies.
 #include "swfbytes.h"
 
+#include "controls/swf/actionreader.h"
 #include "controls/swf/bitreader.h"
 #include "controls/swf/moviereader.h"
 #include "controls/swf/player.h"
@@ -115,6 +116,53 @@ TEST_P(Compression, HeaderAndTagsSurvive)
 
 INSTANTIATE_TEST_SUITE_P(AllSignatures, Compression, ::testing::Values('F', 'C', 'Z'),
                          [](const auto &info) { return std::string(1, info.param) + "WS"; });
+
+// Every action list keeps its bytes for a script engine, the frame controls decoded
+// beside them: frames, init actions, button conditions and clip events.
+TEST(MovieReader, KeepsTheBytesOfEveryActionList)
+{
+    const std::vector<std::uint8_t> pushThenStop{raw(ActionCode::Push), 2, 0, 0, 7, raw(ActionCode::Stop), 0};
+    auto withId = [](std::uint16_t id, const std::vector<std::uint8_t> &actions) {
+        return BitWriter().u16(id).bytes(actions).take();
+    };
+    BitWriter button; // no records; one condition record (the last, size 0) for the click
+    button.u16(3).u8(0).u16(3).u8(0).u16(0).u16(OverDownToOverUp).bytes(pushThenStop);
+    BitWriter place; // PlaceObject2 at depth 1 with clip actions on one event (version 6: 32-bit flags)
+    place.u8(0x80 | 0x02).u16(1).u16(2).u16(0).u32(1).u32(1).u32(7).bytes(pushThenStop).u32(0);
+    MovieBytes m;
+    m.version = 6;
+    m.tag(TagCode::DefineButton2, button.take()).tag(TagCode::DoInitAction, withId(2, pushThenStop));
+    m.tag(TagCode::PlaceObject2, place.take()).tag(TagCode::DoAction, pushThenStop).showFrame();
+    auto movie = readMovie(m.build());
+    ASSERT_TRUE(movie) << movie.error().description;
+    const Frame &frame = (*movie)->root.frames.at(0);
+    const Button *b = (*movie)->find<Button>(3);
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(frame.actions.size(), 1u);
+    ASSERT_EQ(frame.initActions.size(), 1u);
+    ASSERT_EQ(b->actions.size(), 1u);
+    ASSERT_EQ(frame.commands.at(0).clipActions.size(), 1u);
+    EXPECT_EQ(frame.initActions[0].spriteId, 2);
+    EXPECT_EQ(b->actions[0].conditions, OverDownToOverUp);
+    EXPECT_EQ(frame.commands[0].clipActions[0].events, 1u);
+    for (const ActionBlock *block : {&frame.actions[0], &frame.initActions[0].actions, &b->actions[0].actions,
+                                     &frame.commands[0].clipActions[0].actions}) {
+        EXPECT_EQ(block->bytes, pushThenStop);
+        ASSERT_EQ(block->simple.size(), 1u);
+        EXPECT_EQ(block->simple[0].op, ActionOp::Stop);
+    }
+    // Stepping through the records: the body of Push, then Stop, then the End record.
+    auto first = readActionRecord(pushThenStop, 0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->code, ActionCode::Push);
+    EXPECT_EQ(first->body.size(), 2u);
+    auto second = readActionRecord(pushThenStop, first->next);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->code, ActionCode::Stop);
+    EXPECT_FALSE(readActionRecord(pushThenStop, second->next));
+    const std::vector<std::uint8_t> cut{raw(ActionCode::Push), 9, 0, 1};
+    EXPECT_EQ(readActionRecord(cut, 0)->body.size(), 1u) << "a body past the end is cut there";
+}
 
 TEST(MovieReader, RefusesWhatIsNotAMovie)
 {

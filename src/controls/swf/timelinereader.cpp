@@ -1,0 +1,228 @@
+#include "controls/swf/timelinereader.h"
+
+#include "controls/swf/actionreader.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace velmora::swf {
+
+namespace {
+
+// PlaceObject2 flags, and PlaceObject3's second flag byte.
+enum PlaceFlag : int {
+    Move = 0x01,
+    HasCharacter = 0x02,
+    HasMatrix = 0x04,
+    HasColorTransform = 0x08,
+    HasRatio = 0x10,
+    HasName = 0x20,
+    HasClipDepth = 0x40,
+    HasClipActions = 0x80,
+};
+enum PlaceFlag3 : int {
+    HasFilterList = 0x01,
+    HasBlendMode = 0x02,
+    HasCacheAsBitmap = 0x04,
+    HasClassName = 0x08,
+    HasImage = 0x10,
+    HasVisible = 0x20,
+    HasOpaqueBackground = 0x40,
+};
+
+Filter readGlow(BitReader &in)
+{
+    Filter glow;
+    glow.kind = Filter::Kind::Glow;
+    glow.color = in.rgba();
+    glow.blurX = std::clamp(static_cast<std::int32_t>(in.u32()) / 65536.0, 0.0, 255.0);
+    glow.blurY = std::clamp(static_cast<std::int32_t>(in.u32()) / 65536.0, 0.0, 255.0);
+    glow.strength = std::clamp(in.fixed8(), 0.0, 255.0);
+    const int flags = in.u8();
+    glow.inner = flags & 0x80;
+    glow.knockout = flags & 0x40;
+    glow.passes = std::clamp(flags & 0x1F, 1, 15);
+    return glow;
+}
+
+Filter readColorMatrix(BitReader &in)
+{
+    Filter cm;
+    for (float &v : cm.m) {
+        const std::uint32_t bits = in.u32();
+        std::memcpy(&v, &bits, sizeof v);
+        if (!std::isfinite(v))
+            v = 0;
+    }
+    return cm;
+}
+
+} // namespace
+
+std::vector<Filter> readFilterList(BitReader &in)
+{
+    std::vector<Filter> kept;
+    const int count = in.u8();
+    for (int i = 0; i < count; ++i) {
+        switch (static_cast<FilterId>(in.u8())) {
+        case FilterId::DropShadow:
+            in.skip(23);
+            break;
+        case FilterId::Blur:
+            in.skip(9);
+            break;
+        case FilterId::Glow:
+            kept.push_back(readGlow(in));
+            break;
+        case FilterId::Bevel:
+            in.skip(27);
+            break;
+        case FilterId::GradientGlow:
+        case FilterId::GradientBevel:
+            in.skip(static_cast<std::size_t>(in.u8()) * 5 + 19);
+            break;
+        case FilterId::Convolution: {
+            const std::size_t x = in.u8(), y = in.u8();
+            in.skip(8 + 4 * x * y + 5);
+            break;
+        }
+        case FilterId::ColorMatrix:
+            kept.push_back(readColorMatrix(in));
+            break;
+        default:
+            throw BadTag("unknown filter");
+        }
+    }
+    return kept;
+}
+
+BlendMode readBlendMode(BitReader &in)
+{
+    const int value = in.u8();
+    return value > raw(BlendMode::Normal) && value <= raw(BlendMode::HardLight)
+               ? static_cast<BlendMode>(value)
+               : BlendMode::Normal;
+}
+
+bool TimelineReader::read(TagCode code, BitReader &body, Frame &frame, bool root) const
+{
+    switch (code) {
+    case TagCode::PlaceObject:
+        frame.commands.push_back(readPlaceObject(body));
+        return true;
+    case TagCode::PlaceObject2:
+    case TagCode::PlaceObject3:
+        frame.commands.push_back(readPlaceObject2(body, code == TagCode::PlaceObject3));
+        return true;
+    case TagCode::RemoveObject:
+    case TagCode::RemoveObject2:
+        frame.commands.push_back(readRemoveObject(body, code == TagCode::RemoveObject2));
+        return true;
+    case TagCode::DoAction:
+        if (!m_scriptsElsewhere)
+            frame.actions.push_back(readActionBlock(body.rest()));
+        return true;
+    case TagCode::DoInitAction:
+        if (!root)
+            return false;
+        if (!m_scriptsElsewhere) {
+            InitActions init;
+            init.spriteId = body.u16();
+            init.actions = readActionBlock(body.rest());
+            frame.initActions.push_back(std::move(init));
+        }
+        return true;
+    case TagCode::FrameLabel:
+        frame.label = body.string();
+        return true;
+    default:
+        return false;
+    }
+}
+
+PlaceCommand TimelineReader::readPlaceObject(BitReader &in)
+{
+    PlaceCommand c;
+    c.characterId = in.u16();
+    c.depth = in.u16();
+    c.matrix = in.matrix();
+    if (!in.atEnd())
+        c.colorTransform = in.colorTransform(false);
+    return c;
+}
+
+PlaceCommand TimelineReader::readPlaceObject2(BitReader &in, bool v3) const
+{
+    PlaceCommand c;
+    const int flags = in.u8();
+    const int flags2 = v3 ? in.u8() : 0;
+    c.depth = in.u16();
+    if (v3 && ((flags2 & HasClassName) || ((flags2 & HasImage) && (flags & HasCharacter))))
+        in.string(); // class name
+    c.move = flags & Move;
+    if (flags & HasCharacter)
+        c.characterId = in.u16();
+    if (flags & HasMatrix)
+        c.matrix = in.matrix();
+    if (flags & HasColorTransform)
+        c.colorTransform = in.colorTransform(true);
+    if (flags & HasRatio)
+        c.ratio = in.u16();
+    if (flags & HasName)
+        c.name = in.string();
+    if (flags & HasClipDepth)
+        c.clipDepth = in.u16();
+    // Display options and clip actions that are cut short do not spoil the placement.
+    try {
+        if (flags2 & HasFilterList)
+            c.filters = readFilterList(in);
+        if (flags2 & HasBlendMode)
+            c.blendMode = readBlendMode(in);
+        if (flags2 & HasCacheAsBitmap)
+            in.u8();
+        if (flags2 & HasVisible)
+            c.visible = in.u8() != 0;
+        if (flags2 & HasOpaqueBackground)
+            in.rgba();
+        if (flags & HasClipActions)
+            c.clipActions = readClipActions(in);
+    } catch (const std::exception &) {
+    }
+    return c;
+}
+
+PlaceCommand TimelineReader::readRemoveObject(BitReader &in, bool v2)
+{
+    PlaceCommand c;
+    c.kind = PlaceCommand::Kind::Remove;
+    if (!v2)
+        c.characterId = in.u16();
+    c.depth = in.u16();
+    return c;
+}
+
+// CLIPACTIONS: a reserved word, the union of the events, then one record per event
+// set up to a record with no events. Event flags are 16 bits wide before version 6.
+std::vector<ClipActions> TimelineReader::readClipActions(BitReader &in) const
+{
+    const bool wide = m_version >= 6;
+    auto events = [&] { return wide ? in.u32() : in.u16(); };
+    in.u16();
+    events();
+    std::vector<ClipActions> all;
+    while (!in.atEnd()) {
+        ClipActions clip;
+        clip.events = events();
+        if (clip.events == 0)
+            break;
+        const std::size_t size = in.u32();
+        BitReader record(in.bytes(std::min(size, in.remaining())));
+        if (clip.events & kClipEventKeyPress)
+            clip.keyCode = record.u8();
+        clip.actions = readActionBlock(record.rest());
+        all.push_back(std::move(clip));
+    }
+    return all;
+}
+
+} // namespace velmora::swf
