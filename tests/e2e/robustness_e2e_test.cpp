@@ -4,11 +4,13 @@
 // beyond it; a link leads to the web while the web never reaches the installation; Memo
 // pages show their text whatever they declare; a refused page dialog does not swallow
 // the next click. Each page reports what it could do by its colour on the screen, or,
-// from the web, by asking the test's server for a marker path.
+// from the web, by asking the test's server for a marker path. An installation in a
+// folder whose name holds a backslash reads as any other.
 #include "installfolder.h"
 #include "loopbackserver.h"
 #include "mainwindow/mainformtables.h"
 #include "navigation/pagetable.h"
+#include "openbox.h"
 #include "ownxserver.h"
 #include "readerprocess.h"
 #include "xdisplay.h"
@@ -86,12 +88,27 @@ protected:
     // Starts the reader and waits for its first page to show `firstColour`.
     bool start(const Installation &installation, const QColor &firstColour)
     {
-        if (!startReader(reader, installation.executable(), QDir::tempPath(), server.environment()))
+        return start(installation.executable(), firstColour);
+    }
+    bool start(const QString &executable, const QColor &firstColour)
+    {
+        if (!startReader(reader, executable, QDir::tempPath(), server.environment()))
             return false;
         const auto shown = waitForReaderWindow(reader, server.display());
         if (!shown)
             return false;
         window = *shown;
+        if (openbox) {
+            // The window manager frames the window, and moves it, after it shows.
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < kPageTimeoutMs && server.display().frameExtents(window.id).isNull())
+                QTest::qWait(50);
+            const auto framed = server.display().visibleWindowsOf(reader.processId());
+            if (framed.size() != 1)
+                return false;
+            window = framed[0];
+        }
         return waitForColour(firstColour) == firstColour;
     }
     void click(QPoint inWindow) { clickWithMouse(server, window, window.geometry.topLeft() + inWindow); }
@@ -124,6 +141,7 @@ protected:
         }
         clickButton(chapterButtonFor(page));
     }
+    void refusePageDialogsThenTurnPages();
     // What a person sees, kept beside the test results.
     void photograph(const char *name) const
     {
@@ -134,6 +152,7 @@ protected:
     }
 
     OwnXServer server;
+    std::unique_ptr<Openbox> openbox; // a window manager, for the tests that start one
     QProcess reader;
     XWindow window;
 };
@@ -331,11 +350,11 @@ TEST_F(RobustnessE2eTest, ALinkShowsTheWebSiteAndTheWebNeverReachesTheInstallati
     EXPECT_EQ(reader.state(), QProcess::Running);
 }
 
-TEST_F(RobustnessE2eTest, AfterAPageDialogWasRefusedTheNextClickOnAButtonRunsItsCommand)
+// A colour input and a file input over the top of the first two pages: the dialogs they
+// open are refused, as the view is silent; the click on a button after each turns the page.
+void RobustnessE2eTest::refusePageDialogsThenTurnPages()
 {
     Installation installation;
-    // A colour input and a file input over the top of the first two pages: the dialogs
-    // they open are refused, as the view is silent.
     const auto withInput = [](const char *type, const QColor &colour) {
         return "<html><body style=\"margin:0;height:100%;background:" + colour.name().toStdString() +
                "\"><input type=" + type + " style=\"display:block;width:600px;height:300px\"></body></html>";
@@ -350,7 +369,7 @@ TEST_F(RobustnessE2eTest, AfterAPageDialogWasRefusedTheNextClickOnAButtonRunsIts
     const QPoint input = kPageOrigin + QPoint(300, 150);
     clickAt(input);
     QTest::qWait(1000);
-    photograph("colour-picker-refused");
+    photograph(openbox ? "colour-picker-refused-under-openbox" : "colour-picker-refused");
     EXPECT_EQ(server.display().visibleWindowsOf(reader.processId()).size(), 1u) << "a dialog shows";
     clickAt(buttonCentre(mainwindow::kPageDownButton));
     ASSERT_EQ(waitForColour(second), second) << "the click after the refused colour picker did nothing";
@@ -360,6 +379,39 @@ TEST_F(RobustnessE2eTest, AfterAPageDialogWasRefusedTheNextClickOnAButtonRunsIts
     clickAt(buttonCentre(mainwindow::kPageDownButton));
     EXPECT_EQ(waitForColour(QColor(0x33, 0xcc, 0x66)), QColor(0x33, 0xcc, 0x66))
         << "the click after the refused file picker did nothing";
+}
+
+TEST_F(RobustnessE2eTest, AfterAPageDialogWasRefusedTheNextClickOnAButtonRunsItsCommand)
+{
+    refusePageDialogsThenTurnPages();
+}
+
+TEST_F(RobustnessE2eTest, AfterAPageDialogWasRefusedUnderAWindowManagerTheNextClickRunsItsCommand)
+{
+    openbox = std::make_unique<Openbox>(server);
+    ASSERT_TRUE(openbox->isRunning()) << "openbox did not start";
+    refusePageDialogsThenTurnPages();
+    EXPECT_EQ(server.display().activeWindow(), window.id) << "the reader's window is not the active one";
+}
+
+TEST_F(RobustnessE2eTest, AnInstallationInAFolderWhoseNameHoldsABackslashOpensItsDatabase)
+{
+    const QColor record0(0x50, 0x90, 0x30);
+    InstallOptions options;
+    options.recordDocuments = {colourPage(record0)};
+    const Installation installation(options);
+    QTemporaryDir parent;
+    ASSERT_TRUE(parent.isValid());
+    const std::filesystem::path copy = std::filesystem::path(parent.path().toStdString()) / "Velmora\\Disc 1";
+    std::filesystem::copy(installation.root(), copy, std::filesystem::copy_options::recursive);
+    ASSERT_TRUE(start(QString::fromStdString((copy / "velmora").string()), InstallFolder::firstPageColor()))
+        << "no first page from " << copy;
+    // The contents page (a fixed page), then a record page written from the database.
+    jumpTo(8);
+    EXPECT_EQ(waitForColour(record0), record0) << "record 0";
+    photograph("installation-folder-with-backslash");
+    EXPECT_TRUE(std::filesystem::exists(copy / "res" / "Chapter" / "faj.trm")) << "no page file";
+    EXPECT_EQ(reader.state(), QProcess::Running);
 }
 
 } // namespace
