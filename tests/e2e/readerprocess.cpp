@@ -62,4 +62,10 @@ void clickOnly(const OwnXServer &server, QPoint screenPoint)
                         QString::number(screenPoint.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
+void movePointer(const OwnXServer &server, QPoint screenPoint)
+{
+    runXdotool(server, {QStringLiteral("mousemove"), QString::number(screenPoint.x()),
+                        QString::number(screenPoint.y())});
+}
+
 } // namespace velmora::testing

@@ -28,5 +28,7 @@ void clickWithMouse(const OwnXServer &server, const XWindow &window, QPoint scre
 // The pointer moved to `screenPoint` and clicked, and nothing else: no window is raised
 // or given the focus first, so the click finds the window as a person's would.
 void clickOnly(const OwnXServer &server, QPoint screenPoint);
+// The pointer moved to `screenPoint`, no button pressed: what hovering over a control is.
+void movePointer(const OwnXServer &server, QPoint screenPoint);
 
 } // namespace velmora::testing

@@ -1,0 +1,229 @@
+// The button sounds of a movie, heard through a sound server of the test's own: the
+// pointer moves over the page-down button (a rollover chime) and clicks it (a press
+// chime), and the sink's monitor must hold both, in order, at the level the movie
+// stores them at. Without a server, or when the server goes away, the reader plays on
+// silently: the click still turns the page and nothing is said.
+#include "controls/swf/sound/sound.h"
+#include "installfolder.h"
+#include "mainwindow/mainformtables.h"
+#include "ownsoundserver.h"
+#include "ownxserver.h"
+#include "readerprocess.h"
+#include "swfwriter.h"
+#include "xdisplay.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace velmora::testing {
+namespace {
+
+constexpr QPoint kInPage(500, 672); // below every chapter button
+constexpr int kPageShownWithinMs = 10000;
+
+struct Tone {
+    double hertz;
+    double seconds;
+    int amplitude;
+    // The level of the tone's steady part, in dB below full scale.
+    double rmsDb() const { return 20 * std::log10(amplitude / std::numbers::sqrt2 / 32768.0); }
+};
+constexpr Tone kRollOver{440, 0.2, 6000}; // about -17.8 dBFS
+constexpr Tone kPress{880, 0.2, 16000};   // about -9.2 dBFS
+
+// DefineSound: 16-bit mono little-endian PCM at 44.1 kHz.
+QByteArray defineSound(quint16 id, const Tone &tone)
+{
+    constexpr int kRateCode44k = 3;
+    const int frames = static_cast<int>(tone.seconds * OwnSoundServer::kRate);
+    swfwriter::BitWriter out;
+    out.writeU16(id);
+    out.writeU8(static_cast<quint8>(static_cast<int>(swf::SoundCodec::PcmLittleEndian) << 4 |
+                                    kRateCode44k << 2 | 1 << 1)); // 16-bit, mono
+    out.writeU32(static_cast<quint32>(frames));
+    for (int i = 0; i < frames; ++i)
+        out.writeU16(static_cast<quint16>(static_cast<qint16>(std::lround(
+            tone.amplitude * std::sin(2 * std::numbers::pi * tone.hertz * i / OwnSoundServer::kRate)))));
+    return out.bytes();
+}
+
+// A button filling the stage that plays `kRollOver` as the pointer comes over it and
+// `kPress` as it is pressed.
+QByteArray soundButtonMovie(QSize sizePx)
+{
+    swfwriter::MovieBuilder movie(sizePx);
+    movie.setBackgroundColor(Qt::white);
+    QPainterPath box;
+    box.addRect(0, 0, sizePx.width() * swfwriter::kTwipsPerPixel,
+                sizePx.height() * swfwriter::kTwipsPerPixel);
+    const quint16 up = movie.defineShape(box, swfwriter::Fill::solid(QColor(40, 90, 160)));
+    const quint16 over = movie.defineShape(box, swfwriter::Fill::solid(QColor(90, 160, 220)));
+    using Record = swfwriter::ButtonRecord;
+    const quint16 button = movie.defineButton2(
+        {{Record::Up | Record::HitTest, up, 1, {}, {}}, {Record::Over | Record::Down, over, 2, {}, {}}});
+    const auto rollOver = static_cast<quint16>(button + 1);
+    const auto press = static_cast<quint16>(button + 2);
+    movie.addDefinition(swf::TagCode::DefineSound, defineSound(rollOver, kRollOver));
+    movie.addDefinition(swf::TagCode::DefineSound, defineSound(press, kPress));
+    swfwriter::BitWriter sounds; // roll out, roll over, press, release; SOUNDINFO without options
+    sounds.writeU16(button);
+    for (const quint16 id : {quint16(0), rollOver, press, quint16(0)}) {
+        sounds.writeU16(id);
+        if (id != 0)
+            sounds.writeU8(0);
+    }
+    movie.addDefinition(swf::TagCode::DefineButtonSound, sounds.bytes());
+    movie.placeObject(1, button);
+    movie.showFrame();
+    return movie.build();
+}
+
+// A stretch of the recording louder than -40 dBFS in 10 ms windows (left channel).
+struct Burst {
+    double start = 0, seconds = 0; // in the recording
+    double rmsDb = 0, hertz = 0;
+};
+
+std::vector<Burst> bursts(const std::vector<std::int16_t> &recording)
+{
+    constexpr long kWindow = OwnSoundServer::kRate / 100;
+    const long frames = static_cast<long>(recording.size()) / OwnSoundServer::kChannels;
+    const auto left = [&](long i) { return double(recording[static_cast<std::size_t>(2 * i)]); };
+    std::vector<std::pair<long, long>> spans;
+    bool inside = false;
+    for (long w = 0; w + kWindow <= frames; w += kWindow) {
+        double sum = 0;
+        for (long i = w; i < w + kWindow; ++i)
+            sum += left(i) * left(i);
+        const bool loud = 10 * std::log10(std::max(sum / kWindow, 1.0) / (32768.0 * 32768.0)) > -40;
+        if (loud && !inside)
+            spans.emplace_back(w, w);
+        if (loud)
+            spans.back().second = w + kWindow;
+        inside = loud;
+    }
+    std::vector<Burst> out;
+    for (const auto &[from, to] : spans) {
+        // The pitch from the whole periods between the first and the last zero crossing.
+        double sum = 0;
+        long crossings = 0, first = -1, last = -1;
+        for (long i = from; i < to; ++i) {
+            sum += left(i) * left(i);
+            if (i > from && (left(i) >= 0) != (left(i - 1) >= 0)) {
+                ++crossings;
+                first = first < 0 ? i : first;
+                last = i;
+            }
+        }
+        const double periods = (crossings - 1) / 2.0;
+        out.push_back({double(from) / OwnSoundServer::kRate, double(to - from) / OwnSoundServer::kRate,
+                       10 * std::log10(sum / double(to - from) / (32768.0 * 32768.0)),
+                       last > first ? periods * OwnSoundServer::kRate / double(last - first) : 0});
+    }
+    return out;
+}
+
+class SoundE2eTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!screen.isOpen())
+            GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
+        const mainwindow::TwipsRect r = mainwindow::buttonPlace(mainwindow::kPageDownButton).rect;
+        const QSize size(r.width / 15, r.height / 15);
+        ASSERT_TRUE(installation.isValid());
+        installation.writeFile("pic/down.swf", soundButtonMovie(size).toStdString());
+        std::filesystem::copy_file(VELMORA_EXECUTABLE, installation.root() / "velmora");
+        downButton = QPoint(r.left / 15, r.top / 15) + QPoint(size.width() / 2, size.height() / 2);
+    }
+    ~SoundE2eTest() override { stopReader(reader); }
+
+    bool start(const QProcessEnvironment &environment)
+    {
+        if (!startReader(reader, installation.path() + "/velmora", QDir::tempPath(), environment))
+            return false;
+        const auto shown = waitForReaderWindow(reader, screen.display());
+        if (shown)
+            window = *shown;
+        return shown.has_value() && waitForPage(0);
+    }
+    bool waitForPage(int page)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kPageShownWithinMs) {
+            const QImage shot = screen.display().screenshot();
+            if (!shot.isNull() &&
+                shot.pixelColor(window.geometry.topLeft() + kInPage) == InstallFolder::pageColor(page))
+                return true;
+            QTest::qWait(30);
+        }
+        return false;
+    }
+    // The pointer comes over the page-down button, rests, and clicks it.
+    void hoverAndClickDown()
+    {
+        const QPoint at = window.geometry.topLeft() + downButton;
+        screen.display().raise(window.id);
+        movePointer(screen, at - QPoint(0, downButton.y() + 5)); // above the window
+        movePointer(screen, at);
+        QTest::qWait(600);
+        clickOnly(screen, at);
+    }
+    // The reader is still there with its one window: no message box, no crash.
+    void expectOneWindowStill()
+    {
+        EXPECT_EQ(reader.state(), QProcess::Running);
+        EXPECT_EQ(screen.display().visibleWindowsOf(reader.processId()).size(), 1u);
+    }
+
+    OwnXServer screen;
+    InstallFolder installation;
+    QPoint downButton;
+    QProcess reader;
+    XWindow window;
+};
+
+TEST_F(SoundE2eTest, RollOverAndPressSoundsArriveInOrderAtTheirLevelAndALostServerIsHarmless)
+{
+    OwnSoundServer sound;
+    if (!sound.isOpen())
+        GTEST_SKIP() << "no PulseAudio to start a sound server of the test's own";
+    ASSERT_TRUE(sound.startRecording());
+    ASSERT_TRUE(start(sound.environment(screen.environment())));
+    hoverAndClickDown();
+    EXPECT_TRUE(waitForPage(1));
+    QTest::qWait(800); // the press chime rings out and reaches the monitor
+    const std::vector<Burst> heard = bursts(sound.stopRecording());
+    ASSERT_EQ(heard.size(), 2u) << "the rollover and the press sound, each once";
+    for (const auto &[burst, tone] : {std::pair{heard[0], kRollOver}, std::pair{heard[1], kPress}}) {
+        EXPECT_NEAR(burst.hertz, tone.hertz, tone.hertz * 0.02);
+        EXPECT_NEAR(burst.seconds, tone.seconds, 0.02);
+        EXPECT_NEAR(burst.rmsDb, tone.rmsDb(), 1.0);
+    }
+    EXPECT_GT(heard[1].start - heard[0].start, 0.4) << "the press came 600 ms after the rollover";
+
+    // The server goes away: the next click turns the page as before, and nobody is told.
+    sound.kill();
+    hoverAndClickDown();
+    EXPECT_TRUE(waitForPage(2));
+    expectOneWindowStill();
+}
+
+TEST_F(SoundE2eTest, WithoutASoundServerTheButtonClicksSilently)
+{
+    OwnSoundServer sound(false); // its folder only: the socket named has no server
+    ASSERT_TRUE(start(sound.withoutServer(screen.environment())));
+    hoverAndClickDown();
+    EXPECT_TRUE(waitForPage(1));
+    QTest::qWait(300);
+    expectOneWindowStill();
+}
+
+} // namespace
+} // namespace velmora::testing
