@@ -13,7 +13,7 @@
 namespace velmora::swf {
 
 // The largest bitmap accepted, in pixels; larger ones are refused as hostile.
-constexpr std::int64_t kMaxBitmapPixels = 16 * 1024 * 1024;
+constexpr std::int64_t kMaxBitmapPixels = std::int64_t{16} * 1024 * 1024;
 
 // A JPEG (or PNG/GIF) payload, with the movie's shared JPEG tables glued on when
 // given. Repairs the stray EOI/SOI pair before the frame header and a missing EOI.

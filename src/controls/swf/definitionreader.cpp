@@ -2,6 +2,7 @@
 
 #include "controls/swf/actionreader.h"
 #include "controls/swf/bitmapdecoder.h"
+#include "controls/swf/filterreader.h"
 #include "controls/swf/shapereader.h"
 #include "controls/swf/timelinereader.h"
 

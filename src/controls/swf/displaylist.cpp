@@ -224,6 +224,7 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
                 fresh.visible = true;
                 fresh.blendMode = BlendMode::Normal;
                 fresh.filters.clear();
+                fresh.opaqueBackground.reset();
                 kept = true;
             }
         }
@@ -257,6 +258,8 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
         target->blendMode = *c.blendMode;
     if (c.filters)
         target->filters = *c.filters;
+    if (c.opaqueBackground)
+        target->opaqueBackground = *c.opaqueBackground;
 }
 
 } // namespace velmora::swf

@@ -24,6 +24,7 @@ struct Instance {
     bool visible = true;
     BlendMode blendMode = BlendMode::Normal;
     std::vector<Filter> filters;
+    std::optional<Rgba> opaqueBackground;  // fills the object's bounds behind it
     std::unique_ptr<DisplayList> children; // a sprite's timeline or a button's current state
     int buttonState = ButtonRecord::Up;
 };

@@ -1,111 +1,146 @@
 #include "controls/swf/filters.h"
 
+#include "controls/swf/boxblur.h"
+
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace velmora::swf {
 
 namespace {
 
-// One pass of a box blur of the given width over a row or column of alpha values.
-void boxBlur(std::vector<float> &values, int count, int stride, int offset, int width)
+struct Unpremultiplied {
+    float channel[4]; // r, g, b, a, 0..255
+};
+
+Unpremultiplied unpremultiplied(QRgb p)
 {
-    if (width <= 1)
-        return;
-    const int before = width / 2, after = width - before - 1;
-    std::vector<float> line(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        line[static_cast<std::size_t>(i)] = values[static_cast<std::size_t>(offset + i * stride)];
-    double sum = 0;
-    for (int i = -before; i <= after; ++i)
-        sum += (i >= 0 && i < count) ? line[static_cast<std::size_t>(i)] : 0;
-    for (int i = 0; i < count; ++i) {
-        values[static_cast<std::size_t>(offset + i * stride)] = static_cast<float>(sum / width);
-        const int out = i - before, in = i + after + 1;
-        sum -= (out >= 0 && out < count) ? line[static_cast<std::size_t>(out)] : 0;
-        sum += (in >= 0 && in < count) ? line[static_cast<std::size_t>(in)] : 0;
+    const QRgb u = qUnpremultiply(p);
+    return {{float(qRed(u)), float(qGreen(u)), float(qBlue(u)), float(qAlpha(u))}};
+}
+
+QRgb premultiplied(const float (&channel)[4])
+{
+    int v[4];
+    for (int i = 0; i < 4; ++i)
+        v[i] = static_cast<int>(std::lround(std::clamp(channel[i], 0.0f, 255.0f)));
+    return qPremultiply(qRgba(v[0], v[1], v[2], v[3]));
+}
+
+void applyColorMatrix(QImage &layer, const Filter &filter)
+{
+    const auto &m = filter.matrix;
+    for (int y = 0; y < layer.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
+        for (int x = 0; x < layer.width(); ++x) {
+            const Unpremultiplied in = unpremultiplied(line[x]);
+            float out[4];
+            for (std::size_t row = 0; row < 4; ++row) {
+                const float *r = &m[row * 5];
+                out[row] =
+                    static_cast<float>(double(r[0]) * in.channel[0] + double(r[1]) * in.channel[1] +
+                                       double(r[2]) * in.channel[2] + double(r[3]) * in.channel[3] + r[4]);
+            }
+            line[x] = premultiplied(out);
+        }
     }
 }
 
 } // namespace
 
-// Applies a colour matrix to every pixel of a premultiplied image.
-void applyColorMatrix(QImage &image, const Filter &filter)
+// Each pixel becomes the kernel's sum of its neighbours (unpremultiplied), divided and
+// biased; beyond the layer the edge repeats (clamp) or the filter's colour stands.
+void applyConvolution(QImage &layer, const Filter &f)
 {
-    const auto &m = filter.m;
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = qUnpremultiply(line[x]);
-            const double in[4] = {double(qRed(p)), double(qGreen(p)), double(qBlue(p)), double(qAlpha(p))};
-            int out[4];
-            for (int row = 0; row < 4; ++row) {
-                const float *r = &m[static_cast<std::size_t>(row) * 5];
-                const double v = r[0] * in[0] + r[1] * in[1] + r[2] * in[2] + r[3] * in[3] + r[4];
-                out[row] = static_cast<int>(std::lround(std::clamp(v, 0.0, 255.0)));
-            }
-            line[x] = qPremultiply(qRgba(out[0], out[1], out[2], out[3]));
-        }
-    }
-}
-
-// A glow: the object's alpha blurred, strengthened and coloured, drawn outside
-// the object (inside it for an inner glow), with or without the object itself.
-void applyGlow(QImage &image, const Filter &glow, double pixelsPerStagePixel)
-{
-    const int w = image.width(), h = image.height();
-    std::vector<float> alpha(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const int w = layer.width(), h = layer.height();
+    if (f.columns == 0 || f.rows == 0 || w == 0 || h == 0)
+        return;
+    std::vector<Unpremultiplied> source(std::size_t(w) * std::size_t(h));
     for (int y = 0; y < h; ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        const auto *line = reinterpret_cast<const QRgb *>(layer.constScanLine(y));
         for (int x = 0; x < w; ++x)
-            alpha[static_cast<std::size_t>(y) * w + x] = qAlpha(line[x]) / 255.0f;
+            source[std::size_t(y) * std::size_t(w) + std::size_t(x)] = unpremultiplied(line[x]);
     }
-    std::vector<float> blurred = alpha;
-    if (glow.inner) {
-        for (float &a : blurred)
-            a = 1 - a;
-    }
-    const int bx = std::max(1, static_cast<int>(std::lround(glow.blurX * pixelsPerStagePixel)));
-    const int by = std::max(1, static_cast<int>(std::lround(glow.blurY * pixelsPerStagePixel)));
-    for (int pass = 0; pass < glow.passes; ++pass) {
-        for (int y = 0; y < h; ++y)
-            boxBlur(blurred, w, 1, y * w, bx);
-        for (int x = 0; x < w; ++x)
-            boxBlur(blurred, h, w, x, by);
-    }
+    const Unpremultiplied beyond = {{float(f.color.r), float(f.color.g), float(f.color.b), float(f.color.a)}};
+    const float divisor = f.divisor != 0 ? f.divisor : 1;
+    const int left = f.columns / 2, top = f.rows / 2;
     for (int y = 0; y < h; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        auto *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
         for (int x = 0; x < w; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * w + x;
-            float g = std::min(1.0f, blurred[i] * static_cast<float>(glow.strength)) * glow.color.a / 255.0f;
-            // Inside: only where the object is. Outside with knockout: only where it
-            // is not; otherwise the object covers the glow by being drawn over it.
-            if (glow.inner)
-                g *= alpha[i];
-            else if (glow.knockout)
-                g *= 1 - alpha[i];
-            const QRgb glowPixel =
-                qRgba(static_cast<int>(glow.color.r * g), static_cast<int>(glow.color.g * g),
-                      static_cast<int>(glow.color.b * g), static_cast<int>(255 * g));
-            const QRgb src = glow.knockout ? 0 : line[x];
-            // Premultiplied "glow under source" for an outer glow, "over" for an inner one.
-            const QRgb top = glow.inner ? glowPixel : src, bottom = glow.inner ? src : glowPixel;
-            const int ta = qAlpha(top);
-            auto mix = [ta](int t, int b) { return std::min(255, t + b * (255 - ta) / 255); };
-            line[x] = glow.inner && glow.knockout
-                          ? glowPixel
-                          : qRgba(mix(qRed(top), qRed(bottom)), mix(qGreen(top), qGreen(bottom)),
-                                  mix(qBlue(top), qBlue(bottom)), mix(ta, qAlpha(bottom)));
+            float sum[4] = {0, 0, 0, 0};
+            for (int ky = 0; ky < f.rows; ++ky) {
+                for (int kx = 0; kx < f.columns; ++kx) {
+                    int sx = x + kx - left, sy = y + ky - top;
+                    const bool inside = sx >= 0 && sy >= 0 && sx < w && sy < h;
+                    if (!inside && f.clamp) {
+                        sx = std::clamp(sx, 0, w - 1);
+                        sy = std::clamp(sy, 0, h - 1);
+                    }
+                    const Unpremultiplied &p =
+                        inside || f.clamp ? source[std::size_t(sy) * std::size_t(w) + std::size_t(sx)]
+                                          : beyond;
+                    const float k = f.kernel[std::size_t(ky) * std::size_t(f.columns) + std::size_t(kx)];
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += k * p.channel[c];
+                }
+            }
+            for (float &s : sum)
+                s = s / divisor + f.bias;
+            if (f.preserveAlpha)
+                sum[3] = source[std::size_t(y) * std::size_t(w) + std::size_t(x)].channel[3];
+            line[x] = premultiplied(sum);
         }
     }
 }
 
-void applyColorTransform(QImage &image, const ColorTransform &cx)
+QMargins filterReach(const std::vector<Filter> &filters, FilterScale scale)
 {
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+    QMargins reach;
+    for (const Filter &f : filters) {
+        if (f.kind == FilterId::ColorMatrix || f.kind == FilterId::Convolution || (f.inner && !f.onTop))
+            continue;
+        const int x = blurReach(scale.pixels(f.blurX), f.passes);
+        const int y = blurReach(scale.pixels(f.blurY), f.passes);
+        const double d = scale.pixels(f.distance);
+        const int dx = static_cast<int>(std::ceil(std::abs(std::cos(f.angle) * d)));
+        const int dy = static_cast<int>(std::ceil(std::abs(std::sin(f.angle) * d)));
+        // A shadow moves one way; a bevel reaches both ways.
+        reach += QMargins(x + dx, y + dy, x + dx, y + dy);
+    }
+    return reach;
+}
+
+void applyFilters(QImage &layer, const std::vector<Filter> &filters, FilterScale scale)
+{
+    for (const Filter &f : filters) {
+        switch (f.kind) {
+        case FilterId::ColorMatrix:
+            applyColorMatrix(layer, f);
+            break;
+        case FilterId::Blur:
+            applyBlur(layer, f, scale);
+            break;
+        case FilterId::DropShadow:
+        case FilterId::Glow:
+        case FilterId::GradientGlow:
+            applyShadow(layer, f, scale);
+            break;
+        case FilterId::Bevel:
+        case FilterId::GradientBevel:
+            applyBevel(layer, f, scale);
+            break;
+        case FilterId::Convolution:
+            applyConvolution(layer, f);
+            break;
+        }
+    }
+}
+
+void applyColorTransform(QImage &layer, const ColorTransform &cx)
+{
+    for (int y = 0; y < layer.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
+        for (int x = 0; x < layer.width(); ++x) {
             const QRgb p = qUnpremultiply(line[x]);
             const Rgba c =
                 cx.apply({static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),

@@ -1,17 +1,30 @@
-// Filters drawn on an object's offscreen layer: a colour matrix and a glow (blurred,
-// strengthened, coloured alpha), and a colour transform applied to a whole layer.
+// Filters drawn on an object's offscreen layer, and a colour transform applied to a
+// whole layer. Layers are ARGB32 premultiplied images, changed in place.
 #pragma once
 
 #include "controls/swf/movie.h"
 
 #include <QImage>
+#include <QMargins>
 
 namespace velmora::swf {
 
-// Each works on an ARGB32 premultiplied image in place.
-void applyColorMatrix(QImage &image, const Filter &filter);
-// pixelsPerStagePixel: the device scale, as the blur sizes are given in stage pixels.
-void applyGlow(QImage &image, const Filter &glow, double pixelsPerStagePixel);
-void applyColorTransform(QImage &image, const ColorTransform &cx);
+// pixelsPerStagePixel: the device scale, as filter sizes are given in stage pixels.
+struct FilterScale {
+    double pixelsPerStagePixel = 1;
+    double pixels(double stagePixels) const { return stagePixels * pixelsPerStagePixel; }
+};
+
+// How far past the object the filters of a list can draw, in device pixels.
+QMargins filterReach(const std::vector<Filter> &filters, FilterScale scale);
+// Applies the filters in list order.
+void applyFilters(QImage &layer, const std::vector<Filter> &filters, FilterScale scale);
+void applyColorTransform(QImage &layer, const ColorTransform &cx);
+
+// The filter families, each in its own unit.
+void applyBlur(QImage &layer, const Filter &blur, FilterScale scale);
+void applyShadow(QImage &layer, const Filter &shadow, FilterScale scale); // drop shadow, glows
+void applyBevel(QImage &layer, const Filter &bevel, FilterScale scale);   // bevels
+void applyConvolution(QImage &layer, const Filter &convolution);
 
 } // namespace velmora::swf

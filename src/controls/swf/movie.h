@@ -109,18 +109,24 @@ struct ButtonActions {
     ActionBlock actions;
 };
 
-// The filters this player draws: a colour matrix (rows for R, G, B, A of
-// (r, g, b, a, offset) on unpremultiplied 0..255 colours) and a glow. The other
-// filters are read past.
+// One entry of a filter list. Sizes are in stage pixels, the angle in radians.
+// Shadows, glows and bevels work on the object's blurred alpha; `color` is the
+// shadow or glow colour (a bevel's shadow, a convolution's colour beyond the edges).
 struct Filter {
-    enum class Kind { ColorMatrix, Glow };
-    Kind kind = Kind::ColorMatrix;
-    std::array<float, 20> m{};
-    Rgba color;                  // glow
-    double blurX = 0, blurY = 0; // glow, pixels
-    double strength = 1;         // glow
-    bool inner = false, knockout = false;
+    FilterId kind = FilterId::ColorMatrix;
+    std::array<float, 20> matrix{}; // rows for R, G, B, A of (r, g, b, a, offset), 0..255
+    Rgba color;
+    Rgba highlight;                     // bevel
+    std::vector<GradientStop> gradient; // gradient glow and bevel
+    double blurX = 0, blurY = 0;
+    double angle = 0, distance = 0;
+    double strength = 1;
+    bool inner = false, knockout = false, hideObject = false, onTop = false;
     int passes = 1;
+    int columns = 0, rows = 0; // convolution
+    std::vector<float> kernel; // rows × columns, row by row
+    float divisor = 1, bias = 0;
+    bool clamp = true, preserveAlpha = false;
     friend bool operator==(const Filter &, const Filter &) = default;
 };
 
@@ -137,6 +143,7 @@ struct PlaceCommand {
     std::optional<bool> visible;
     std::optional<BlendMode> blendMode;
     std::optional<std::vector<Filter>> filters;
+    std::optional<Rgba> opaqueBackground;
     std::string name;
     std::vector<ClipActions> clipActions;
 };

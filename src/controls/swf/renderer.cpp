@@ -2,6 +2,7 @@
 
 #include "controls/swf/filters.h"
 #include "controls/swf/gradientpainter.h"
+#include "controls/swf/objectbounds.h"
 #include "controls/swf/scanfill.h"
 #include "controls/swf/shapereader.h"
 #include "controls/swf/textlayout.h"
@@ -113,6 +114,66 @@ double strokeScale(const QTransform &t, const LineStyle &style)
         return std::abs(t.m11() + t.m12());
     double x = t.m11() + t.m21(), y = t.m12() + t.m22();
     return std::sqrt((x * x + y * y) / 2);
+}
+
+QPainter::CompositionMode compositionMode(BlendMode mode)
+{
+    switch (mode) {
+    case BlendMode::Multiply:
+        return QPainter::CompositionMode_Multiply;
+    case BlendMode::Screen:
+        return QPainter::CompositionMode_Screen;
+    case BlendMode::Lighten:
+        return QPainter::CompositionMode_Lighten;
+    case BlendMode::Darken:
+        return QPainter::CompositionMode_Darken;
+    case BlendMode::Difference:
+        return QPainter::CompositionMode_Difference;
+    case BlendMode::Add:
+        return QPainter::CompositionMode_Plus;
+    case BlendMode::Overlay:
+        return QPainter::CompositionMode_Overlay;
+    case BlendMode::HardLight:
+        return QPainter::CompositionMode_HardLight;
+    case BlendMode::Alpha:
+        return QPainter::CompositionMode_DestinationIn;
+    case BlendMode::Erase:
+        return QPainter::CompositionMode_DestinationOut;
+    default:
+        return QPainter::CompositionMode_SourceOver; // layer, and the modes Qt lacks
+    }
+}
+
+// An object in the alpha mode takes the layer below to its own alpha, but only where
+// it draws: its transparent pixels become opaque, which leaves the layer as it is.
+void keepWhereTransparent(QImage &layer)
+{
+    for (int y = 0; y < layer.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
+        for (int x = 0; x < layer.width(); ++x) {
+            if (qAlpha(line[x]) == 0)
+                line[x] = 0xFFFFFFFF;
+        }
+    }
+}
+
+// How far a layer may reach past the device for filters of what lies beside it.
+constexpr int kMaxLayerReach = 1024;
+
+// The device pixels of an object's layer: its bounds rounded out and grown by what
+// its filters add, within the device grown the same (what lies just off the device
+// still blurs into view).
+QRect layerArea(const QRectF &bounds, QMargins reach, const QRect &device)
+{
+    if (bounds.isNull())
+        return {};
+    auto held = [](int v) { return std::clamp(v, 0, kMaxLayerReach); };
+    reach = QMargins(held(reach.left()), held(reach.top()), held(reach.right()), held(reach.bottom()));
+    const QRect pixels(
+        QPoint(static_cast<int>(std::floor(bounds.left())), static_cast<int>(std::floor(bounds.top()))),
+        QPoint(static_cast<int>(std::ceil(bounds.right())) - 1,
+               static_cast<int>(std::ceil(bounds.bottom())) - 1));
+    return pixels.marginsAdded(reach) & device.marginsAdded(reach);
 }
 
 } // namespace
@@ -242,15 +303,17 @@ void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransfor
         }
         if (!object.visible)
             continue;
+        const QTransform placed =
+            object.opaqueBackground ? paintBackground(painter, object, world, cx) : world;
         // Alpha and erase act on an enclosing layer; without one they draw normally.
         // Layers nest only so deep (each is as large as the device); deeper ones draw plainly.
         const bool plain =
             (object.blendMode == BlendMode::Normal && object.filters.empty()) || m_layers >= kMaxLayers ||
             (m_layers == 0 && (object.blendMode == BlendMode::Alpha || object.blendMode == BlendMode::Erase));
         if (plain)
-            paintObject(painter, object, world, cx);
+            paintObject(painter, object, placed, cx);
         else
-            paintBlended(painter, object, world, cx);
+            paintBlended(painter, object, placed, cx);
     }
     for (std::size_t i = 0; i < masks.size(); ++i)
         painter.restore();
@@ -276,13 +339,18 @@ void Renderer::paintObject(QPainter &painter, const Instance &object, const QTra
         paint(painter, *object.children, world, cx);
 }
 
-// An object with a blend mode is drawn on a layer of its own, which is then
-// composited onto what lies below with the mode's formula.
+// An object with a blend mode or filters is drawn on a layer of its own, as large
+// as its bounds and what its filters add, which is then composited onto what lies
+// below with the mode's formula.
 void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
                             const ColorTransform &cx)
 {
-    QPaintDevice *device = painter.device();
-    QImage layer(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+    const FilterScale scale{std::sqrt(std::abs(world.determinant())) * kTwipsPerPixel};
+    const QRect area = layerArea(objectBounds(m_cache, object, world), filterReach(object.filters, scale),
+                                 QRect(0, 0, painter.device()->width(), painter.device()->height()));
+    if (area.isEmpty())
+        return;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull())
         return;
     layer.fill(Qt::transparent);
@@ -293,60 +361,42 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
         // Filters work on the object as drawn; its colour transform then tints the
         // result, glow included.
         const bool filtered = !object.filters.empty();
-        paintObject(inner, object, world, filtered ? ColorTransform{} : cx, !filtered);
+        const QTransform shifted = world * QTransform::fromTranslate(-area.x(), -area.y());
+        paintObject(inner, object, shifted, filtered ? ColorTransform{} : cx, !filtered);
         --m_layers;
     }
-    for (const Filter &filter : object.filters) {
-        if (filter.kind == Filter::Kind::ColorMatrix)
-            applyColorMatrix(layer, filter);
-        else
-            applyGlow(layer, filter, std::sqrt(std::abs(world.determinant())) * kTwipsPerPixel);
-    }
+    applyFilters(layer, object.filters, scale);
     if (!object.filters.empty()) {
         const ColorTransform tint = cx * object.colorTransform;
         if (!tint.isIdentity())
             applyColorTransform(layer, tint);
     }
-    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
-    switch (object.blendMode) {
-    case BlendMode::Multiply:
-        mode = QPainter::CompositionMode_Multiply;
-        break;
-    case BlendMode::Screen:
-        mode = QPainter::CompositionMode_Screen;
-        break;
-    case BlendMode::Lighten:
-        mode = QPainter::CompositionMode_Lighten;
-        break;
-    case BlendMode::Darken:
-        mode = QPainter::CompositionMode_Darken;
-        break;
-    case BlendMode::Difference:
-        mode = QPainter::CompositionMode_Difference;
-        break;
-    case BlendMode::Add:
-        mode = QPainter::CompositionMode_Plus;
-        break;
-    case BlendMode::Overlay:
-        mode = QPainter::CompositionMode_Overlay;
-        break;
-    case BlendMode::HardLight:
-        mode = QPainter::CompositionMode_HardLight;
-        break;
-    case BlendMode::Alpha:
-        mode = QPainter::CompositionMode_DestinationIn;
-        break;
-    case BlendMode::Erase:
-        mode = QPainter::CompositionMode_DestinationOut;
-        break;
-    default:
-        break; // layer, and the modes Qt lacks, composite normally
-    }
+    if (object.blendMode == BlendMode::Alpha)
+        keepWhereTransparent(layer);
     painter.save();
     painter.resetTransform();
-    painter.setCompositionMode(mode);
-    painter.drawImage(QPointF(0, 0), layer);
+    painter.setCompositionMode(compositionMode(object.blendMode));
+    painter.drawImage(area.topLeft(), layer);
     painter.restore();
+}
+
+// An object with an opaque background is kept as a bitmap of whole pixels: its
+// bounds, from the pixel nearest their top-left corner, are filled with the colour and
+// the object is drawn over them moved by as much. Returns the parent transform that
+// moves it so.
+QTransform Renderer::paintBackground(QPainter &painter, const Instance &object, const QTransform &world,
+                                     const ColorTransform &cx)
+{
+    const QRectF bounds = objectBounds(m_cache, object, world);
+    if (bounds.isNull())
+        return world;
+    const QPointF corner(std::round(bounds.left()), std::round(bounds.top()));
+    const QRect pixels = QRectF(corner, bounds.size()).toAlignedRect();
+    painter.save();
+    painter.resetTransform();
+    painter.fillRect(pixels, toQColor((cx * object.colorTransform).apply(*object.opaqueBackground)));
+    painter.restore();
+    return world * QTransform::fromTranslate(corner.x() - bounds.left(), corner.y() - bounds.top());
 }
 
 QBrush Renderer::brush(const FillStyle &style, const ColorTransform &cx)

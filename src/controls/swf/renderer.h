@@ -67,6 +67,8 @@ private:
                      const ColorTransform &cx, bool ownColor = true);
     void paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
                       const ColorTransform &cx);
+    QTransform paintBackground(QPainter &painter, const Instance &object, const QTransform &world,
+                               const ColorTransform &cx);
     void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
                        const ColorTransform &cx);
     void paintText(QPainter &painter, const StaticText &text, const QTransform &world,

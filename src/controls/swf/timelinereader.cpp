@@ -1,9 +1,7 @@
 #include "controls/swf/timelinereader.h"
 
 #include "controls/swf/actionreader.h"
-
-#include <cmath>
-#include <cstring>
+#include "controls/swf/filterreader.h"
 
 namespace velmora::swf {
 
@@ -30,71 +28,7 @@ enum PlaceFlag3 : int {
     HasOpaqueBackground = 0x40,
 };
 
-Filter readGlow(BitReader &in)
-{
-    Filter glow;
-    glow.kind = Filter::Kind::Glow;
-    glow.color = in.rgba();
-    glow.blurX = std::clamp(static_cast<std::int32_t>(in.u32()) / 65536.0, 0.0, 255.0);
-    glow.blurY = std::clamp(static_cast<std::int32_t>(in.u32()) / 65536.0, 0.0, 255.0);
-    glow.strength = std::clamp(in.fixed8(), 0.0, 255.0);
-    const int flags = in.u8();
-    glow.inner = flags & 0x80;
-    glow.knockout = flags & 0x40;
-    glow.passes = std::clamp(flags & 0x1F, 1, 15);
-    return glow;
-}
-
-Filter readColorMatrix(BitReader &in)
-{
-    Filter cm;
-    for (float &v : cm.m) {
-        const std::uint32_t bits = in.u32();
-        std::memcpy(&v, &bits, sizeof v);
-        if (!std::isfinite(v))
-            v = 0;
-    }
-    return cm;
-}
-
 } // namespace
-
-std::vector<Filter> readFilterList(BitReader &in)
-{
-    std::vector<Filter> kept;
-    const int count = in.u8();
-    for (int i = 0; i < count; ++i) {
-        switch (static_cast<FilterId>(in.u8())) {
-        case FilterId::DropShadow:
-            in.skip(23);
-            break;
-        case FilterId::Blur:
-            in.skip(9);
-            break;
-        case FilterId::Glow:
-            kept.push_back(readGlow(in));
-            break;
-        case FilterId::Bevel:
-            in.skip(27);
-            break;
-        case FilterId::GradientGlow:
-        case FilterId::GradientBevel:
-            in.skip(static_cast<std::size_t>(in.u8()) * 5 + 19);
-            break;
-        case FilterId::Convolution: {
-            const std::size_t x = in.u8(), y = in.u8();
-            in.skip(8 + 4 * x * y + 5);
-            break;
-        }
-        case FilterId::ColorMatrix:
-            kept.push_back(readColorMatrix(in));
-            break;
-        default:
-            throw BadTag("unknown filter");
-        }
-    }
-    return kept;
-}
 
 BlendMode readBlendMode(BitReader &in)
 {
@@ -183,7 +117,7 @@ PlaceCommand TimelineReader::readPlaceObject2(BitReader &in, bool v3) const
         if (flags2 & HasVisible)
             c.visible = in.u8() != 0;
         if (flags2 & HasOpaqueBackground)
-            in.rgba();
+            c.opaqueBackground = in.rgba();
         if (flags & HasClipActions)
             c.clipActions = readClipActions(in);
     } catch (const std::exception &) {

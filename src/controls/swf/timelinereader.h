@@ -8,8 +8,6 @@
 
 namespace velmora::swf {
 
-// A filter list: colour matrices and glows are kept, the other filters read past.
-std::vector<Filter> readFilterList(BitReader &in);
 // A stored blend mode; values this player does not know draw normally.
 BlendMode readBlendMode(BitReader &in);
 
