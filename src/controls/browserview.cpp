@@ -78,6 +78,10 @@ void BrowserView::prepareProcess()
     BookSchemeHandler::registerScheme();
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Without it the web engine keeps its pages from assistive technology on Linux; with
+    // it, a page's accessibility is built only while such technology is listening.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
 }
 
 BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)

@@ -22,7 +22,7 @@ public:
 
     // Run once before the QApplication is made: registers the program's URL scheme and,
     // for a process running as root, turns off the web engine's sandbox, which refuses
-    // to start as root.
+    // to start as root; lets the web engine offer its pages to assistive technology.
     static void prepareProcess();
 
     // Shows the document at `address`: a full path as the program writes it

@@ -2,6 +2,7 @@
 
 #include "common/casepath.h"
 #include "controls/audiooutput.h"
+#include "controls/flashbuttonaccessible.h"
 #include "controls/swf/player.h"
 #include "controls/swf/sound/moviesound.h"
 
@@ -29,6 +30,7 @@ FlashButton::FlashButton(const QString &applicationPath, QWidget *parent)
     // A click gives the focus (and so raises the focus event); Tab never does.
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
+    installFlashButtonAccessibility();
 }
 
 FlashButton::~FlashButton()
@@ -130,6 +132,11 @@ void FlashButton::focusInEvent(QFocusEvent *event)
     emit focusEvent();
 }
 
+void FlashButton::press()
+{
+    setFocus(Qt::OtherFocusReason);
+}
+
 void FlashButton::watchWindowFocus()
 {
     // A click into an inactive window reaches the button before the window manager has
@@ -157,6 +164,7 @@ void FlashButton::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     watchWindowFocus();
     updateClock();
+    announceShownButtonsChanged(*this);
 }
 
 void FlashButton::hideEvent(QHideEvent *event)
@@ -165,6 +173,7 @@ void FlashButton::hideEvent(QHideEvent *event)
     FrameClock::instance().unsubscribe(this);
     if (m_player)
         m_player->sound().stopStreams(); // a hidden movie's stream ends; its event sounds ring out
+    announceShownButtonsChanged(*this);
 }
 
 void FlashButton::mouseMoveEvent(QMouseEvent *event)

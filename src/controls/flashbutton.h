@@ -2,6 +2,7 @@
 // and reports a click as its focus event. It is never reached with the Tab key.
 #pragma once
 
+#include "controls/buttondescription.h"
 #include "controls/frameclock.h"
 
 #include <QString>
@@ -32,6 +33,13 @@ public:
     // True while the movie advances on the shared clock.
     bool isPlaying() const;
     const swf::Player *player() const;
+
+    // What assistive technology is told of the button (an unnamed image until set).
+    void setDescription(ButtonDescription description) { m_description = std::move(description); }
+    const ButtonDescription &description() const { return m_description; }
+    // Takes the focus as a click on the button does, so that the focus event follows the
+    // same rule: raised when the button takes the focus, not when it holds it already.
+    void press();
 
 signals:
     // The button took the input focus, whatever the reason: a click on it (the click
@@ -64,6 +72,7 @@ private:
     mutable bool m_movieRead = true; // false until the file of m_movie has been read
     FrameClock::TimePoint m_lastTick;
     bool m_isFocusObject = false; // the button is its window's focus object
+    ButtonDescription m_description;
 };
 
 } // namespace velmora::controls

@@ -43,4 +43,24 @@ std::optional<Command> commandFor(int control)
     return it->command;
 }
 
+std::string_view commandName(Command command)
+{
+    switch (command) {
+    case Command::Help:
+        return "Help";
+    case Command::Quit:
+        return "Exit";
+    case Command::Contents:
+        return "Contents";
+    case Command::PageUp:
+        return "Previous page";
+    case Command::PageDown:
+        return "Next page";
+    case Command::MakerLink:
+    case Command::Chapter:
+        break;
+    }
+    return {};
+}
+
 } // namespace velmora::mainwindow

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace velmora::mainwindow {
 
@@ -29,5 +30,8 @@ struct ControlCommand {
 std::span<const ControlCommand> commandTable();
 // The command of `control`; nothing for a control that runs none (the logo and the title).
 std::optional<Command> commandFor(int control);
+// What assistive technology calls a button of `command`; empty for the maker link (a
+// label, named by its own text) and the chapter buttons (named by the pages they open).
+std::string_view commandName(Command command);
 
 } // namespace velmora::mainwindow

@@ -3,12 +3,15 @@
 #include "controls/bookschemehandler.h"
 #include "controls/browserview.h"
 #include "controls/flashbutton.h"
+#include "controls/flashbuttonaccessible.h"
 #include "controls/twips.h"
+#include "mainwindow/commandtable.h"
 #include "mainwindow/labelfont.h"
 #include "mainwindow/mainformtables.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -90,9 +93,28 @@ private:
     QImage m_image;
 };
 
+// The forms' windows offer assistive technology only the movie buttons on show.
+QAccessibleInterface *formWindowInterface(const QString &, QObject *object)
+{
+    if (auto *window = qobject_cast<forms::FormWindow *>(object))
+        return new controls::ButtonHolderAccessible(window);
+    return nullptr;
+}
+
 } // namespace
 
-MainForm::MainForm() : Form(QString::fromLatin1(forms::LoaderForm::kMainFormName)) {}
+MainForm::MainForm()
+    : Form(QString::fromLatin1(forms::LoaderForm::kMainFormName)),
+      m_buttonNames(forms::applicationPath, [this]() -> std::shared_ptr<content::Connection> {
+          return rsxs.isNothing() ? nullptr : rsxs->activeConnection();
+      })
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(formWindowInterface);
+        return true;
+    }();
+    (void)installed;
+}
 
 MainForm::~MainForm()
 {
@@ -165,7 +187,7 @@ void MainForm::buildWindow(forms::FormWindow &window)
         background->setGeometry(QRect(QPoint(0, 0), size));
     }
 
-    Label1 = new QLabel(QStringLiteral("Brevanto Team"), &window);
+    Label1 = new QLabel(QString::fromLatin1(kMakerName), &window);
     Label1->setGeometry(pixels(kLabel1Rect));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label1->setFont(label1Font(Label1->text(), Label1->size()));
@@ -189,6 +211,8 @@ void MainForm::buildWindow(forms::FormWindow &window)
         button->setGeometry(pixels(place.rect));
         button->setVisible(place.storedVisible);
         const int number = place.control;
+        button->setDescription(
+            {[this, number] { return m_buttonNames.nameOf(number); }, commandFor(number).has_value()});
         // Queued: the command runs once the focus has settled on the button, so that a
         // command moving the focus on (to Text1) is not nested in Qt's focus change.
         QObject::connect(

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "content/recordset.h"
+#include "mainwindow/buttonnames.h"
 #include "navigation/writtenpages.h"
 #include "startup/autoobject.h"
 #include "startup/form.h"
@@ -33,6 +34,8 @@ public:
 
     static constexpr const char *kPageQuery = "select m1 from b1";
     static constexpr const char *kCaption = "Velmora";
+    // Label1's text.
+    static constexpr const char *kMakerName = "Brevanto Team";
 
     MainForm();
     ~MainForm() override;
@@ -82,6 +85,7 @@ private:
     std::map<int, controls::FlashButton *> m_buttons;
     std::map<int, Handler> m_focusHandlers;
     navigation::WrittenPages m_writtenPages;
+    ButtonNames m_buttonNames;
     Handler m_label1Click;
     // The frame the outer size was made exact for. Only the window manager's first
     // framing of the window corrects the size again: never maximising, tiling or the

@@ -40,6 +40,9 @@ inline constexpr int kQuitButton = 3;
 inline constexpr int kPageUpButton = 11;
 inline constexpr int kPageDownButton = 12;
 inline constexpr int kContentsButton = 10;
+// The two that only show their movies: the maker's emblem and the book's title.
+inline constexpr int kEmblemButton = 4;
+inline constexpr int kTitleButton = 5;
 inline constexpr int kFlashButtonCount = 40;
 
 // In the order Load gives the buttons their movies.

@@ -1,0 +1,116 @@
+#include "controls/flashbuttonaccessible.h"
+
+#include "controls/flashbutton.h"
+
+#include <algorithm>
+
+namespace velmora::controls {
+namespace {
+
+QAccessibleInterface *flashButtonInterface(const QString &, QObject *object)
+{
+    if (auto *button = qobject_cast<FlashButton *>(object))
+        return new FlashButtonAccessible(button);
+    return nullptr;
+}
+
+bool isHiddenButton(const QAccessibleInterface *child)
+{
+    const auto *button = qobject_cast<const FlashButton *>(child->object());
+    return button && button->isHidden();
+}
+
+} // namespace
+
+FlashButtonAccessible::FlashButtonAccessible(FlashButton *button) : QAccessibleWidget(button) {}
+
+FlashButton *FlashButtonAccessible::button() const
+{
+    return static_cast<FlashButton *>(widget());
+}
+
+QAccessible::Role FlashButtonAccessible::role() const
+{
+    return button()->description().pressable ? QAccessible::Button : QAccessible::Graphic;
+}
+
+QString FlashButtonAccessible::text(QAccessible::Text kind) const
+{
+    const ButtonDescription &description = button()->description();
+    if (kind == QAccessible::Name && description.name)
+        return description.name();
+    return QAccessibleWidget::text(kind);
+}
+
+QStringList FlashButtonAccessible::actionNames() const
+{
+    if (!button()->description().pressable)
+        return {};
+    return {pressAction()};
+}
+
+void FlashButtonAccessible::doAction(const QString &action)
+{
+    if (action == pressAction() && button()->description().pressable)
+        button()->press();
+}
+
+QStringList FlashButtonAccessible::keyBindingsForAction(const QString &) const
+{
+    return {}; // the buttons have no keys: Tab never reaches them
+}
+
+ButtonHolderAccessible::ButtonHolderAccessible(QWidget *holder)
+    : QAccessibleWidget(holder, holder->isWindow() ? QAccessible::Window : QAccessible::Client)
+{
+}
+
+QList<QAccessibleInterface *> ButtonHolderAccessible::shownChildren() const
+{
+    QList<QAccessibleInterface *> shown;
+    const int all = QAccessibleWidget::childCount();
+    for (int i = 0; i < all; ++i) {
+        QAccessibleInterface *child = QAccessibleWidget::child(i);
+        if (child && !isHiddenButton(child))
+            shown.append(child);
+    }
+    return shown;
+}
+
+int ButtonHolderAccessible::childCount() const
+{
+    return static_cast<int>(shownChildren().size());
+}
+
+QAccessibleInterface *ButtonHolderAccessible::child(int index) const
+{
+    const QList<QAccessibleInterface *> shown = shownChildren();
+    return index >= 0 && index < shown.size() ? shown.at(index) : nullptr;
+}
+
+int ButtonHolderAccessible::indexOfChild(const QAccessibleInterface *child) const
+{
+    const QList<QAccessibleInterface *> shown = shownChildren();
+    const auto it = std::find(shown.cbegin(), shown.cend(), child);
+    return it == shown.cend() ? -1 : static_cast<int>(it - shown.cbegin());
+}
+
+void installFlashButtonAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(flashButtonInterface);
+        return true;
+    }();
+    (void)installed;
+}
+
+void announceShownButtonsChanged(FlashButton &button)
+{
+    QWidget *holder = button.parentWidget();
+    if (!holder || !QAccessible::isActive())
+        return;
+    QAccessibleEvent event(holder, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&event);
+}
+
+} // namespace velmora::controls

@@ -1,0 +1,45 @@
+// The movie buttons as assistive technology sees them through Qt's accessibility bridge
+// (AT-SPI on Linux): each a push button with its name and a press action that works as a
+// click does, or an image where it runs no command. The widget that holds them leaves
+// its hidden ones out of its children, so that only the buttons on screen are offered.
+#pragma once
+
+#include <QAccessibleWidget>
+
+namespace velmora::controls {
+
+class FlashButton;
+
+class FlashButtonAccessible : public QAccessibleWidget {
+public:
+    explicit FlashButtonAccessible(FlashButton *button);
+
+    QAccessible::Role role() const override;
+    QString text(QAccessible::Text kind) const override;
+    QStringList actionNames() const override;
+    void doAction(const QString &action) override;
+    QStringList keyBindingsForAction(const QString &action) const override;
+
+private:
+    FlashButton *button() const;
+};
+
+// A widget holding movie buttons, its hidden ones left out of its children.
+class ButtonHolderAccessible : public QAccessibleWidget {
+public:
+    explicit ButtonHolderAccessible(QWidget *holder);
+
+    int childCount() const override;
+    QAccessibleInterface *child(int index) const override;
+    int indexOfChild(const QAccessibleInterface *child) const override;
+
+private:
+    QList<QAccessibleInterface *> shownChildren() const;
+};
+
+// Makes every FlashButton a FlashButtonAccessible; installed once per process.
+void installFlashButtonAccessibility();
+// Tells assistive technology that the buttons offered by `button`'s parent changed.
+void announceShownButtonsChanged(FlashButton &button);
+
+} // namespace velmora::controls
