@@ -113,5 +113,17 @@ TEST(StreamSound, EndsWhenItsTimelineStopsOrGoes)
     EXPECT_EQ(audibleFrames(renderAudio(removed, 4)), (std::vector<bool>{true, true, false, false}));
 }
 
+TEST(StreamSound, AHeadClaimingTheLargestBlocksStillPlaysItsBlocks)
+{
+    // 65535 samples a frame: more than a 32-bit product with the mixing rate holds.
+    MovieBytes m;
+    m.frameCount = 2;
+    m.tag(TagCode::SoundStreamHead2, BitWriter().u8(0x0E).u8(kPcm16Mono44k).u16(0xFFFF).take());
+    for (int f = 0; f < 2; ++f)
+        m.tag(TagCode::SoundStreamBlock, level(3675, 8000)).showFrame();
+    Player player(load(m));
+    EXPECT_EQ(audibleFrames(renderAudio(player, 2)).front(), true);
+}
+
 } // namespace
 } // namespace velmora::swf

@@ -108,7 +108,8 @@ void MovieSound::streamFrame(const void *owner, const StreamSound &stream, std::
         return;
     const std::size_t target = s->blockStart[block];
     const VoiceOwner voice = streamOwner(owner);
-    const double perBlock = stream.head.samplesPerBlock * kMixRate / std::max(1.0, stream.head.format.rate());
+    const double perBlock = static_cast<double>(stream.head.samplesPerBlock) * kMixRate /
+                            std::max(1.0, stream.head.format.rate());
     const double tolerance = kStreamDriftBlocks * std::max(1.0, perBlock);
     if (auto at = m_mixer.position(voice);
         at && std::abs(static_cast<double>(*at) - static_cast<double>(target)) <= tolerance)
