@@ -82,9 +82,12 @@ void printTable(const Movie &movie)
     }
     for (const auto &[name, timeline] : timelines(movie)) {
         for (std::size_t f = 0; f < timeline->frames.size(); ++f) {
-            for (const StartSound &s : timeline->frames[f].sounds)
-                std::printf("start %s frame %zu: sound %u%s\n", name.c_str(), f + 1, s.soundId,
+            for (const StartSound &s : timeline->frames[f].sounds) {
+                const std::string sound =
+                    s.className.empty() ? std::to_string(s.soundId) : "\"" + s.className + "\"";
+                std::printf("start %s frame %zu: sound %s%s\n", name.c_str(), f + 1, sound.c_str(),
                             infoText(s.info).c_str());
+            }
         }
         if (const auto &stream = timeline->stream) {
             std::printf("stream %s: %s, %u samples per frame, latency %d, %zu blocks from frame %d\n",

@@ -40,6 +40,9 @@ ActionBlock readActionBlock(std::span<const std::uint8_t> bytes)
         case ActionCode::Play:
             block.simple.push_back({ActionOp::Play, 0, {}});
             break;
+        case ActionCode::StopSounds:
+            block.simple.push_back({ActionOp::StopSounds, 0, {}});
+            break;
         case ActionCode::Stop:
             block.simple.push_back({ActionOp::Stop, 0, {}});
             break;

@@ -146,6 +146,10 @@ void DisplayList::runActions(const std::vector<Action> &actions)
         case ActionOp::Play:
             m_playing = true;
             break;
+        case ActionOp::StopSounds:
+            if (m_sounds)
+                m_sounds->stopAll();
+            break;
         case ActionOp::GotoFrame:
             gotoFrame(a.frame);
             break;

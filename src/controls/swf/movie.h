@@ -72,7 +72,7 @@ struct EditText {
     std::string text;
 };
 
-enum class ActionOp { Stop, Play, GotoFrame, GotoLabel, NextFrame, PrevFrame };
+enum class ActionOp { Stop, Play, GotoFrame, GotoLabel, NextFrame, PrevFrame, StopSounds };
 struct Action {
     ActionOp op = ActionOp::Stop;
     int frame = 0; // 0-based, for GotoFrame
@@ -210,6 +210,8 @@ public:
     Timeline root;
     std::map<std::uint16_t, Character> characters;
     std::map<std::uint16_t, SoundDefinition> sounds;
+    // ExportAssets' and SymbolClass' names of characters and sounds (StartSound2, scripts).
+    std::map<std::string, std::uint16_t> exportedNames;
     // Problems met while reading that did not stop it (a truncated stream, a bad tag).
     std::vector<std::string> warnings;
     // Tag codes per root frame, for the info tool.

@@ -1,5 +1,6 @@
 // Sound tags from hostile files and the stream rules of the timeline: what cannot be
-// played is skipped and bounded, a stream ends when its timeline stops or goes.
+// played is skipped and bounded, a stream ends when its timeline stops or goes, a sound
+// is started by its exported name and stopAllSounds() silences everything.
 #include "swfbytes.h"
 
 #include "controls/swf/movie.h"
@@ -123,6 +124,32 @@ TEST(StreamSound, AHeadClaimingTheLargestBlocksStillPlaysItsBlocks)
         m.tag(TagCode::SoundStreamBlock, level(3675, 8000)).showFrame();
     Player player(load(m));
     EXPECT_EQ(audibleFrames(renderAudio(player, 2)).front(), true);
+}
+
+TEST(StartSound2, PlaysTheSoundOfItsExportedNameUntilStopAllSounds)
+{
+    const auto text = [](const std::string &name) {
+        std::vector<std::uint8_t> out(name.begin(), name.end());
+        out.push_back(0);
+        return out;
+    };
+    const auto startByName = [&](const std::string &name) {
+        return BitWriter().bytes(text(name)).u8(0).take();
+    };
+    const auto head = BitWriter().u8(0x0E).u8(kPcm16Mono44k).u16(3675).take();
+    MovieBytes m;
+    m.frameCount = 4;
+    m.tag(TagCode::DefineSound, defineSound(1, kPcm16Mono44k, kMixRate, level(kMixRate, 8000)));
+    m.tag(TagCode::SymbolClass, BitWriter().u16(1).u16(1).bytes(text("Chime")).take());
+    m.tag(TagCode::SoundStreamHead2, head);
+    m.tag(TagCode::StartSound2, startByName("Missing"));
+    m.showFrame();
+    m.tag(TagCode::StartSound2, startByName("Chime")).showFrame();
+    m.tag(TagCode::SoundStreamBlock, level(3675, 8000)).tag(TagCode::DoAction, {0x09, 0}).showFrame();
+    m.tag(TagCode::SoundStreamBlock, level(3675, 8000)).showFrame();
+    Player player(load(m));
+    EXPECT_EQ(audibleFrames(renderAudio(player, 4)), (std::vector<bool>{false, true, false, true}))
+        << "no sound of an unknown name; the chime until stopAllSounds(); the stream's next block";
 }
 
 } // namespace

@@ -64,8 +64,15 @@ SoundClip MovieSound::clip(std::uint16_t soundId)
     return clip;
 }
 
-void MovieSound::startSound(const StartSound &sound)
+void MovieSound::startSound(const StartSound &start)
 {
+    StartSound sound = start;
+    if (!sound.className.empty()) {
+        const auto named = m_movie.exportedNames.find(sound.className);
+        if (named == m_movie.exportedNames.end())
+            return; // no sound of that name: nothing plays
+        sound.soundId = named->second;
+    }
     const VoiceOwner owner = eventOwner(sound.soundId);
     if (sound.info.syncStop) {
         m_mixer.stop(owner);

@@ -22,7 +22,7 @@ public:
 
     // The movie was hidden: its streams end, its event sounds ring out.
     void stopStreams() { m_mixer.stop(VoiceOwner::Kind::Stream); }
-    void stopAll() { m_mixer.stopAll(); }
+    void stopAll() override { m_mixer.stopAll(); }
     bool isPlaying() const { return m_mixer.isPlaying(); }
     // Writes frames.size() / 2 stereo frames of what plays next.
     void render(std::span<std::int16_t> frames) { m_mixer.mix(frames); }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velmora::swf {
@@ -58,10 +59,12 @@ struct SoundInfo {
     bool operator==(const SoundInfo &) const = default;
 };
 
-// StartSound (StartSound2 names its sound by class, which a version-8 movie lacks).
+// StartSound names its sound by id; StartSound2 by the class name an export gives it,
+// looked up when it plays (the export may come later in the file).
 struct StartSound {
     std::uint16_t soundId = 0;
     SoundInfo info;
+    std::string className; // StartSound2 only
 };
 
 // DefineButtonSound's entries in the order the tag stores them.

@@ -15,6 +15,8 @@ public:
     virtual void streamFrame(const void *owner, const StreamSound &stream, std::size_t block) = 0;
     // The timeline `owner` stopped or went away: its stream sound ends.
     virtual void streamStop(const void *owner) = 0;
+    // stopAllSounds(): every sound of the movie ends, event and stream alike.
+    virtual void stopAll() = 0;
 };
 
 } // namespace velmora::swf

@@ -81,10 +81,22 @@ StartSound readStartSound(BitReader &in)
     return s;
 }
 
-SoundInfo readStartSound2(BitReader &in)
+StartSound readStartSound2(BitReader &in)
 {
-    in.string();
-    return readSoundInfo(in);
+    StartSound s;
+    s.className = in.string();
+    s.info = readSoundInfo(in);
+    return s;
+}
+
+void readExportedNames(BitReader &in, std::map<std::string, std::uint16_t> &names)
+{
+    // Each entry takes at least three bytes, so the count is bounded by the body.
+    const std::uint16_t count = in.u16();
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const std::uint16_t id = in.u16();
+        names.insert_or_assign(in.string(), id);
+    }
 }
 
 std::pair<std::uint16_t, ButtonSounds> readButtonSound(BitReader &in)
@@ -94,7 +106,7 @@ std::pair<std::uint16_t, ButtonSounds> readButtonSound(BitReader &in)
     for (auto &entry : sounds) {
         const std::uint16_t soundId = in.u16();
         if (soundId != 0)
-            entry = StartSound{soundId, readSoundInfo(in)};
+            entry = StartSound{soundId, readSoundInfo(in), {}};
     }
     return {buttonId, sounds};
 }
@@ -133,7 +145,13 @@ bool readSoundTag(TagCode code, BitReader &in, Movie &movie, Timeline &timeline,
         frame.sounds.push_back(readStartSound(in));
         return true;
     case TagCode::StartSound2:
-        readStartSound2(in); // checked, but its class cannot be found
+        frame.sounds.push_back(readStartSound2(in));
+        return true;
+    case TagCode::ExportAssets:
+    case TagCode::SymbolClass:
+        if (!root)
+            return false;
+        readExportedNames(in, movie.exportedNames);
         return true;
     case TagCode::SoundStreamHead:
     case TagCode::SoundStreamHead2:

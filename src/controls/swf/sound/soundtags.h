@@ -19,15 +19,16 @@ struct BadSound : std::runtime_error {
 std::pair<std::uint16_t, SoundDefinition> readDefineSound(BitReader &in);
 SoundInfo readSoundInfo(BitReader &in);
 StartSound readStartSound(BitReader &in);
-// StartSound2 names a class; a movie without scripts for the later runtime cannot
-// resolve it, so only the info is read.
-SoundInfo readStartSound2(BitReader &in);
+StartSound readStartSound2(BitReader &in);
+// ExportAssets and SymbolClass: the names a movie gives its characters and sounds.
+void readExportedNames(BitReader &in, std::map<std::string, std::uint16_t> &names);
 std::pair<std::uint16_t, ButtonSounds> readButtonSound(BitReader &in);
 StreamHead readStreamHead(BitReader &in);
 
-// Reads a sound tag of `timeline` into the movie: definitions and button sounds from
-// the root, starts and stream tags from any timeline (`frame` is the one being read,
-// the timeline's frames so far are those before it). False for tags of other kinds.
+// Reads a sound tag of `timeline` into the movie: definitions, button sounds and the
+// exported names sounds are started by from the root, starts and stream tags from any
+// timeline (`frame` is the one being read, the timeline's frames so far are those
+// before it). False for tags of other kinds.
 bool readSoundTag(TagCode code, BitReader &in, Movie &movie, Timeline &timeline, Frame &frame, bool root);
 
 } // namespace velmora::swf
