@@ -2,6 +2,7 @@
 
 #include "controls/swf/filters.h"
 #include "controls/swf/gradientpainter.h"
+#include "controls/swf/layercache.h"
 #include "controls/swf/objectbounds.h"
 #include "controls/swf/scanfill.h"
 #include "controls/swf/shapereader.h"
@@ -339,20 +340,14 @@ void Renderer::paintObject(QPainter &painter, const Instance &object, const QTra
         paint(painter, *object.children, world, cx);
 }
 
-// An object with a blend mode or filters is drawn on a layer of its own, as large
-// as its bounds and what its filters add, which is then composited onto what lies
-// below with the mode's formula.
-void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
-                            const ColorTransform &cx)
+// The object drawn on a layer over `area`, its filters and then its colour transform
+// applied.
+QImage Renderer::drawLayer(const QPainter &painter, const Instance &object, const QTransform &world,
+                           const ColorTransform &cx, const QRect &area, FilterScale scale)
 {
-    const FilterScale scale{std::sqrt(std::abs(world.determinant())) * kTwipsPerPixel};
-    const QRect area = layerArea(objectBounds(m_cache, object, world), filterReach(object.filters, scale),
-                                 QRect(0, 0, painter.device()->width(), painter.device()->height()));
-    if (area.isEmpty())
-        return;
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull())
-        return;
+        return layer;
     layer.fill(Qt::transparent);
     {
         QPainter inner(&layer);
@@ -373,6 +368,40 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
     }
     if (object.blendMode == BlendMode::Alpha)
         keepWhereTransparent(layer);
+    return layer;
+}
+
+// An object with a blend mode or filters is drawn on a layer of its own, as large
+// as its bounds and what its filters add, which is then composited onto what lies
+// below with the mode's formula. The finished layer is kept for the next frames while
+// they would draw it the same.
+void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
+                            const ColorTransform &cx)
+{
+    const FilterScale scale{std::sqrt(std::abs(world.determinant())) * kTwipsPerPixel};
+    const QRect area = layerArea(objectBounds(m_cache, object, world), filterReach(object.filters, scale),
+                                 QRect(0, 0, painter.device()->width(), painter.device()->height()));
+    if (area.isEmpty())
+        return;
+    const QTransform placement = toQt(object.matrix) * world;
+    const QPoint pixels(static_cast<int>(std::floor(placement.dx())),
+                        static_cast<int>(std::floor(placement.dy())));
+    LayerCache::Key key{contentSignature(object),
+                        placement * QTransform::fromTranslate(-pixels.x(), -pixels.y()),
+                        cx,
+                        object.blendMode,
+                        object.filters,
+                        area.translated(-pixels),
+                        static_cast<int>(m_quality)};
+    QImage layer;
+    if (const QImage *kept = m_cache.layers().find(object.serial, key)) {
+        layer = *kept;
+    } else {
+        layer = drawLayer(painter, object, world, cx, area, scale);
+        if (layer.isNull())
+            return;
+        m_cache.layers().store(object.serial, std::move(key), layer);
+    }
     painter.save();
     painter.resetTransform();
     painter.setCompositionMode(compositionMode(object.blendMode));

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "controls/swf/displaylist.h"
+#include "controls/swf/filters.h"
+#include "controls/swf/layercache.h"
 #include "controls/swf/player.h"
 
 #include <QImage>
@@ -36,12 +38,14 @@ public:
     // same way, as in most frames of a button.
     QImage gradient(const FillStyle &style, const ColorTransform &cx, const QTransform &gradientToDevice,
                     const QRect &area);
+    LayerCache &layers() { return m_layers; }
 
 private:
     std::map<const ShapeGeometry *, ShapePaths> m_paths;
     std::map<std::pair<const MorphShape *, std::uint16_t>, ShapeGeometry> m_morphs;
     std::map<std::pair<qint64, std::vector<double>>, QImage> m_images;
     std::map<std::pair<const FillStyle *, std::vector<double>>, QImage> m_gradients;
+    LayerCache m_layers;
 };
 
 class Renderer {
@@ -67,6 +71,8 @@ private:
                      const ColorTransform &cx, bool ownColor = true);
     void paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
                       const ColorTransform &cx);
+    QImage drawLayer(const QPainter &painter, const Instance &object, const QTransform &world,
+                     const ColorTransform &cx, const QRect &area, FilterScale scale);
     QTransform paintBackground(QPainter &painter, const Instance &object, const QTransform &world,
                                const ColorTransform &cx);
     void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,

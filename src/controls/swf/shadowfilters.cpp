@@ -25,7 +25,7 @@ struct Colour {
     }
     QRgb toQRgb() const
     {
-        auto ch = [](float v) { return static_cast<int>(std::lround(std::clamp(v, 0.0f, 255.0f))); };
+        auto ch = [](float v) { return static_cast<int>(std::lrint(std::clamp(v, 0.0f, 255.0f))); };
         const int alpha = ch(a);
         return qRgba(std::min(ch(r), alpha), std::min(ch(g), alpha), std::min(ch(b), alpha), alpha);
     }

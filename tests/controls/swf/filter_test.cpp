@@ -475,6 +475,48 @@ TEST(Filters, HostileValuesAreHeldToDrawableLimits)
     EXPECT_EQ(filters[1].passes, 15);
 }
 
+TEST(Filters, KeptLayersFollowMovesAndChanges)
+{
+    // Frame by frame: a glowing square, moved 5 px (its kept layer moves with it), moved
+    // half a pixel, tinted blue; each frame drawn after the others matches a fresh drawing.
+    MovieBytes m;
+    m.widthPx = m.heightPx = kStage;
+    m.frameCount = 4;
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 400, 400, 800, 800, 255, 0, 0))
+        .tag(TagCode::PlaceObject3,
+             placeObject3({.filters = filterList({glow({.color = qRgba(0, 0, 0, 255)})})}))
+        .showFrame();
+    auto move = [](int tx, bool tint) {
+        BitWriter w;
+        w.u8(0x01 | 0x04 | (tint ? 0x08 : 0)).u16(1).translate(tx, 0);
+        if (tint) // CXFORMWITHALPHA: multiply terms, 9 bits each; red and green to zero
+            w.bits(0, 1).bits(1, 1).bits(9, 4).sbits(0, 9).sbits(0, 9).sbits(256, 9).sbits(256, 9);
+        return w.take();
+    };
+    m.tag(TagCode::PlaceObject2, move(100, false)).showFrame();
+    m.tag(TagCode::PlaceObject2, move(110, false)).showFrame();
+    m.tag(TagCode::PlaceObject2, move(110, true)).showFrame();
+    auto movie = loadMovie(m.build('F'));
+    ASSERT_TRUE(movie);
+    auto draw = [](const Player &player) {
+        QImage image(kStage, kStage, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        player.render(painter, QRectF(0, 0, kStage, kStage), Quality::Low);
+        return image;
+    };
+    Player playing(*movie);
+    for (int frame = 1; frame <= 4; ++frame) {
+        SCOPED_TRACE("frame " + std::to_string(frame));
+        const QImage shown = draw(playing);
+        Player fresh(*movie);
+        for (int f = 1; f < frame; ++f)
+            fresh.stepFrame();
+        EXPECT_EQ(shown, draw(fresh));
+        playing.stepFrame();
+    }
+}
+
 // --- Layers and backgrounds -------------------------------------------------------
 
 // Character 2: a DefineShape3 rectangle over x 0..30 px, y 0..60 px, black with `alpha`.
