@@ -34,7 +34,8 @@ public:
     bool isPlaying() const;
     const swf::Player *player() const;
 
-    // What assistive technology is told of the button (an unnamed image until set).
+    // What assistive technology is told of the button (until set, an image named by the
+    // movie's own text).
     void setDescription(ButtonDescription description) { m_description = std::move(description); }
     const ButtonDescription &description() const { return m_description; }
     // Takes the focus as a click on the button does, so that the focus event follows the

@@ -1,6 +1,8 @@
 #include "controls/flashbuttonaccessible.h"
 
 #include "controls/flashbutton.h"
+#include "controls/swf/movie.h"
+#include "controls/swf/player.h"
 
 #include <algorithm>
 
@@ -20,7 +22,46 @@ bool isHiddenButton(const QAccessibleInterface *child)
     return button && button->isHidden();
 }
 
+void appendWord(QString &text, const QString &word)
+{
+    if (word.isEmpty())
+        return;
+    if (!text.isEmpty())
+        text += u' ';
+    text += word;
+}
+
+QString staticText(const swf::Movie &movie, const swf::StaticText &text)
+{
+    QString result;
+    for (const swf::TextRecord &record : text.records) {
+        const auto *font = movie.find<swf::Font>(record.fontId);
+        if (!font || font->codes.empty())
+            continue;
+        QString word;
+        for (const swf::TextGlyph &glyph : record.glyphs)
+            if (glyph.index < font->codes.size() && font->codes[glyph.index] >= u' ')
+                word += QChar(font->codes[glyph.index]);
+        appendWord(result, word.trimmed());
+    }
+    return result;
+}
+
 } // namespace
+
+QString movieText(const swf::Movie &movie)
+{
+    QString text;
+    for (const auto &[id, character] : movie.characters) {
+        if (const auto *shown = std::get_if<swf::StaticText>(&character))
+            appendWord(text, staticText(movie, *shown));
+        else if (const auto *field = std::get_if<swf::EditText>(&character); field && !field->html)
+            appendWord(text, QString::fromStdString(field->text).simplified());
+        if (text.size() >= kLongestMovieText)
+            break;
+    }
+    return text.left(kLongestMovieText);
+}
 
 FlashButtonAccessible::FlashButtonAccessible(FlashButton *button) : QAccessibleWidget(button) {}
 
@@ -36,10 +77,13 @@ QAccessible::Role FlashButtonAccessible::role() const
 
 QString FlashButtonAccessible::text(QAccessible::Text kind) const
 {
+    if (kind != QAccessible::Name)
+        return QAccessibleWidget::text(kind);
     const ButtonDescription &description = button()->description();
-    if (kind == QAccessible::Name && description.name)
-        return description.name();
-    return QAccessibleWidget::text(kind);
+    QString name = description.name ? description.name() : QString();
+    if (name.isEmpty() && button()->player())
+        name = movieText(button()->player()->movie());
+    return name.isEmpty() ? QAccessibleWidget::text(kind) : name;
 }
 
 QStringList FlashButtonAccessible::actionNames() const

@@ -6,7 +6,18 @@
 
 #include <QAccessibleWidget>
 
+namespace velmora::swf {
+class Movie;
+}
+
 namespace velmora::controls {
+
+// Names longer than this are cut: a name, not a text.
+inline constexpr qsizetype kLongestMovieText = 200;
+// The text a movie shows in glyphs of fonts that carry a code table, and in its plain
+// text fields, in definition order, one space between records: what a button is called
+// when it is given no name. Glyphs without a code are left out.
+QString movieText(const swf::Movie &movie);
 
 class FlashButton;
 
