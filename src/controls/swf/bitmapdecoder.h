@@ -14,6 +14,9 @@ namespace velmora::swf {
 
 // The largest bitmap accepted, in pixels; larger ones are refused as hostile.
 constexpr std::int64_t kMaxBitmapPixels = std::int64_t{16} * 1024 * 1024;
+// The pixels of all the bitmaps one movie may define: a few hundred bytes of zlib can
+// claim a bitmap of the largest size, and a movie can hold any number of them.
+constexpr std::int64_t kMaxMovieBitmapPixels = 2 * kMaxBitmapPixels;
 
 // A JPEG (or PNG/GIF) payload, with the movie's shared JPEG tables glued on when
 // given. Repairs the stray EOI/SOI pair before the frame header and a missing EOI.

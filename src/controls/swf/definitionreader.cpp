@@ -160,7 +160,13 @@ void DefinitionReader::defineMorphShape(BitReader &in, int version)
 void DefinitionReader::defineBitmap(TagCode code, BitReader &in)
 {
     const std::uint16_t id = in.u16();
-    define(id, Bitmap{decodeBitmapTag(code, in.rest(), m_jpegTables)});
+    if (m_bitmapPixels >= kMaxMovieBitmapPixels)
+        throw BadTag("the movie's bitmaps exceed their budget");
+    QImage image = decodeBitmapTag(code, in.rest(), m_jpegTables);
+    m_bitmapPixels += static_cast<std::int64_t>(image.width()) * image.height();
+    if (m_bitmapPixels > kMaxMovieBitmapPixels)
+        throw BadTag("the movie's bitmaps exceed their budget");
+    define(id, Bitmap{std::move(image)});
 }
 
 void DefinitionReader::defineFont(BitReader &in)

@@ -35,6 +35,7 @@ private:
     Movie &m_movie;
     std::vector<std::uint8_t> m_jpegTables;
     bool m_haveBackground = false;
+    std::int64_t m_bitmapPixels = 0; // decoded so far, held to kMaxMovieBitmapPixels
 };
 
 } // namespace velmora::swf

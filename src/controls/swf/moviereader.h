@@ -10,7 +10,7 @@
 namespace velmora::swf {
 
 // The largest uncompressed movie accepted.
-constexpr std::size_t kMaxMovieBytes = 64u * 1024 * 1024;
+constexpr std::size_t kMaxMovieBytes = std::size_t{64} * 1024 * 1024;
 
 struct MovieBody {
     int version = 0;

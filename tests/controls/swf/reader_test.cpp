@@ -3,6 +3,7 @@
 #include "swfbytes.h"
 
 #include "controls/swf/actionreader.h"
+#include "controls/swf/bitmapdecoder.h"
 #include "controls/swf/bitreader.h"
 #include "controls/swf/moviereader.h"
 #include "controls/swf/player.h"
@@ -234,6 +235,27 @@ TEST(MovieReader, CompressedStreamOfEmptyFramesIsCapped)
     auto movie = readMovie(m.build('C'));
     ASSERT_TRUE(movie);
     EXPECT_LE((*movie)->root.frames.size(), 65535u);
+    EXPECT_FALSE((*movie)->warnings.empty());
+}
+
+TEST(MovieReader, TheBitmapsOfAMovieAreHeldToOneBudget)
+{
+    // Each tag claims 4096 x 4096 pixels from an empty zlib stream of eight bytes.
+    MovieBytes m;
+    for (std::uint16_t id = 1; id <= 4; ++id)
+        m.tag(
+            TagCode::DefineBitsLossless2,
+            test::BitWriter().u16(id).u8(5).u16(4096).u16(4096).bytes({0x78, 0x9c, 3, 0, 0, 0, 0, 1}).take());
+    m.showFrame();
+    auto movie = readMovie(m.build());
+    ASSERT_TRUE(movie);
+    std::int64_t pixels = 0;
+    for (const auto &[id, character] : (*movie)->characters) {
+        if (const auto *bitmap = std::get_if<Bitmap>(&character))
+            pixels += std::int64_t{bitmap->image.width()} * bitmap->image.height();
+    }
+    EXPECT_GT(pixels, 0);
+    EXPECT_LE(pixels, kMaxMovieBitmapPixels);
     EXPECT_FALSE((*movie)->warnings.empty());
 }
 
