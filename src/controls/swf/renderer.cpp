@@ -177,6 +177,14 @@ QRect layerArea(const QRectF &bounds, QMargins reach, const QRect &device)
     return pixels.marginsAdded(reach) & device.marginsAdded(reach);
 }
 
+// How much the transform scales lengths in the direction it shrinks most.
+double thinnestScale(const QTransform &t)
+{
+    const double half = (t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22()) / 2;
+    const double det = t.m11() * t.m22() - t.m12() * t.m21();
+    return std::sqrt(std::max(0.0, half - std::sqrt(std::max(0.0, half * half - det * det))));
+}
+
 } // namespace
 
 QTransform toQt(const Matrix &m)
@@ -538,11 +546,18 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
             // Qt draws thin aliased pens as plain lines, corners filled in; filling
             // the stroke's own outline keeps round joins and caps at every width.
             QPainterPath outline;
-            if (!style.noHScale && !style.noVScale && scale > 0 && world.isInvertible()) {
-                // A scaling stroke is outlined in the shape's own space and transformed
-                // with it, so a stretched shape has a stretched pen.
+            const bool scales = !style.noHScale && !style.noVScale;
+            const double diagonal = strokeScale(world, LineStyle{});
+            // A pen that scales in neither direction is divided by the shape's scale
+            // along its diagonal and stretched with the shape, as long as it stays a
+            // device pixel wide in the shape's thinnest direction.
+            const bool stretchedFixed = style.noHScale && style.noVScale && diagonal > 0 &&
+                                        width / diagonal * thinnestScale(world) >= 1;
+            if ((scales || stretchedFixed) && scale > 0 && world.isInvertible()) {
+                // A stroke is outlined in the shape's own space and transformed with it,
+                // so a stretched shape has a stretched pen.
                 QPen local = pen;
-                local.setWidthF(std::max<double>(style.width, 1.0 / scale));
+                local.setWidthF(scales ? std::max<double>(style.width, 1.0 / scale) : width / diagonal);
                 QPainterPathStroker stroker(local);
                 outline = world.map(stroker.createStroke(paths.layers[l].strokes[i]));
                 if (m_quality == Quality::Low)
