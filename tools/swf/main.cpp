@@ -1,13 +1,16 @@
 // velmora-swf info FILE
 // velmora-swf shapes FILE
-// velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]
+// velmora-swf render FILE OUT.png [--frames N] [--size WxH | --viewport WxH] [--quality low|high]
+//                    [--input events.json]
 // velmora-swf sounds FILE [--decode DIR]
 // velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
 #include "controls/swf/shapereader.h"
+#include "controls/swf/sound/offlineaudio.h"
 #include "soundcommands.h"
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 
@@ -21,12 +24,13 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: velmora-swf info FILE\n"
-                 "       velmora-swf shapes FILE\n"
-                 "       velmora-swf render FILE OUT.png [--frames N] [--size WxH] [--quality low|high]\n"
-                 "       velmora-swf sounds FILE [--decode DIR]\n"
-                 "       velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]\n");
+    std::fprintf(stderr, "usage: velmora-swf info FILE\n"
+                         "       velmora-swf shapes FILE\n"
+                         "       velmora-swf render FILE OUT.png [--frames N] [--size WxH | --viewport WxH] "
+                         "[--quality low|high]\n"
+                         "                          [--input events.json]\n"
+                         "       velmora-swf sounds FILE [--decode DIR]\n"
+                         "       velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]\n");
     return 2;
 }
 
@@ -144,23 +148,46 @@ int main(int argc, char **argv)
         return usage();
     int frames = 1;
     Quality quality = Quality::High;
-    QSize size;
+    QSize size, viewport;
+    InputBatches input;
     for (int i = 4; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--frames"))
+        if (!std::strcmp(argv[i], "--frames")) {
             frames = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--quality"))
+        } else if (!std::strcmp(argv[i], "--quality")) {
             quality = std::strcmp(argv[i + 1], "low") ? Quality::High : Quality::Low;
-        else if (!std::strcmp(argv[i], "--size") &&
-                 std::sscanf(argv[i + 1], "%dx%d", &size.rwidth(), &size.rheight()) == 2)
-            ;
-        else
+        } else if (!std::strcmp(argv[i], "--size") || !std::strcmp(argv[i], "--viewport")) {
+            QSize &target = argv[i][2] == 's' ? size : viewport;
+            if (std::sscanf(argv[i + 1], "%dx%d", &target.rwidth(), &target.rheight()) != 2)
+                return usage();
+        } else if (!std::strcmp(argv[i], "--input")) {
+            QFile file(QString::fromLocal8Bit(argv[i + 1]));
+            if (!file.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "cannot read %s\n", argv[i + 1]);
+                return 1;
+            }
+            input = parseInputScript(file.readAll());
+        } else {
             return usage();
+        }
     }
+    // As the reference corpus renders a capture: the mouse events of batch k after
+    // frame k; with a viewport the stage is drawn at its own size into an image of
+    // the viewport's.
     Player player(movie);
-    for (int i = 1; i < frames; ++i)
+    auto applyBatch = [&](int frame) {
+        if (frame >= 1 && static_cast<std::size_t>(frame) <= input.size())
+            applyInput(player, input[static_cast<std::size_t>(frame - 1)]);
+    };
+    applyBatch(1);
+    for (int i = 1; i < frames; ++i) {
         player.stepFrame();
+        applyBatch(i + 1);
+    }
+    const QSize stage = player.stageSize().toSize().expandedTo(QSize(1, 1));
+    if (!viewport.isEmpty())
+        size = viewport;
     if (size.isEmpty())
-        size = player.stageSize().toSize().expandedTo(QSize(1, 1));
+        size = stage;
     if (size.width() > 8192 || size.height() > 8192) {
         std::fprintf(stderr, "size too large\n");
         return 2;
@@ -169,7 +196,10 @@ int main(int argc, char **argv)
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
-        player.render(painter, QRectF(QPointF(0, 0), QSizeF(size)), quality);
+        player.render(painter,
+                      viewport.isEmpty() ? QRectF(QPointF(0, 0), QSizeF(size))
+                                         : QRectF(QPointF(0, 0), player.stageSize()),
+                      quality);
     }
     if (!image.save(QString::fromLocal8Bit(argv[3]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[3]);

@@ -17,18 +17,6 @@ constexpr std::size_t kMaxRenderedFrames = std::size_t{3600} * kMixRate;
 // A movie without a usable frame rate is rendered at the rate players fall back to.
 constexpr double kFallbackFrameRate = 12;
 
-void apply(Player &player, const std::vector<InputEvent> &events)
-{
-    const QRectF stage(QPointF(0, 0), player.stageSize());
-    for (const InputEvent &e : events) {
-        player.mouseMove(e.position, stage);
-        if (e.kind == InputEvent::Kind::Press)
-            player.mousePress();
-        else if (e.kind == InputEvent::Kind::Release)
-            player.mouseRelease();
-    }
-}
-
 } // namespace
 
 InputBatches parseInputScript(const QByteArray &json)
@@ -55,6 +43,18 @@ InputBatches parseInputScript(const QByteArray &json)
     return batches;
 }
 
+void applyInput(Player &player, const std::vector<InputEvent> &events)
+{
+    const QRectF stage(QPointF(0, 0), player.stageSize());
+    for (const InputEvent &e : events) {
+        player.mouseMove(e.position, stage);
+        if (e.kind == InputEvent::Kind::Press)
+            player.mousePress();
+        else if (e.kind == InputEvent::Kind::Release)
+            player.mouseRelease();
+    }
+}
+
 PcmBuffer renderAudio(Player &player, int frames, const InputBatches &input)
 {
     const double rate = player.frameRate() > 0 ? player.frameRate() : kFallbackFrameRate;
@@ -68,7 +68,7 @@ PcmBuffer renderAudio(Player &player, int frames, const InputBatches &input)
         out.samples.resize(end * 2);
         player.sound().render(std::span(out.samples).subspan(offset));
         if (static_cast<std::size_t>(frame) <= input.size())
-            apply(player, input[static_cast<std::size_t>(frame - 1)]);
+            applyInput(player, input[static_cast<std::size_t>(frame - 1)]);
         if (frame < frames)
             player.stepFrame();
     }

@@ -22,6 +22,8 @@ using InputBatches = std::vector<std::vector<InputEvent>>;
 // A JSON array of {"type": "MouseMove"|"MouseDown"|"MouseUp", "pos": [x, y]} and
 // {"type": "Wait"}, each Wait closing a batch.
 InputBatches parseInputScript(const QByteArray &json);
+// Moves, presses and releases the mouse over the stage as the batch says.
+void applyInput(Player &player, const std::vector<InputEvent> &events);
 
 // 44.1 kHz stereo; at most an hour.
 PcmBuffer renderAudio(Player &player, int frames, const InputBatches &input = {});
