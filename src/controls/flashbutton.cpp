@@ -164,7 +164,6 @@ void FlashButton::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     watchWindowFocus();
     updateClock();
-    announceShownButtonsChanged(*this);
 }
 
 void FlashButton::hideEvent(QHideEvent *event)
@@ -173,7 +172,6 @@ void FlashButton::hideEvent(QHideEvent *event)
     FrameClock::instance().unsubscribe(this);
     if (m_player)
         m_player->sound().stopStreams(); // a hidden movie's stream ends; its event sounds ring out
-    announceShownButtonsChanged(*this);
 }
 
 void FlashButton::mouseMoveEvent(QMouseEvent *event)

@@ -148,13 +148,4 @@ void installFlashButtonAccessibility()
     (void)installed;
 }
 
-void announceShownButtonsChanged(FlashButton &button)
-{
-    QWidget *holder = button.parentWidget();
-    if (!holder || !QAccessible::isActive())
-        return;
-    QAccessibleEvent event(holder, QAccessible::ObjectReorder);
-    QAccessible::updateAccessibility(&event);
-}
-
 } // namespace velmora::controls

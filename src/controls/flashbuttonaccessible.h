@@ -50,7 +50,5 @@ private:
 
 // Makes every FlashButton a FlashButtonAccessible; installed once per process.
 void installFlashButtonAccessibility();
-// Tells assistive technology that the buttons offered by `button`'s parent changed.
-void announceShownButtonsChanged(FlashButton &button);
 
 } // namespace velmora::controls
