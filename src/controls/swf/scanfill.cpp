@@ -149,8 +149,13 @@ std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip)
 
     const bool winding = devicePath.fillRule() == Qt::WindingFill;
     // Rows whose centre y + 0.5 lies in [top edge, bottom edge) of an edge see it.
-    const int firstRow = std::max(clip.top(), static_cast<int>(std::ceil(segments.front().y0 - 0.5)));
-    const int endRow = std::min(clip.bottom() + 1, static_cast<int>(std::ceil(bottom - 0.5)));
+    // Held to the clip as doubles: a hostile movie's coordinates lie far outside an int.
+    const auto rowIn = [&clip](double y) {
+        return static_cast<int>(
+            std::clamp(std::ceil(y - 0.5), double(clip.top()), double(clip.bottom() + 1)));
+    };
+    const int firstRow = rowIn(segments.front().y0);
+    const int endRow = rowIn(bottom);
     std::vector<const Segment *> active;
     std::vector<std::pair<double, int>> crossings;
     std::size_t next = 0;
@@ -171,8 +176,8 @@ std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip)
             // Pixel x is inside when crossing[i] <= x + 0.5 < crossing[i + 1].
             const double left = std::ceil(crossings[i].first - 0.5);
             const double right = std::ceil(crossings[i + 1].first - 0.5);
-            const int x0 = static_cast<int>(std::max<double>(left, clip.left()));
-            const int x1 = static_cast<int>(std::min<double>(right, clip.right() + 1));
+            const int x0 = static_cast<int>(std::clamp(left, double(clip.left()), double(clip.right() + 1)));
+            const int x1 = static_cast<int>(std::clamp(right, double(clip.left()), double(clip.right() + 1)));
             if (x0 >= x1)
                 continue;
             if (!spans.empty() && spans.back().y == row && spans.back().x1 == x0)

@@ -89,6 +89,10 @@ TEST(ScanFill, HostileCoordinatesCostOnlyTheClip)
     path.lineTo(-5e7, 5e7);
     const auto spans = scanConvert(path, QRect(0, 0, 64, 64));
     EXPECT_EQ(pixelsOf(spans).size(), 64u * 64u);
+    // Beyond what an int holds, as the fuzzer's movies reach.
+    QPainterPath huge;
+    huge.addRect(QRectF(QPointF(-3e10, -3e10), QPointF(3e10, 3e10)));
+    EXPECT_EQ(pixelsOf(scanConvert(huge, QRect(0, 0, 64, 64))).size(), 64u * 64u);
 }
 
 } // namespace
