@@ -2,8 +2,17 @@
 #include "controls/swf/player.h"
 #include "controls/swf/sound/moviesound.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+
+// Text in system fonts is laid out and drawn only where the font database runs.
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -11,6 +11,7 @@
 #include "soundcommands.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -146,6 +147,10 @@ int main(int argc, char **argv)
     }
     if (command != "render" || argc < 4)
         return usage();
+    // Text in system fonts needs the font database; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     int frames = 1;
     Quality quality = Quality::High;
     QSize size, viewport;

@@ -147,6 +147,31 @@ QPainterPath textOutline(const QString &text, const QFont &font, QPointF originT
 QPainterPath fittedTextOutline(const QString &text, const QFont &font, const QRectF &boxTwips,
                                qreal marginTwips = 0);
 
+// A text field (DefineEditText); geometry in twips.
+struct EditField {
+    enum class Align : quint8 { Left, Right, Center, Justify };
+    QRect bounds;
+    quint16 fontId = 0; // 0: the field names no font
+    quint16 heightTwips = 240;
+    QColor color = Qt::black;
+    Align align = Align::Left;
+    quint16 leftMargin = 0, rightMargin = 0, indent = 0;
+    qint16 leading = 0;
+    bool wordWrap = false, multiline = false, html = false, useOutlines = false;
+    QString text;
+};
+
+// One record of static text (DefineText2): glyphs of `fontId` by index, each followed by
+// its advance; the baseline starts at `originTwips`.
+struct TextRun {
+    quint16 fontId = 0;
+    quint16 heightTwips = 240;
+    QColor color = Qt::black;
+    QPoint originTwips;
+    QList<quint16> glyphs;
+    QList<qint16> advances;
+};
+
 class MovieBuilder {
 public:
     explicit MovieBuilder(const QRect &stageTwips);
@@ -165,6 +190,12 @@ public:
     quint16 defineShape(const QList<ShapeLayer> &layers, ShapeVersion version = ShapeVersion::Auto);
     quint16 defineSprite(const Timeline &timeline);
     quint16 defineButton2(const QList<ButtonRecord> &records, bool trackAsMenu = false);
+    // A font the movie names but does not embed (DefineFont2 with empty glyphs): glyph i
+    // stands for characters[i]. `name` is stored as given, in whatever encoding.
+    quint16 defineDeviceFont(const QByteArray &name, const QString &characters, bool bold = false,
+                             bool italic = false);
+    quint16 defineEditText(const EditField &field);
+    quint16 defineText(const QRect &boundsTwips, const QList<TextRun> &runs);
     // A definition tag written by the caller; its body must start with `id`.
     void addDefinition(TagCode code, const QByteArray &body);
 

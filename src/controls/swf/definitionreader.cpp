@@ -17,6 +17,28 @@ enum ButtonRecordFlag : int {
     HasBlendMode = 0x20,
 };
 
+// DefineFont2/DefineFont3 flags.
+enum FontFlag : int {
+    FontHasLayout = 0x80,
+    FontWideOffsets = 0x08,
+    FontWideCodes = 0x04,
+    FontItalic = 0x02,
+    FontBold = 0x01,
+};
+
+// DefineFontInfo/DefineFontInfo2 flags.
+enum FontInfoFlag : int {
+    InfoItalic = 0x04,
+    InfoBold = 0x02,
+    InfoWideCodes = 0x01,
+};
+
+std::string readName(BitReader &in)
+{
+    const auto bytes = in.bytes(in.u8());
+    return {bytes.begin(), bytes.end()};
+}
+
 ShapeGeometry readGlyph(BitReader &in)
 {
     std::vector<StyleSet> sets(1);
@@ -107,6 +129,10 @@ bool DefinitionReader::read(TagCode code, BitReader &body)
     case TagCode::DefineFont3:
         defineFont2(body, code == TagCode::DefineFont3);
         return true;
+    case TagCode::DefineFontInfo:
+    case TagCode::DefineFontInfo2:
+        defineFontInfo(body, code == TagCode::DefineFontInfo2);
+        return true;
     case TagCode::DefineText:
     case TagCode::DefineText2:
         defineText(body, code == TagCode::DefineText2);
@@ -189,22 +215,29 @@ void DefinitionReader::defineFont2(BitReader &in, bool v3)
 {
     const std::uint16_t id = in.u16();
     const int flags = in.u8();
-    in.u8();           // language
-    in.bytes(in.u8()); // name
-    const std::size_t count = in.u16();
+    in.u8(); // language
     Font font;
+    font.name = readName(in);
+    font.bold = flags & FontBold;
+    font.italic = flags & FontItalic;
+    const std::size_t count = in.u16();
     font.emSquare = v3 ? 20480 : 1024;
-    const bool wideOffsets = flags & 0x08, wideCodes = flags & 0x04;
+    const bool wideOffsets = flags & FontWideOffsets, wideCodes = flags & FontWideCodes;
     const auto table = in.rest();
     std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i <= count; ++i) // the last one is the code table's offset
-        starts.push_back(wideOffsets ? in.u32() : in.u16());
+    // The last offset is the code table's; device fonts without glyphs may leave it out.
+    if (count > 0 || in.remaining() >= (wideOffsets ? 4u : 2u)) {
+        for (std::size_t i = 0; i <= count; ++i)
+            starts.push_back(wideOffsets ? in.u32() : in.u16());
+    } else {
+        starts.push_back(0);
+    }
     readGlyphs(table, starts, font);
     BitReader rest(table.subspan(std::min(starts[count], table.size())));
     try {
         for (std::size_t i = 0; i < count; ++i)
             font.codes.push_back(wideCodes ? rest.u16() : rest.u8());
-        if (flags & 0x80) {
+        if (flags & FontHasLayout) {
             font.ascent = rest.u16();
             font.descent = rest.u16();
             font.leading = rest.s16();
@@ -223,6 +256,29 @@ void DefinitionReader::defineFont2(BitReader &in, bool v3)
         // Codes and layout only serve edit text; the glyphs are what counts.
     }
     define(id, std::move(font));
+}
+
+// The name, style and character codes of a DefineFont's glyphs: what edit text and
+// device text need.
+void DefinitionReader::defineFontInfo(BitReader &in, bool v2)
+{
+    const std::uint16_t id = in.u16();
+    auto it = m_movie.characters.find(id);
+    if (it == m_movie.characters.end() || !std::holds_alternative<Font>(it->second))
+        return;
+    Font &font = std::get<Font>(it->second);
+    font.name = readName(in);
+    const int flags = in.u8();
+    font.bold = flags & InfoBold;
+    font.italic = flags & InfoItalic;
+    if (v2)
+        in.u8(); // language
+    const bool wideCodes = v2 || (flags & InfoWideCodes);
+    // A device font may come without glyphs: then the codes run to the tag's end.
+    const std::size_t count = font.glyphs.empty() ? in.remaining() / (wideCodes ? 2 : 1) : font.glyphs.size();
+    font.codes.clear();
+    for (std::size_t i = 0; i < count && !in.atEnd(); ++i)
+        font.codes.push_back(wideCodes ? in.u16() : in.u8());
 }
 
 void DefinitionReader::defineText(BitReader &in, bool v2)

@@ -26,6 +26,7 @@ private:
     void defineBitmap(TagCode code, BitReader &in);
     void defineFont(BitReader &in);
     void defineFont2(BitReader &in, bool v3);
+    void defineFontInfo(BitReader &in, bool v2);
     void defineText(BitReader &in, bool v2);
     void defineEditText(BitReader &in);
     void defineButton(BitReader &in);

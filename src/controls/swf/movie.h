@@ -41,6 +41,23 @@ struct Font {
     std::map<std::pair<std::uint16_t, std::uint16_t>, std::int16_t> kerning; // code pair to font units
     double emSquare = 1024;
     double ascent = 0, descent = 0, leading = 0; // font units
+    // The system font asked for: as stored, UTF-8 from version 6 and the author's
+    // code page before.
+    std::string name;
+    bool bold = false, italic = false;
+    // Without any glyph outline the text is drawn with a system font of this name.
+    bool hasOutlines() const
+    {
+        for (const ShapeGeometry &glyph : glyphs) {
+            for (const auto &layer : glyph.layers) {
+                for (const auto &fill : layer.fills) {
+                    if (!fill.contours.empty())
+                        return true;
+                }
+            }
+        }
+        return false;
+    }
 };
 
 struct TextGlyph {
@@ -70,6 +87,8 @@ struct EditText {
     std::int32_t leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
     bool useOutlines = false, multiline = false, wordWrap = false, html = false;
     std::string text;
+    // A system font draws the field unless it uses the outlines of an embedded font.
+    bool drawsWithDeviceFont(const Font *font) const { return !font || !useOutlines || !font->hasOutlines(); }
 };
 
 enum class ActionOp { Stop, Play, GotoFrame, GotoLabel, NextFrame, PrevFrame, StopSounds };

@@ -591,9 +591,11 @@ void Renderer::paintText(QPainter &painter, const StaticText &text, const QTrans
                          const ColorTransform &cx)
 {
     const QTransform base = toQt(text.matrix) * world;
+    if (deviceFontsAvailable())
+        paintDeviceText(painter, m_cache.deviceText().staticText(text, m_movie), base, cx);
     for (const TextRecord &record : text.records) {
         const auto *font = m_movie.find<Font>(record.fontId);
-        if (!font)
+        if (!font || !font->hasOutlines())
             continue;
         const double scale = record.height / font->emSquare;
         double x = record.x;
@@ -625,8 +627,13 @@ void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTra
                              const ColorTransform &cx)
 {
     const auto *font = m_movie.find<Font>(text.fontId);
-    if (!font || font->glyphs.empty() || text.text.empty())
+    if (text.text.empty())
         return;
+    if (text.drawsWithDeviceFont(font)) {
+        if (deviceFontsAvailable())
+            paintDeviceText(painter, m_cache.deviceText().editText(text, font), world, cx);
+        return;
+    }
     const double scale = text.height / font->emSquare;
     for (const PlacedGlyph &g : layoutEditText(text, *font)) {
         if (g.index >= font->glyphs.size())

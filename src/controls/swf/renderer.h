@@ -2,6 +2,7 @@
 // the Qt paths and colour-transformed images it derives from the model.
 #pragma once
 
+#include "controls/swf/devicetext.h"
 #include "controls/swf/displaylist.h"
 #include "controls/swf/filters.h"
 #include "controls/swf/layercache.h"
@@ -39,6 +40,7 @@ public:
     QImage gradient(const FillStyle &style, const ColorTransform &cx, const QTransform &gradientToDevice,
                     const QRect &area);
     LayerCache &layers() { return m_layers; }
+    DeviceTextCache &deviceText() { return m_deviceText; }
 
 private:
     std::map<const ShapeGeometry *, ShapePaths> m_paths;
@@ -46,6 +48,7 @@ private:
     std::map<std::pair<qint64, std::vector<double>>, QImage> m_images;
     std::map<std::pair<const FillStyle *, std::vector<double>>, QImage> m_gradients;
     LayerCache m_layers;
+    DeviceTextCache m_deviceText;
 };
 
 class Renderer {

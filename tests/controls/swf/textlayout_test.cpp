@@ -1,4 +1,5 @@
 // Edit text: markup, entities, UTF-8 and colours; line breaks and word wrap.
+#include "controls/swf/fieldtext.h"
 #include "controls/swf/textlayout.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,75 @@ TEST(StyledText, FontColourAppliesInsideItsTag)
     EXPECT_EQ(s.colors[0], (Rgba{1, 2, 3, 255}));
     EXPECT_EQ(s.colors[1], (Rgba{255, 0, 0, 255}));
     EXPECT_EQ(s.colors[2], (Rgba{1, 2, 3, 255}));
+}
+
+TEST(FieldParagraphs, FormatsParagraphsAndBlocks)
+{
+    EditText t = field("<textformat leading=\"2\" indent=\"3\"><p align=\"center\">"
+                       "<font face=\"_serif\" size=\"10\" color=\"#00ff00\" letterSpacing=\"1.5\">a"
+                       "<font size=\"+2\"><b>b</b><i><u>c</u></i></font></font></p></textformat>"
+                       "<li>d<br>e</li>",
+                       true);
+    t.align = 1;
+    SpanFormat base;
+    base.face = "x";
+    const auto paragraphs = fieldParagraphs(t, base);
+    ASSERT_EQ(paragraphs.size(), 2u);
+    const TextParagraph &p = paragraphs[0];
+    EXPECT_EQ(p.align, 2);
+    EXPECT_EQ(p.leading, 40);
+    EXPECT_EQ(p.indent, 60);
+    ASSERT_EQ(p.spans.size(), 3u);
+    EXPECT_EQ(p.spans[0].format.face, "_serif");
+    EXPECT_EQ(p.spans[0].format.size, 200);
+    EXPECT_EQ(p.spans[0].format.color, (Rgba{0, 255, 0, 255}));
+    EXPECT_EQ(p.spans[0].format.letterSpacing, 30);
+    EXPECT_EQ(p.spans[1].format.size, 240) << "relative size";
+    EXPECT_TRUE(p.spans[1].format.bold);
+    EXPECT_TRUE(p.spans[2].format.italic && p.spans[2].format.underline && !p.spans[2].format.bold);
+    const TextParagraph &item = paragraphs[1];
+    EXPECT_TRUE(item.bullet);
+    EXPECT_EQ(item.align, 1) << "the field's alignment";
+    EXPECT_EQ(item.leading, 0) << "outside the text format";
+    ASSERT_EQ(item.spans.size(), 1u);
+    EXPECT_EQ(item.spans[0].text, U"d\u2028e");
+    EXPECT_EQ(item.spans[0].format.face, "x");
+}
+
+TEST(FieldParagraphs, HostileMarkupIsBounded)
+{
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<font size=\"+1\">";
+    deep += "x";
+    std::string wide(1 << 20, 'y');
+    struct Row {
+        const char *name;
+        std::string text;
+    } rows[] = {
+        {"deep nesting", deep},
+        {"a tag never closed", "<font face=\"" + wide},
+        {"a million characters", wide},
+        {"a million paragraphs", std::string(1 << 20, '\r')},
+        {"ampersands without an end", std::string(1 << 20, '&')},
+        {"entities out of range", "&#xFFFFFFFFFF;&#99999999;&#;&#x;"},
+        {"attributes without values", "<font size= color face=>z</font>"},
+        {"sizes out of range", "<font size=\"999999\" letterSpacing=\"1e300\">z</font>"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto paragraphs = fieldParagraphs(field(row.text, true), {});
+        std::size_t chars = 0;
+        for (const TextParagraph &p : paragraphs) {
+            for (const TextSpan &span : p.spans) {
+                chars += span.text.size();
+                EXPECT_LE(span.format.size, 2000 * 20);
+                EXPECT_LE(std::abs(span.format.letterSpacing), 1000 * 20);
+            }
+        }
+        EXPECT_LE(chars, kMaxFieldCharacters);
+        EXPECT_LE(paragraphs.size(), kMaxFieldCharacters);
+    }
 }
 
 // A font whose glyphs for a, b and space all advance 100 twips at height 200.
