@@ -4,9 +4,9 @@
 //                    [--input events.json]
 // velmora-swf sounds FILE [--decode DIR]
 // velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]
+#include "controls/swf/morphgeometry.h"
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
-#include "controls/swf/shapereader.h"
 #include "controls/swf/sound/offlineaudio.h"
 #include "soundcommands.h"
 

@@ -31,8 +31,7 @@ Instance DisplayList::makeInstance(std::uint16_t characterId, int depth)
     if (it != m_movie.characters.end())
         i.character = &it->second;
     // Past the limits the object stays empty: it exists but shows nothing.
-    if (m_nesting >= InstanceBudget::kMaxNesting ||
-        ++m_budget.createdThisFrame > InstanceBudget::kMaxCreatedPerFrame)
+    if (m_nesting >= kMaxNesting || ++m_budget.createdThisFrame > InstanceBudget::kMaxCreatedPerFrame)
         return i;
     if (const auto *sprite = i.character ? std::get_if<Sprite>(i.character) : nullptr) {
         i.children = std::make_unique<DisplayList>(m_movie, &sprite->timeline, m_budget, m_nesting + 1);
@@ -48,6 +47,10 @@ void DisplayList::showButtonState(Instance &button, int state)
 {
     const auto *def = button.character ? std::get_if<Button>(button.character) : nullptr;
     button.buttonState = state;
+    if (m_nesting >= kMaxNesting) {
+        button.children.reset(); // as deep as lists go: the button shows nothing
+        return;
+    }
     button.children = std::make_unique<DisplayList>(m_movie, nullptr, m_budget, m_nesting + 1);
     button.children->m_sounds = m_sounds;
     if (!def)

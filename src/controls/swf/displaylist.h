@@ -29,10 +29,13 @@ struct Instance {
     int buttonState = ButtonRecord::Up;
 };
 
+// No display list nests deeper than this below the root, so whatever walks the lists
+// (painting, hit tests, button states) recurses at most this deep.
+constexpr int kMaxNesting = 32;
+
 // Limits on what one player builds, so that a movie whose sprites place each other
 // (or themselves) cannot recurse or multiply without end.
 struct InstanceBudget {
-    static constexpr int kMaxNesting = 32;
     static constexpr int kMaxCreatedPerFrame = 20000;
     int createdThisFrame = 0;
 };

@@ -1,5 +1,7 @@
 #include "controls/swf/objectbounds.h"
 
+#include "controls/swf/qtgeometry.h"
+
 #include <algorithm>
 
 namespace velmora::swf {

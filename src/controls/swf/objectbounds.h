@@ -3,7 +3,7 @@
 #pragma once
 
 #include "controls/swf/displaylist.h"
-#include "controls/swf/renderer.h"
+#include "controls/swf/rendercache.h"
 
 #include <QRectF>
 #include <QTransform>

@@ -1,6 +1,7 @@
 #include "controls/swf/player.h"
 
 #include "controls/swf/displaylist.h"
+#include "controls/swf/hittest.h"
 #include "controls/swf/moviereader.h"
 #include "controls/swf/renderer.h"
 #include "controls/swf/sound/moviesound.h"
@@ -174,8 +175,8 @@ Instance *Player::buttonUnderMouse(DisplayList **owner)
 {
     if (!m_mouseInside || m_target.isEmpty())
         return nullptr;
-    Renderer renderer(*m_movie, m_state->cache, Quality::Low);
-    return renderer.buttonAt(*m_root, stageToTarget(*m_movie, m_target), m_mouse, owner);
+    return HitTester(*m_movie, m_state->cache)
+        .buttonAt(*m_root, stageToTarget(*m_movie, m_target), m_mouse, owner);
 }
 
 void Player::updateButtons()
@@ -185,9 +186,7 @@ void Player::updateButtons()
     const std::uint64_t over = hovered ? hovered->serial : 0;
     const std::uint64_t pressed = m_mouseDown ? m_state->pressed : 0;
     // Pressed and over: down; pressed and dragged off: over; otherwise over or up.
-    auto visit = [&](auto &self, DisplayList &list, int depth) -> void {
-        if (depth > 64)
-            return;
+    auto visit = [&](auto &self, DisplayList &list) -> void {
         for (auto &[d, object] : list.objects()) {
             if (object.character && std::holds_alternative<Button>(*object.character)) {
                 int state = ButtonRecord::Up;
@@ -201,10 +200,10 @@ void Player::updateButtons()
                 }
             }
             if (object.children)
-                self(self, *object.children, depth + 1);
+                self(self, *object.children);
         }
     };
-    visit(visit, *m_root, 0);
+    visit(visit, *m_root);
 }
 
 void Player::playButtonSounds(const Instance &button, int newState, bool held)

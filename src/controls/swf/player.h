@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/result.h"
+#include "controls/swf/quality.h"
 
 #include <QColor>
 #include <QPointF>
@@ -18,8 +19,6 @@
 class QPainter;
 
 namespace velmora::swf {
-
-enum class Quality { Low, High };
 
 class Movie;
 class DisplayList;

@@ -24,7 +24,5 @@ ShapeGeometry buildGeometry(const std::vector<ShapeRecord> &records, const std::
 
 // Reads a DefineMorphShape/DefineMorphShape2 body after the character id.
 MorphShape readMorphShape(BitReader &in, int morphVersion);
-// The shape of a morph at ratio t in [0, 1] (0 = start shape).
-ShapeGeometry morphGeometry(const MorphShape &morph, double t);
 
 } // namespace velmora::swf

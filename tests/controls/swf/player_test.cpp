@@ -151,7 +151,7 @@ TEST(Timeline, SpritesThatPlaceThemselvesStopAtTheLimits)
     int depth = 0;
     for (const DisplayList *list = &player.root(); list && !list->objects().empty(); ++depth)
         list = list->objects().begin()->second.children.get();
-    EXPECT_LE(depth, InstanceBudget::kMaxNesting + 1);
+    EXPECT_LE(depth, kMaxNesting + 1);
     QImage image = paint(player, QSize(100, 50));
     EXPECT_EQ(image.pixel(10, 10), qRgb(255, 255, 255));
 }

@@ -1,4 +1,5 @@
 // Edge soup to closed contours: fill0 edges reversed, shared edges, holes, layers.
+#include "controls/swf/morphgeometry.h"
 #include "controls/swf/shapereader.h"
 
 #include <gtest/gtest.h>

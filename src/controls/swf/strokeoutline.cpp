@@ -1,0 +1,81 @@
+#include "controls/swf/strokeoutline.h"
+
+#include "controls/swf/qtgeometry.h"
+
+#include <QPainterPathStroker>
+#include <QPen>
+
+namespace velmora::swf {
+
+namespace {
+
+// How much the world scales a stroke's width; -1 when it scales in neither direction.
+double strokeScale(const QTransform &t, const LineStyle &style)
+{
+    if (style.noHScale && style.noVScale)
+        return -1;
+    if (style.noHScale)
+        return std::abs(t.m21() + t.m22());
+    if (style.noVScale)
+        return std::abs(t.m11() + t.m12());
+    const double x = t.m11() + t.m21(), y = t.m12() + t.m22();
+    return std::sqrt((x * x + y * y) / 2);
+}
+
+// How much the transform scales lengths in the direction it shrinks most.
+double thinnestScale(const QTransform &t)
+{
+    const double half = (t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22()) / 2;
+    const double det = t.m11() * t.m22() - t.m12() * t.m21();
+    return std::sqrt(std::max(0.0, half - std::sqrt(std::max(0.0, half * half - det * det))));
+}
+
+Qt::PenCapStyle qtCap(Cap cap)
+{
+    return cap == Cap::None ? Qt::FlatCap : cap == Cap::Square ? Qt::SquareCap : Qt::RoundCap;
+}
+
+Qt::PenJoinStyle qtJoin(Join join)
+{
+    return join == Join::Bevel ? Qt::BevelJoin : join == Join::Miter ? Qt::SvgMiterJoin : Qt::RoundJoin;
+}
+
+} // namespace
+
+QPainterPath strokeOutline(const QPainterPath &line, const LineStyle &style, const QTransform &world,
+                           double deviceScale, Quality quality)
+{
+    double scale = strokeScale(world, style);
+    if (scale < 0)
+        scale = deviceScale;
+    const double width = std::max(1.0, style.width * scale);
+    QPen pen(Qt::black, width);
+    pen.setCapStyle(qtCap(style.startCap));
+    pen.setJoinStyle(qtJoin(style.join));
+    pen.setMiterLimit(style.miterLimit);
+    const bool low = quality == Quality::Low;
+    const bool scales = !style.noHScale && !style.noVScale;
+    const double diagonal = strokeScale(world, LineStyle{});
+    // A pen that scales in neither direction is divided by the shape's scale along its
+    // diagonal and stretched with the shape, as long as it stays a device pixel wide in
+    // the shape's thinnest direction.
+    const bool stretchedFixed =
+        style.noHScale && style.noVScale && diagonal > 0 && width / diagonal * thinnestScale(world) >= 1;
+    QPainterPath outline;
+    if ((scales || stretchedFixed) && scale > 0 && world.isInvertible()) {
+        // A stroke is outlined in the shape's own space and transformed with it, so a
+        // stretched shape has a stretched pen.
+        pen.setWidthF(scales ? std::max<double>(style.width, 1.0 / scale) : width / diagonal);
+        outline = world.map(QPainterPathStroker(pen).createStroke(line));
+        if (low)
+            outline = snapToDeviceTwips(outline);
+    } else {
+        // Strokes that do not scale are outlined in device space at their own width.
+        const QPainterPath device = world.map(line);
+        outline = QPainterPathStroker(pen).createStroke(low ? snapToDeviceTwips(device) : device);
+    }
+    outline.setFillRule(Qt::WindingFill);
+    return outline;
+}
+
+} // namespace velmora::swf
