@@ -196,6 +196,7 @@ void DisplayList::gotoFrame(int target)
             runCommands(f, &old);
     }
     m_current = target;
+    stopStream(); // the target frame's block, if it has one, starts the stream afresh
     enterFrame(target);
 }
 

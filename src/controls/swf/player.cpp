@@ -17,6 +17,9 @@ namespace {
 // At most this many frames run per call of advance(); a longer backlog is dropped
 // so that a movie which fell behind (a busy or suspended machine) does not race.
 constexpr int kMaxFramesPerTick = 5;
+// At most this many frames run undrawn per call of advance() to catch up with the
+// stream sound of the root timeline.
+constexpr int kMaxCatchUpFrames = 30;
 
 // The stage (twips, origin at the header rectangle's corner) fitted "ShowAll".
 QTransform stageToTarget(const Movie &movie, const QRectF &target)
@@ -106,6 +109,24 @@ int Player::advance(std::chrono::nanoseconds elapsed)
     }
     if (m_backlog >= frameTime)
         m_backlog = std::chrono::nanoseconds(0);
+    return run + catchUpWithStream();
+}
+
+int Player::catchUpWithStream()
+{
+    const auto &stream = m_movie->root.stream;
+    if (!stream)
+        return 0;
+    int run = 0;
+    while (run < kMaxCatchUpFrames && m_root->isPlaying()) {
+        const auto block = m_sound->streamBlock(m_root.get(), *stream);
+        // One frame ahead is the output's lead over the frames, not a lag.
+        if (!block || *block >= stream->blocks.size() ||
+            stream->blocks[*block].frame <= m_root->currentFrame() + 1)
+            break;
+        stepFrame();
+        ++run;
+    }
     return run;
 }
 

@@ -46,7 +46,9 @@ public:
     // states still change with the mouse; repaint after the mouse calls).
     bool isAnimated() const;
     // Feeds time from a monotonic clock; runs the frames due, at most a few per call
-    // (the backlog beyond that is dropped). Returns the number of frames run.
+    // (the backlog beyond that is dropped), and then the frames a root timeline fell
+    // behind its stream sound, which the host does not draw. Returns the number of
+    // frames run.
     int advance(std::chrono::nanoseconds elapsed);
     // Runs exactly one frame of the root timeline.
     void stepFrame();
@@ -78,6 +80,7 @@ private:
     struct State;
     Instance *buttonUnderMouse(DisplayList **owner);
     void updateButtons();
+    int catchUpWithStream();
     void playButtonSounds(const Instance &button, int newState, bool held);
 
     std::shared_ptr<const Movie> m_movie;

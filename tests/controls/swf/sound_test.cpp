@@ -3,6 +3,7 @@
 // is started by its exported name and stopAllSounds() silences everything.
 #include "swfbytes.h"
 
+#include "controls/swf/displaylist.h"
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
 #include "controls/swf/sound/decoder.h"
@@ -112,6 +113,39 @@ TEST(StreamSound, EndsWhenItsTimelineStopsOrGoes)
     removing.tag(TagCode::RemoveObject2, test::removeObject(1)).showFrame().showFrame();
     Player removed(load(removing));
     EXPECT_EQ(audibleFrames(renderAudio(removed, 4)), (std::vector<bool>{true, true, false, false}));
+}
+
+TEST(StreamSound, KeepsPlayingWhileALateTimelineDropsFramesAndStopsOnAGotoPastItsBlocks)
+{
+    const auto head = BitWriter().u8(0x0E).u8(kPcm16Mono44k).u16(3675).take();
+    const auto blockLevel = [](int frame) { return static_cast<std::int16_t>(1000 * (frame + 1)); };
+    MovieBytes m;
+    m.frameCount = 12;
+    m.tag(TagCode::SoundStreamHead2, head);
+    for (int f = 0; f < 12; ++f)
+        m.tag(TagCode::SoundStreamBlock, level(3675, blockLevel(f))).showFrame();
+    // The output plays six frames of sound while the clock gives the timeline one.
+    Player late(load(m));
+    std::vector<std::int16_t> out(2 * 6 * 3675);
+    late.sound().render(out);
+    EXPECT_EQ(late.advance(std::chrono::nanoseconds(1'000'000'000 / 12)), 5);
+    EXPECT_EQ(late.root().currentFrame(), 5);
+    late.sound().render(std::span(out).first(2));
+    EXPECT_EQ(out[0], blockLevel(6)) << "the sound plays on from where it was";
+
+    // Frame 1 jumps to frame 3, which holds no block: the stream ends there.
+    MovieBytes jumping;
+    jumping.frameCount = 5;
+    jumping.tag(TagCode::SoundStreamHead2, head);
+    for (int f = 0; f < 5; ++f) {
+        if (f != 3)
+            jumping.tag(TagCode::SoundStreamBlock, level(3675, 8000));
+        if (f == 1)
+            jumping.tag(TagCode::DoAction, BitWriter().u8(0x81).u16(2).u16(3).u8(0).take());
+        jumping.showFrame();
+    }
+    Player jumped(load(jumping));
+    EXPECT_EQ(audibleFrames(renderAudio(jumped, 3)), (std::vector<bool>{true, false, true}));
 }
 
 TEST(StreamSound, AHeadClaimingTheLargestBlocksStillPlaysItsBlocks)

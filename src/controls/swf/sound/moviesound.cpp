@@ -1,5 +1,6 @@
 #include "controls/swf/sound/moviesound.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velmora::swf {
@@ -9,8 +10,8 @@ namespace {
 // Every decoded sound of one movie together, so that many long sounds cannot add up
 // to more than 128 MiB.
 constexpr std::size_t kMaxMovieSamples = 4 * kMaxDecodedSamples;
-// A stream this many blocks away from where its timeline is jumps to the timeline;
-// closer, it plays on (the output runs a little ahead of the frames).
+// A stream this many blocks behind its timeline jumps to the timeline; closer, it plays
+// on. A stream ahead plays on too: the timeline catches up by dropping frames.
 constexpr double kStreamDriftBlocks = 2;
 
 VoiceOwner eventOwner(std::uint16_t soundId)
@@ -119,11 +120,22 @@ void MovieSound::streamFrame(const void *owner, const StreamSound &stream, std::
                             std::max(1.0, stream.head.format.rate());
     const double tolerance = kStreamDriftBlocks * std::max(1.0, perBlock);
     if (auto at = m_mixer.position(voice);
-        at && std::abs(static_cast<double>(*at) - static_cast<double>(target)) <= tolerance)
+        at && static_cast<double>(*at) + tolerance >= static_cast<double>(target))
         return;
     m_mixer.stop(voice);
     if (target < s->pcm->frames())
         m_mixer.start(voice, {s->pcm, target, s->pcm->frames() - target});
+}
+
+std::optional<std::size_t> MovieSound::streamBlock(const void *owner, const StreamSound &stream) const
+{
+    const auto s = m_streams.find(&stream);
+    const auto at = m_mixer.position(streamOwner(owner));
+    if (s == m_streams.end() || !at || s->second.blockStart.empty())
+        return std::nullopt;
+    const auto &starts = s->second.blockStart;
+    const auto next = std::upper_bound(starts.begin(), starts.end(), *at);
+    return static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, next - starts.begin() - 1));
 }
 
 void MovieSound::streamStop(const void *owner)

@@ -9,6 +9,7 @@
 #include "controls/swf/sound/soundevents.h"
 
 #include <map>
+#include <optional>
 
 namespace velmora::swf {
 
@@ -19,6 +20,8 @@ public:
     void startSound(const StartSound &sound) override;
     void streamFrame(const void *owner, const StreamSound &stream, std::size_t block) override;
     void streamStop(const void *owner) override;
+    // The block of its stream the sound of timeline `owner` plays now, if it plays.
+    std::optional<std::size_t> streamBlock(const void *owner, const StreamSound &stream) const;
 
     // The movie was hidden: its streams end, its event sounds ring out.
     void stopStreams() { m_mixer.stop(VoiceOwner::Kind::Stream); }
