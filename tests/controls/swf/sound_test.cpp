@@ -126,7 +126,8 @@ TEST(StreamSound, KeepsPlayingWhileALateTimelineDropsFramesAndStopsOnAGotoPastIt
         m.tag(TagCode::SoundStreamBlock, level(3675, blockLevel(f))).showFrame();
     // The output plays six frames of sound while the clock gives the timeline one.
     Player late(load(m));
-    std::vector<std::int16_t> out(2 * 6 * 3675);
+    constexpr std::size_t kBlockFrames = 3675;
+    std::vector<std::int16_t> out(kBlockFrames * 6 * 2); // six frames, stereo
     late.sound().render(out);
     EXPECT_EQ(late.advance(std::chrono::nanoseconds(1'000'000'000 / 12)), 5);
     EXPECT_EQ(late.root().currentFrame(), 5);
