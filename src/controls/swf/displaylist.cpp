@@ -19,6 +19,10 @@ DisplayList::DisplayList(const Movie &movie, const Timeline *timeline, InstanceB
 DisplayList::~DisplayList()
 {
     stopStream();
+    if (m_observer) {
+        for (auto &[depth, object] : m_objects)
+            m_observer->removing(*this, object, false);
+    }
 }
 
 Instance DisplayList::makeInstance(std::uint16_t characterId, int depth)
@@ -36,11 +40,79 @@ Instance DisplayList::makeInstance(std::uint16_t characterId, int depth)
     if (const auto *sprite = i.character ? std::get_if<Sprite>(i.character) : nullptr) {
         i.children = std::make_unique<DisplayList>(m_movie, &sprite->timeline, m_budget, m_nesting + 1);
         i.children->m_sounds = m_sounds;
-        i.children->tick(); // a sprite shows its first frame on the frame it is placed
+        i.children->m_observer = m_observer;
     } else if (i.character && std::holds_alternative<Button>(*i.character)) {
         showButtonState(i, ButtonRecord::Up);
     }
     return i;
+}
+
+void DisplayList::adopt(Instance &object)
+{
+    if (object.children) {
+        object.children->m_parent = this;
+        object.children->m_self = &object;
+    }
+    if (m_observer)
+        m_observer->relocated(*this, object);
+}
+
+Instance &DisplayList::insert(Instance object, bool fresh)
+{
+    const int depth = object.depth;
+    auto existing = m_objects.find(depth);
+    if (existing != m_objects.end()) {
+        discard(existing->second, true);
+        m_objects.erase(existing);
+    }
+    Instance &placed = m_objects.emplace(depth, std::move(object)).first->second;
+    adopt(placed);
+    if (fresh) {
+        if (m_observer)
+            m_observer->placed(*this, placed);
+        // A sprite shows its first frame on the frame it is placed.
+        if (placed.children && placed.children->m_timeline && placed.children->m_current < 0)
+            placed.children->tick();
+    }
+    return placed;
+}
+
+void DisplayList::discard(Instance &object, bool unload)
+{
+    if (m_observer)
+        m_observer->removing(*this, object, unload);
+}
+
+Instance &DisplayList::placeDynamic(Instance object)
+{
+    object.dynamic = true;
+    return insert(std::move(object), true);
+}
+
+void DisplayList::remove(int depth)
+{
+    auto it = m_objects.find(depth);
+    if (it == m_objects.end())
+        return;
+    discard(it->second, true);
+    m_objects.erase(it);
+}
+
+void DisplayList::swapDepths(int a, int b)
+{
+    if (a == b)
+        return;
+    auto na = m_objects.extract(a), nb = m_objects.extract(b);
+    if (!na.empty()) {
+        na.key() = b;
+        na.mapped().depth = b;
+        adopt(m_objects.insert(std::move(na)).position->second);
+    }
+    if (!nb.empty()) {
+        nb.key() = a;
+        nb.mapped().depth = a;
+        adopt(m_objects.insert(std::move(nb)).position->second);
+    }
 }
 
 void DisplayList::showButtonState(Instance &button, int state)
@@ -53,6 +125,9 @@ void DisplayList::showButtonState(Instance &button, int state)
     }
     button.children = std::make_unique<DisplayList>(m_movie, nullptr, m_budget, m_nesting + 1);
     button.children->m_sounds = m_sounds;
+    button.children->m_observer = m_observer;
+    button.children->m_parent = this;
+    button.children->m_self = &button;
     if (!def)
         return;
     for (const ButtonRecord &r : def->records) {
@@ -63,7 +138,7 @@ void DisplayList::showButtonState(Instance &button, int state)
         child.colorTransform = r.colorTransform;
         child.blendMode = r.blendMode;
         child.filters = r.filters;
-        button.children->m_objects.insert_or_assign(r.depth, std::move(child));
+        button.children->insert(std::move(child), true);
     }
 }
 
@@ -82,6 +157,10 @@ bool DisplayList::canChange() const
 
 void DisplayList::tick()
 {
+    if (m_observer && m_current >= 0) {
+        tickScripted();
+        return;
+    }
     std::set<std::uint64_t> earlier;
     for (const auto &[depth, object] : m_objects) {
         if (object.children)
@@ -93,9 +172,8 @@ void DisplayList::tick()
             if (m_timeline->frameCount > 1 || m_current < 0)
                 gotoFrame(0);
         } else {
-            runCommands(next, nullptr);
             m_current = next;
-            enterFrame(next);
+            runFrame(next, nullptr, true);
         }
     }
     for (auto &[depth, object] : m_objects) {
@@ -104,12 +182,30 @@ void DisplayList::tick()
     }
 }
 
-void DisplayList::enterFrame(int frame)
+// With scripts the frame runs as Flash runs it: the nested timelines first, the
+// most recently placed first, then this timeline's enterFrame and its next frame.
+void DisplayList::tickScripted()
 {
-    if (const Frame *f = m_timeline->frame(frame)) {
-        reportSounds(*f, frame);
-        for (const ActionBlock &block : f->actions)
-            runActions(block.simple);
+    std::vector<std::pair<std::uint64_t, DisplayList *>> nested;
+    for (auto &[depth, object] : m_objects) {
+        if (object.children)
+            nested.emplace_back(object.serial, object.children.get());
+    }
+    std::sort(nested.begin(), nested.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (const auto &[serial, list] : nested)
+        list->tick();
+    if (!m_timeline)
+        return;
+    m_observer->enteringFrame(*this);
+    if (!m_playing)
+        return;
+    const int next = m_current + 1;
+    if (next >= m_timeline->frameCount) {
+        if (m_timeline->frameCount > 1)
+            gotoFrame(0);
+    } else {
+        m_current = next;
+        runFrame(next, nullptr, true);
     }
 }
 
@@ -127,6 +223,13 @@ void DisplayList::reportSounds(const Frame &frame, int index)
                                   [](const StreamBlock &b, int frame) { return b.frame < frame; });
     if (block != blocks.end() && block->frame == index)
         m_sounds->streamFrame(this, *stream, static_cast<std::size_t>(block - blocks.begin()));
+}
+
+void DisplayList::setPlaying(bool playing)
+{
+    m_playing = playing;
+    if (!playing)
+        stopStream();
 }
 
 void DisplayList::stopStream()
@@ -184,39 +287,74 @@ void DisplayList::gotoFrame(int target)
     target = std::clamp(target, 0, m_timeline->frameCount - 1);
     if (target == m_current)
         return;
-    if (target > m_current) {
-        for (int f = m_current + 1; f <= target; ++f)
-            runCommands(f, nullptr);
+    stopStream(); // the target frame's block, if it has one, starts the stream afresh
+    const int from = m_current;
+    m_current = target;
+    if (target > from) {
+        for (int f = from + 1; f <= target; ++f)
+            runFrame(f, nullptr, f == target);
     } else {
         // A rewind rebuilds the list as of the target frame; objects that are still
         // there keep their identity (and a sprite its playhead), the rest go.
+        // Objects a script made stay where they are.
         std::map<int, Instance> old = std::move(m_objects);
         m_objects.clear();
+        for (auto it = old.begin(); it != old.end();) {
+            if (it->second.dynamic) {
+                adopt(m_objects.insert(old.extract(it++)).position->second);
+            } else {
+                ++it;
+            }
+        }
         for (int f = 0; f <= target; ++f)
-            runCommands(f, &old);
+            runFrame(f, &old, f == target);
+        for (auto &[depth, object] : old)
+            discard(object, true);
     }
-    m_current = target;
-    stopStream(); // the target frame's block, if it has one, starts the stream afresh
-    enterFrame(target);
 }
 
-void DisplayList::runCommands(int frame, std::map<int, Instance> *reuse)
+void DisplayList::runFrame(int frame, std::map<int, Instance> *reuse, bool withActions)
 {
-    if (const Frame *f = m_timeline->frame(frame)) {
+    const Frame *f = m_timeline->frame(frame);
+    if (!f)
+        return;
+    if (!withActions || !m_observer) {
         for (const PlaceCommand &c : f->commands)
             apply(c, reuse);
+        if (withActions) {
+            reportSounds(*f, frame);
+            for (const ActionBlock &block : f->actions)
+                runActions(block.simple);
+        }
+        return;
+    }
+    m_observer->initActions(*this, *f);
+    reportSounds(*f, frame);
+    std::size_t next = 0;
+    for (std::size_t k = 0; k <= f->commands.size(); ++k) {
+        while (next < f->actions.size() && f->actions[next].commandsBefore <= k)
+            m_observer->frameAction(*this, f->actions[next++]);
+        if (k < f->commands.size())
+            apply(f->commands[k], reuse);
     }
 }
 
 void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
 {
     if (c.kind == PlaceCommand::Kind::Remove) {
-        m_objects.erase(c.depth);
+        auto it = m_objects.find(c.depth);
+        if (it != m_objects.end() && !it->second.dynamic)
+            remove(c.depth);
         return;
     }
     auto existing = m_objects.find(c.depth);
     Instance *target = nullptr;
     if (c.characterId && (!c.move || existing == m_objects.end())) {
+        if (existing != m_objects.end() && m_observer) {
+            // Flash places nothing on a depth that is taken.
+            m_observer->placeFailed(c.depth);
+            return;
+        }
         // A new object at this depth (replacing whatever was there).
         Instance fresh;
         bool kept = false;
@@ -236,11 +374,22 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
                 kept = true;
             }
         }
-        if (!kept)
+        if (!kept) {
             fresh = makeInstance(*c.characterId, c.depth);
-        target = &m_objects.insert_or_assign(c.depth, std::move(fresh)).first->second;
+            fresh.name = c.name;
+            if (!c.clipActions.empty())
+                fresh.clipActions = &c.clipActions;
+        }
+        // The placement's properties apply before the object is announced.
+        if (c.matrix)
+            fresh.matrix = *c.matrix;
+        if (c.colorTransform)
+            fresh.colorTransform = *c.colorTransform;
+        target = &insert(std::move(fresh), !kept);
     } else if (existing != m_objects.end()) {
         target = &existing->second;
+        if (target->dynamic || target->scriptTransformed)
+            return; // a script took this object over
         if (c.characterId && *c.characterId != target->characterId) {
             // Replace: the instance keeps its place and transforms, only the art changes.
             Instance art = makeInstance(*c.characterId, c.depth);
@@ -248,6 +397,9 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
             target->character = art.character;
             target->children = std::move(art.children);
             target->buttonState = art.buttonState;
+            adopt(*target);
+            if (target->children && target->children->m_timeline)
+                target->children->tick();
         }
     } else {
         return; // a change to an empty depth does nothing

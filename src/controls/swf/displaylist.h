@@ -11,6 +11,9 @@
 namespace velmora::swf {
 
 class DisplayList;
+namespace avm1 {
+class ClipObject;
+}
 
 struct Instance {
     std::uint64_t serial = 0; // unique per placement, to follow an object across frames
@@ -27,6 +30,32 @@ struct Instance {
     std::optional<Rgba> opaqueBackground;  // fills the object's bounds behind it
     std::unique_ptr<DisplayList> children; // a sprite's timeline or a button's current state
     int buttonState = ButtonRecord::Up;
+    std::string name;                   // instance name, from the placement or a script
+    avm1::ClipObject *script = nullptr; // the object scripts know it by
+    bool dynamic = false;               // made by a script: the timeline leaves it alone
+    bool scriptTransformed = false;     // moved by a script: the timeline no longer moves it
+    const std::vector<ClipActions> *clipActions = nullptr; // from the placement
+};
+
+// What a script engine hears from the display lists of its movie. A list without
+// an observer runs the simple frame controls itself, at once.
+class TimelineObserver {
+public:
+    virtual ~TimelineObserver() = default;
+    // A frame is entered: its DoInitAction blocks are due, then each DoAction block
+    // in tag order, among the placements.
+    virtual void initActions(DisplayList &list, const Frame &frame) = 0;
+    virtual void frameAction(DisplayList &list, const ActionBlock &block) = 0;
+    // An object was placed; a sprite's first frame runs after this.
+    virtual void placed(DisplayList &parent, Instance &object) = 0;
+    // The object now lives at this address (lists move their objects).
+    virtual void relocated(DisplayList &parent, Instance &object) = 0;
+    // The object leaves the list; unload is false when the whole player goes.
+    virtual void removing(DisplayList &parent, Instance &object, bool unload) = 0;
+    // The start of a timeline's frame, before it advances: enterFrame events.
+    virtual void enteringFrame(DisplayList &list) = 0;
+    // A placement on a depth that is taken.
+    virtual void placeFailed(int depth) = 0;
 };
 
 // No display list nests deeper than this below the root, so whatever walks the lists
@@ -52,11 +81,28 @@ public:
     // Where this list and the lists it creates report the sounds of their frames;
     // null (the default) for none. Must outlive the lists.
     void setSoundEvents(SoundEvents *events) { m_sounds = events; }
+    // Lists made from now on by this one share the observer.
+    void setObserver(TimelineObserver *observer) { m_observer = observer; }
+    TimelineObserver *observer() const { return m_observer; }
+    DisplayList *parent() const { return m_parent; }
+    Instance *self() const { return m_self; } // null for the root
+    const Timeline *timeline() const { return m_timeline; }
+    const Movie &movie() const { return m_movie; }
+    InstanceBudget &budget() const { return m_budget; }
+    int nesting() const { return m_nesting; }
 
     // Runs one frame of this timeline and of every nested timeline placed earlier.
     void tick();
     void gotoFrame(int target);
     void runActions(const std::vector<Action> &actions);
+    // Stopping ends the timeline's sound stream.
+    void setPlaying(bool playing);
+    // Places a new object made by a script (a duplicate, an attached or empty clip);
+    // whatever was at the depth goes.
+    Instance &placeDynamic(Instance object);
+    void remove(int depth);
+    // Exchanges the objects at two depths (either may be empty).
+    void swapDepths(int a, int b);
 
     int currentFrame() const { return m_current; }
     bool isPlaying() const { return m_playing; }
@@ -70,12 +116,21 @@ public:
     Instance makeInstance(std::uint16_t characterId, int depth);
 
 private:
-    void runCommands(int frame, std::map<int, Instance> *reuse);
+    void tickScripted();
+    // The frame's placements; with its actions when the playhead stops on it.
+    void runFrame(int frame, std::map<int, Instance> *reuse, bool withActions);
     void apply(const PlaceCommand &c, std::map<int, Instance> *reuse);
     void enterFrame(int frame);
     void reportSounds(const Frame &frame, int index);
     void stopStream();
+    // Puts an object at its depth, tells the observer and starts a sprite's timeline.
+    Instance &insert(Instance object, bool fresh);
+    void adopt(Instance &object);
+    void discard(Instance &object, bool unload);
 
+    TimelineObserver *m_observer = nullptr;
+    DisplayList *m_parent = nullptr;
+    Instance *m_self = nullptr;
     const Movie &m_movie;
     const Timeline *m_timeline;
     InstanceBudget &m_budget;

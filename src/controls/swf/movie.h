@@ -104,6 +104,9 @@ struct Action {
 struct ActionBlock {
     std::vector<std::uint8_t> bytes;
     std::vector<Action> simple;
+    // DoAction: how many of the frame's place commands come before it (scripts
+    // run in tag order, after the objects placed before them).
+    std::size_t commandsBefore = 0;
 };
 
 // Actions a DoInitAction tag runs once, before the first frame that holds it,
@@ -235,6 +238,14 @@ public:
     std::vector<std::string> warnings;
     // Tag codes per root frame, for the info tool.
     std::vector<std::vector<int>> tagsPerFrame;
+    // Sprites exported by name (ExportAssets), for scripts that attach them.
+    std::map<std::string, std::uint16_t> exports;
+    // ScriptLimits: 0 where the movie sets none.
+    struct ScriptLimits {
+        int maxRecursion = 0;
+        int timeoutSeconds = 0;
+    } scriptLimits;
+    std::uint32_t fileLength = 0; // as the header states, uncompressed
 
     template <typename T> const T *find(std::uint16_t id) const
     {

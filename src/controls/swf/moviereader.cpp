@@ -84,10 +84,9 @@ public:
                 std::move(frame)); // a stream that ends early still shows its last frame
         if (root && !tags.empty())
             m_movie.tagsPerFrame.push_back(std::move(tags));
-        timeline.frameCount =
-            declaredFrames > 0 ? declaredFrames : std::max<int>(1, static_cast<int>(timeline.frames.size()));
-        if (static_cast<int>(timeline.frames.size()) > timeline.frameCount)
-            timeline.frames.resize(static_cast<std::size_t>(timeline.frameCount));
+        // A header that counts fewer frames than the file holds does not hide them:
+        // Flash plays every frame it reads.
+        timeline.frameCount = std::max<int>({1, declaredFrames, static_cast<int>(timeline.frames.size())});
     }
 
 private:
@@ -101,6 +100,18 @@ private:
             return;
         case TagCode::DefineSprite:
             readSprite(body);
+            return;
+        case TagCode::ExportAssets: {
+            const int count = body.u16();
+            for (int i = 0; i < count && !body.atEnd(); ++i) {
+                const std::uint16_t id = body.u16();
+                m_movie.exports.insert_or_assign(body.string(), id);
+            }
+            return;
+        }
+        case TagCode::ScriptLimits:
+            m_movie.scriptLimits.maxRecursion = body.u16();
+            m_movie.scriptLimits.timeoutSeconds = body.u16();
             return;
         default:
             // Metadata, scripts for another runtime: not needed to draw.
@@ -135,6 +146,7 @@ Result<std::shared_ptr<Movie>> readMovie(std::span<const std::uint8_t> file)
         return body.error();
     auto movie = std::make_shared<Movie>();
     movie->header.version = body->version;
+    movie->fileLength = body->declaredLength;
     BitReader in(body->bytes);
     try {
         movie->header.frameRect = in.rect();

@@ -1,5 +1,6 @@
 #include "controls/swf/player.h"
 
+#include "controls/swf/avm1/stage.h"
 #include "controls/swf/displaylist.h"
 #include "controls/swf/hittest.h"
 #include "controls/swf/moviereader.h"
@@ -61,13 +62,44 @@ Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &
     return movie;
 }
 
-Player::Player(std::shared_ptr<const Movie> movie)
+Player::Player(std::shared_ptr<const Movie> movie, ScriptHost host)
     : m_movie(std::move(movie)), m_sound(std::make_unique<MovieSound>(*m_movie)),
-      m_state(std::make_unique<State>())
+      m_state(std::make_unique<State>()), m_host(std::move(host))
 {
     m_root = std::make_unique<DisplayList>(*m_movie, &m_movie->root, m_state->budget);
     m_root->setSoundEvents(m_sound.get());
+    if (avm1::hasScripts(*m_movie)) {
+        avm1::RuntimeHost scriptHost;
+        scriptHost.trace = m_host.trace;
+        scriptHost.getUrl = [this](const std::string &url, const std::string &window) {
+            openUrl(url, window);
+        };
+        m_scripts = std::make_unique<avm1::ScriptStage>(*m_movie, *m_root, std::move(scriptHost));
+        m_scripts->buttonAt = [this](QPointF stage) {
+            DisplayList *owner = nullptr;
+            Renderer renderer(*m_movie, m_state->cache, Quality::Low);
+            const QTransform toScript = QTransform::fromScale(1 / kTwipsPerPixel, 1 / kTwipsPerPixel);
+            return renderer.buttonAt(*m_root, toScript, stage, &owner);
+        };
+    }
     stepFrame(); // the first frame is on screen from the start
+}
+
+// fscommand("quit") closes the standalone player; web addresses go to the desktop
+// from a user action only; nothing else leaves the player.
+void Player::openUrl(const std::string &url, const std::string &)
+{
+    const QString address = QString::fromStdString(url).trimmed();
+    if (address.startsWith(QLatin1String("fscommand:"), Qt::CaseInsensitive)) {
+        if (address.mid(10).compare(QLatin1String("quit"), Qt::CaseInsensitive) == 0)
+            m_quitRequested = true;
+        return;
+    }
+    const bool web = address.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) ||
+                     address.startsWith(QLatin1String("https:"), Qt::CaseInsensitive) ||
+                     address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive);
+    if (web && m_host.openUrl && m_scripts && m_scripts->takeUrlPermission())
+        m_host.openUrl(address.toStdString());
 }
 
 Player::~Player() = default;
@@ -133,7 +165,11 @@ int Player::catchUpWithStream()
 void Player::stepFrame()
 {
     m_state->budget.createdThisFrame = 0;
+    if (m_scripts)
+        m_scripts->beginFrame();
     m_root->tick();
+    if (m_scripts)
+        m_scripts->endFrame();
     ++m_framesRun;
     updateButtons();
 }
@@ -156,7 +192,25 @@ void Player::mouseMove(QPointF pos, const QRectF &target)
     m_mouse = pos;
     m_target = target;
     m_mouseInside = true;
+    if (m_scripts)
+        m_scripts->mouseMove(scriptPoint(pos));
     updateButtons();
+}
+
+void Player::mousePress(QPointF pos, const QRectF &target)
+{
+    m_mouse = pos;
+    m_target = target;
+    m_mouseInside = true;
+    mousePress();
+}
+
+void Player::mouseRelease(QPointF pos, const QRectF &target)
+{
+    m_mouse = pos;
+    m_target = target;
+    m_mouseInside = true;
+    mouseRelease();
 }
 
 void Player::mousePress()
@@ -165,6 +219,8 @@ void Player::mousePress()
     DisplayList *owner = nullptr;
     Instance *button = buttonUnderMouse(&owner);
     m_state->pressed = button ? button->serial : 0;
+    if (m_scripts)
+        m_scripts->mouseDown(scriptPoint(m_mouse));
     updateButtons();
 }
 
@@ -174,7 +230,8 @@ void Player::mouseRelease()
     Instance *button = buttonUnderMouse(&owner);
     if (button && button->serial == m_state->pressed && m_mouseDown) {
         ++m_clicks;
-        if (const auto *def = std::get_if<Button>(button->character)) {
+        const auto *def = std::get_if<Button>(button->character);
+        if (def && !m_scripts) {
             for (const ButtonActions &entry : def->actions) {
                 if (entry.conditions & OverDownToOverUp)
                     owner->runActions(entry.actions.simple);
@@ -183,7 +240,31 @@ void Player::mouseRelease()
     }
     m_mouseDown = false;
     m_state->pressed = 0;
+    if (m_scripts)
+        m_scripts->mouseUp(scriptPoint(m_mouse));
     updateButtons();
+}
+
+void Player::keyDown(KeyInput key)
+{
+    if (m_scripts)
+        m_scripts->keyDown({key.code, key.character});
+    updateButtons();
+}
+
+void Player::keyUp(KeyInput key)
+{
+    if (m_scripts)
+        m_scripts->keyUp({key.code, key.character});
+    updateButtons();
+}
+
+// Target coordinates to the pixels scripts use (twips / 20 from the movie's origin).
+QPointF Player::scriptPoint(QPointF pos) const
+{
+    if (m_target.isEmpty())
+        return {};
+    return stageToTarget(*m_movie, m_target).inverted().map(pos) / kTwipsPerPixel;
 }
 
 void Player::mouseLeave()

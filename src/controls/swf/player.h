@@ -13,8 +13,10 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
+#include <string>
 
 class QPainter;
 
@@ -24,6 +26,25 @@ class Movie;
 class DisplayList;
 class MovieSound;
 struct Instance;
+namespace avm1 {
+class ScriptStage;
+}
+
+// What a movie's scripts may reach outside the player. Without a handler the
+// request is dropped.
+struct ScriptHost {
+    // trace() output, one call per line of text.
+    std::function<void(const std::string &)> trace;
+    // An http, https or mailto address a script opens from a button press or
+    // release, at most once per user action; the desktop's handler opens it.
+    std::function<void(const std::string &)> openUrl;
+};
+
+// A key as scripts see it: Flash's key code and the character it typed.
+struct KeyInput {
+    int code = 0;
+    int character = 0;
+};
 
 // Parses a whole movie file held in memory. A file that ends early still gives the
 // frames read so far; a file that is not a movie at all gives an error.
@@ -34,7 +55,7 @@ class Player {
 public:
     // Runs the first frame, so the movie can be painted at once: after N-1 calls of
     // stepFrame() the player shows what the movie shows after N frames.
-    explicit Player(std::shared_ptr<const Movie> movie);
+    explicit Player(std::shared_ptr<const Movie> movie, ScriptHost host = {});
     ~Player();
     Player(const Player &) = delete;
     Player &operator=(const Player &) = delete;
@@ -62,9 +83,17 @@ public:
 
     // Mouse in target coordinates (the same rectangle as for render).
     void mouseMove(QPointF pos, const QRectF &target);
+    // A press or release may carry its own position (the pointer moves there first,
+    // without a move event).
     void mousePress();
     void mouseRelease();
+    void mousePress(QPointF pos, const QRectF &target);
+    void mouseRelease(QPointF pos, const QRectF &target);
     void mouseLeave();
+    void keyDown(KeyInput key);
+    void keyUp(KeyInput key);
+    // A script asked the standalone player to close (fscommand "quit").
+    bool quitRequested() const { return m_quitRequested; }
     // How many times a button was clicked (pressed and released over its hit area).
     int clickCount() const { return m_clicks; }
 
@@ -82,11 +111,16 @@ private:
     void updateButtons();
     int catchUpWithStream();
     void playButtonSounds(const Instance &button, int newState, bool held);
+    void openUrl(const std::string &url, const std::string &window);
+    QPointF scriptPoint(QPointF pos) const;
 
     std::shared_ptr<const Movie> m_movie;
     std::unique_ptr<MovieSound> m_sound; // before the lists, which report to it until they go
-    std::unique_ptr<DisplayList> m_root;
     std::unique_ptr<State> m_state;
+    ScriptHost m_host;
+    // Declared before the root so that it outlives every list that reports to it.
+    std::unique_ptr<avm1::ScriptStage> m_scripts; // null for a movie without scripts
+    std::unique_ptr<DisplayList> m_root;
     QPointF m_mouse;
     QRectF m_target;
     std::chrono::nanoseconds m_backlog{0};
@@ -94,6 +128,7 @@ private:
     int m_clicks = 0;
     bool m_mouseInside = false;
     bool m_mouseDown = false;
+    bool m_quitRequested = false;
 };
 
 } // namespace velmora::swf

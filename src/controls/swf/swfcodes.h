@@ -261,8 +261,32 @@ enum ButtonCondition : std::uint16_t {
     OverDownToIdle = 0x0100,
 };
 
+// Clip event flags of PlaceObject2/3 clip actions (the low 16 bits are those of
+// SWF 5, stored in the same places).
+enum ClipEvent : std::uint32_t {
+    Load = 0x00000001,
+    EnterFrame = 0x00000002,
+    Unload = 0x00000004,
+    MouseMove = 0x00000008,
+    MouseDown = 0x00000010,
+    MouseUp = 0x00000020,
+    KeyDown = 0x00000040,
+    KeyUp = 0x00000080,
+    Data = 0x00000100,
+    Initialize = 0x00000200,
+    Press = 0x00000400,
+    Release = 0x00000800,
+    ReleaseOutside = 0x00001000,
+    RollOver = 0x00002000,
+    RollOut = 0x00004000,
+    DragOver = 0x00008000,
+    DragOut = 0x00010000,
+    KeyPress = 0x00020000,
+    Construct = 0x00040000,
+};
+
 // The key-press clip event: a key code byte follows the event flags.
-constexpr std::uint32_t kClipEventKeyPress = 0x00020000;
+constexpr std::uint32_t kClipEventKeyPress = ClipEvent::KeyPress;
 
 constexpr auto raw(TagCode c)
 {

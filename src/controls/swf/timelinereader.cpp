@@ -53,8 +53,10 @@ bool TimelineReader::read(TagCode code, BitReader &body, Frame &frame, bool root
         frame.commands.push_back(readRemoveObject(body, code == TagCode::RemoveObject2));
         return true;
     case TagCode::DoAction:
-        if (!m_scriptsElsewhere)
+        if (!m_scriptsElsewhere) {
             frame.actions.push_back(readActionBlock(body.rest()));
+            frame.actions.back().commandsBefore = frame.commands.size();
+        }
         return true;
     case TagCode::DoInitAction:
         if (!root)

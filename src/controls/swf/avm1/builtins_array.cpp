@@ -1,0 +1,318 @@
+// Array: the constructor and the prototype's methods. They work on any object
+// with a length, as Flash's do, and on ArrayObject elements directly.
+#include "controls/swf/avm1/builtins.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora::swf::avm1 {
+
+namespace {
+
+// Sort options.
+enum SortFlag : int { CaseInsensitive = 1, Descending = 2, UniqueSort = 4, ReturnIndexedArray = 8, Numeric = 16 };
+
+ArrayObject *asArray(const Value &self)
+{
+    if (self.isObject() &&
+        (self.asObject()->kind() == Object::Kind::Array || self.asObject()->kind() == Object::Kind::Arguments))
+        return static_cast<ArrayObject *>(self.asObject());
+    return nullptr;
+}
+
+std::size_t lengthOf(Runtime &rt, Object *o)
+{
+    const double n = rt.toNumber(rt.get(o, "length"));
+    if (!std::isfinite(n) || n <= 0)
+        return 0;
+    return std::min(static_cast<std::size_t>(n), Limits::kMaxArrayLength);
+}
+
+// The elements of any array-like object.
+std::vector<Value> elementsOf(Runtime &rt, const Value &self)
+{
+    if (ArrayObject *a = asArray(self))
+        return a->elements;
+    std::vector<Value> out;
+    if (!self.isObject())
+        return out;
+    const std::size_t n = lengthOf(rt, self.asObject());
+    for (std::size_t i = 0; i < n; ++i)
+        out.push_back(rt.get(self.asObject(), std::to_string(i)));
+    return out;
+}
+
+void storeElements(Runtime &rt, const Value &self, std::vector<Value> elements)
+{
+    if (elements.size() > Limits::kMaxArrayLength)
+        throw ScriptAbort{"array length"};
+    if (ArrayObject *a = asArray(self)) {
+        a->elements = std::move(elements);
+        return;
+    }
+    if (!self.isObject())
+        return;
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        rt.set(self.asObject(), std::to_string(i), elements[i]);
+    rt.set(self.asObject(), "length", static_cast<double>(elements.size()));
+}
+
+// A relative index of slice/splice: negative counts from the end, clamped.
+std::size_t relativeIndex(Runtime &rt, const Value &v, std::size_t length, std::size_t fallback)
+{
+    if (v.isUndefined())
+        return fallback;
+    double n = rt.toNumber(v);
+    if (std::isnan(n))
+        n = 0;
+    n = std::trunc(n);
+    if (n < 0)
+        n = std::max(0.0, static_cast<double>(length) + n);
+    return static_cast<std::size_t>(std::min(n, static_cast<double>(length)));
+}
+
+int compareValues(Runtime &rt, const Value &a, const Value &b, int flags)
+{
+    if (flags & Numeric) {
+        const double x = rt.toNumber(a), y = rt.toNumber(b);
+        if (std::isnan(x) || std::isnan(y))
+            return std::isnan(x) ? (std::isnan(y) ? 0 : 1) : -1;
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    std::u16string x = toUtf16(rt.toString(a)), y = toUtf16(rt.toString(b));
+    if (flags & CaseInsensitive) {
+        x = toUtf16(foldCase(fromUtf16(x)));
+        y = toUtf16(foldCase(fromUtf16(y)));
+    }
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// Shared by sort and sortOn: sorts indices by a comparison, applies the flags.
+Value sortBy(Runtime &rt, const Value &self, std::vector<Value> elements, int flags,
+             const std::function<int(const Value &, const Value &)> &compare)
+{
+    std::vector<std::size_t> order(elements.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    bool equalPair = false;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        int c = compare(elements[x], elements[y]);
+        if (c == 0 && x != y)
+            equalPair = true;
+        if (flags & Descending)
+            c = -c;
+        return c < 0;
+    });
+    if ((flags & UniqueSort) && equalPair)
+        return 0.0;
+    if (flags & ReturnIndexedArray) {
+        std::vector<Value> indices;
+        for (std::size_t i : order)
+            indices.emplace_back(static_cast<double>(i));
+        return rt.newArray(std::move(indices));
+    }
+    std::vector<Value> sorted;
+    for (std::size_t i : order)
+        sorted.push_back(elements[i]);
+    storeElements(rt, self, std::move(sorted));
+    return self;
+}
+
+Value sort(Runtime &rt, Value self, std::vector<Value> &args)
+{
+    Value compareFn;
+    int flags = 0;
+    std::size_t next = 0;
+    if (!args.empty() && args[0].isObject() && args[0].asObject()->isFunction()) {
+        compareFn = args[0];
+        next = 1;
+    }
+    if (next < args.size()) {
+        if (!args[next].isNumber())
+            return {};
+        flags = toInt32(args[next].asNumber());
+    }
+    std::vector<Value> elements = elementsOf(rt, self);
+    if (compareFn.isUndefined())
+        return sortBy(rt, self, std::move(elements), flags,
+                      [&](const Value &a, const Value &b) { return compareValues(rt, a, b, flags); });
+    return sortBy(rt, self, std::move(elements), flags, [&](const Value &a, const Value &b) {
+        std::vector<Value> pair{a, b};
+        const double r = rt.toNumber(rt.call(compareFn, Value(), pair));
+        return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    });
+}
+
+Value sortOn(Runtime &rt, Value self, std::vector<Value> &args)
+{
+    std::vector<std::string> fields;
+    std::vector<int> fieldFlags;
+    const Value names = arg(args, 0);
+    if (ArrayObject *list = asArray(names)) {
+        for (const Value &v : list->elements)
+            fields.push_back(rt.toString(v));
+    } else if (!names.isUndefined()) {
+        fields.push_back(rt.toString(names));
+    }
+    const Value options = arg(args, 1);
+    int flags = 0;
+    if (ArrayObject *list = asArray(options)) {
+        for (const Value &v : list->elements)
+            fieldFlags.push_back(toInt32(rt.toNumber(v)));
+    } else if (options.isNumber()) {
+        flags = toInt32(options.asNumber());
+    }
+    if (fieldFlags.size() != fields.size())
+        fieldFlags.assign(fields.size(), flags);
+    std::vector<Value> elements = elementsOf(rt, self);
+    return sortBy(rt, self, std::move(elements), flags, [&](const Value &a, const Value &b) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const Value x = rt.getMember(a, fields[i]), y = rt.getMember(b, fields[i]);
+            int c = compareValues(rt, x, y, fieldFlags[i]);
+            if ((fieldFlags[i] & Descending) && !(flags & Descending))
+                c = -c;
+            if (c != 0)
+                return c;
+        }
+        return 0;
+    });
+}
+
+Value splice(Runtime &rt, Value self, std::vector<Value> &args)
+{
+    if (args.empty())
+        return {};
+    std::vector<Value> elements = elementsOf(rt, self);
+    const std::size_t start = relativeIndex(rt, args[0], elements.size(), 0);
+    std::size_t count = elements.size() - start;
+    if (args.size() > 1) {
+        const double n = rt.toNumber(args[1]);
+        if (std::isnan(n) || n < 0)
+            count = 0;
+        else
+            count = std::min(count, static_cast<std::size_t>(n));
+    }
+    std::vector<Value> removed(elements.begin() + static_cast<std::ptrdiff_t>(start),
+                               elements.begin() + static_cast<std::ptrdiff_t>(start + count));
+    elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(start),
+                   elements.begin() + static_cast<std::ptrdiff_t>(start + count));
+    if (args.size() > 2)
+        elements.insert(elements.begin() + static_cast<std::ptrdiff_t>(start), args.begin() + 2, args.end());
+    storeElements(rt, self, std::move(elements));
+    return rt.newArray(std::move(removed));
+}
+
+} // namespace
+
+std::string joinArray(Runtime &rt, Object *array, const std::string &separator)
+{
+    std::string out;
+    const std::vector<Value> elements = elementsOf(rt, array);
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (i)
+            out += separator;
+        out += rt.toString(elements[i]);
+        if (out.size() > Limits::kMaxStringBytes)
+            throw ScriptAbort{"string length"};
+    }
+    return out;
+}
+
+void installArray(Runtime &rt, Object *global)
+{
+    Object *proto = rt.protos.array;
+    FunctionObject *ctor = rt.newNative(
+        [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+            if (args.size() == 1 && args[0].isNumber()) {
+                const double n = args[0].asNumber();
+                ArrayObject *a = r.newArray();
+                if (n >= 0 && n == std::trunc(n))
+                    a->elements.resize(std::min(static_cast<std::size_t>(n), Limits::kMaxArrayLength));
+                return a;
+            }
+            return r.newArray(args);
+        },
+        proto);
+    ctor->constructsItself = true;
+    rt.define(global, "Array", ctor, DontEnum);
+    for (const auto &[name, v] : {std::pair{"CASEINSENSITIVE", 1}, std::pair{"DESCENDING", 2},
+                                  std::pair{"UNIQUESORT", 4}, std::pair{"RETURNINDEXEDARRAY", 8},
+                                  std::pair{"NUMERIC", 16}})
+        rt.define(ctor, name, v, DontEnum | DontDelete | ReadOnly);
+
+    rt.defineMethod(proto, "push", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+        std::vector<Value> e = elementsOf(r, self);
+        e.insert(e.end(), args.begin(), args.end());
+        const double n = static_cast<double>(e.size());
+        storeElements(r, self, std::move(e));
+        return n;
+    });
+    rt.defineMethod(proto, "pop", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+        std::vector<Value> e = elementsOf(r, self);
+        if (e.empty())
+            return {};
+        Value last = e.back();
+        e.pop_back();
+        storeElements(r, self, std::move(e));
+        return last;
+    });
+    rt.defineMethod(proto, "shift", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+        std::vector<Value> e = elementsOf(r, self);
+        if (e.empty())
+            return {};
+        Value first = e.front();
+        e.erase(e.begin());
+        storeElements(r, self, std::move(e));
+        return first;
+    });
+    rt.defineMethod(proto, "unshift", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+        std::vector<Value> e = elementsOf(r, self);
+        e.insert(e.begin(), args.begin(), args.end());
+        const double n = static_cast<double>(e.size());
+        storeElements(r, self, std::move(e));
+        return n;
+    });
+    rt.defineMethod(proto, "reverse", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+        std::vector<Value> e = elementsOf(r, self);
+        std::reverse(e.begin(), e.end());
+        storeElements(r, self, std::move(e));
+        return self;
+    });
+    rt.defineMethod(proto, "join", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+        if (!self.isObject())
+            return {};
+        const Value sep = arg(args, 0);
+        return joinArray(r, self.asObject(), sep.isUndefined() ? "," : r.toString(sep));
+    });
+    rt.defineMethod(proto, "toString", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+        if (!self.isObject())
+            return {};
+        return joinArray(r, self.asObject(), ",");
+    });
+    rt.defineMethod(proto, "slice", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+        std::vector<Value> e = elementsOf(r, self);
+        const std::size_t start = relativeIndex(r, arg(args, 0), e.size(), 0);
+        const std::size_t end = relativeIndex(r, arg(args, 1), e.size(), e.size());
+        std::vector<Value> part;
+        for (std::size_t i = start; i < end; ++i)
+            part.push_back(e[i]);
+        return r.newArray(std::move(part));
+    });
+    rt.defineMethod(proto, "concat", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+        std::vector<Value> e = elementsOf(r, self);
+        for (const Value &v : args) {
+            if (ArrayObject *a = asArray(v); a && a->kind() == Object::Kind::Array)
+                e.insert(e.end(), a->elements.begin(), a->elements.end());
+            else
+                e.push_back(v);
+            if (e.size() > Limits::kMaxArrayLength)
+                throw ScriptAbort{"array length"};
+        }
+        return r.newArray(std::move(e));
+    });
+    rt.defineMethod(proto, "splice", splice);
+    rt.defineMethod(proto, "sort", sort);
+    rt.defineMethod(proto, "sortOn", sortOn);
+}
+
+} // namespace velmora::swf::avm1

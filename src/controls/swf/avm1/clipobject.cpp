@@ -1,0 +1,490 @@
+// Clip objects over the display list: finding a clip by path, its display
+// properties (_x, _alpha, ...) and its timeline.
+#include "controls/swf/avm1/clipobject.h"
+
+#include "controls/swf/avm1/bounds.h"
+#include "controls/swf/avm1/stage.h"
+#include "controls/swf/displaylist.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace velmora::swf::avm1 {
+
+namespace {
+
+constexpr double kTwips = 20.0;
+
+bool sameName(const Runtime &rt, const std::string &a, const std::string &b)
+{
+    return rt.version() >= 7 ? a == b : foldCase(a) == foldCase(b);
+}
+
+struct PropertyName {
+    const char *name;
+    ClipProperty property;
+};
+constexpr PropertyName kPropertyNames[] = {
+    {"_x", ClipProperty::X},
+    {"_y", ClipProperty::Y},
+    {"_xscale", ClipProperty::XScale},
+    {"_yscale", ClipProperty::YScale},
+    {"_currentframe", ClipProperty::CurrentFrame},
+    {"_totalframes", ClipProperty::TotalFrames},
+    {"_alpha", ClipProperty::Alpha},
+    {"_visible", ClipProperty::Visible},
+    {"_width", ClipProperty::Width},
+    {"_height", ClipProperty::Height},
+    {"_rotation", ClipProperty::Rotation},
+    {"_target", ClipProperty::Target},
+    {"_framesloaded", ClipProperty::FramesLoaded},
+    {"_name", ClipProperty::Name},
+    {"_droptarget", ClipProperty::DropTarget},
+    {"_url", ClipProperty::Url},
+    {"_highquality", ClipProperty::HighQuality},
+    {"_focusrect", ClipProperty::FocusRect},
+    {"_soundbuftime", ClipProperty::SoundBufTime},
+    {"_quality", ClipProperty::Quality},
+    {"_xmouse", ClipProperty::XMouse},
+    {"_ymouse", ClipProperty::YMouse},
+};
+
+double scaleX(const Matrix &m)
+{
+    return std::sqrt(m.a * m.a + m.b * m.b);
+}
+
+double scaleY(const Matrix &m)
+{
+    return std::sqrt(m.c * m.c + m.d * m.d);
+}
+
+double rotationOf(const Matrix &m)
+{
+    return std::atan2(m.b, m.a);
+}
+
+// Rebuilds the linear part from scales and rotation, keeping the skew Flash keeps.
+void setLinear(Matrix &m, double sx, double sy, double rotation)
+{
+    const double skew = std::atan2(-m.c, m.d) - rotationOf(m);
+    m.a = sx * std::cos(rotation);
+    m.b = sx * std::sin(rotation);
+    m.c = -sy * std::sin(rotation + skew);
+    m.d = sy * std::cos(rotation + skew);
+}
+
+// A property value that is a usable number; undefined, NaN and other oddities are ignored.
+std::optional<double> numberArg(Runtime &rt, const Value &v)
+{
+    if (v.isUndefined())
+        return std::nullopt;
+    const double n = rt.toNumber(v);
+    if (!std::isfinite(n))
+        return std::nullopt;
+    return n;
+}
+
+Matrix worldMatrix(ClipObject *clip)
+{
+    Matrix m;
+    for (ClipObject *c = clip; c && c->instance; c = c->parent)
+        m = c->instance->matrix * m;
+    return m;
+}
+
+QPointF localMouse(Runtime &rt, ClipObject *clip)
+{
+    const QPointF stage = rt.stage ? rt.stage->mouse() : QPointF();
+    const Matrix m = worldMatrix(clip);
+    const double det = m.a * m.d - m.b * m.c;
+    if (det == 0)
+        return {};
+    const double x = stage.x() * kTwips - m.tx, y = stage.y() * kTwips - m.ty;
+    return {(m.d * x - m.c * y) / det / kTwips, (-m.b * x + m.a * y) / det / kTwips};
+}
+
+const Timeline *timelineOf(ClipObject *clip)
+{
+    return clip->list ? clip->list->timeline() : nullptr;
+}
+
+} // namespace
+
+ClipObject *liveClip(Runtime &rt, ClipObject *clip)
+{
+    if (!clip || !clip->removed)
+        return clip;
+    // Find the clip that now has this path.
+    ClipObject *current = rt.root;
+    std::size_t start = clip->path.find('.');
+    if (clip->path.compare(0, start, "_level0") != 0)
+        return nullptr;
+    while (current && start != std::string::npos) {
+        const std::size_t end = clip->path.find('.', start + 1);
+        const std::string name = clip->path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+        current = clipChild(rt, current, name);
+        start = end;
+    }
+    return current == clip ? nullptr : current;
+}
+
+std::optional<ClipProperty> clipPropertyByName(const std::string &name, bool)
+{
+    if (name.size() < 2 || name[0] != '_')
+        return std::nullopt;
+    const std::string folded = foldCase(name);
+    for (const PropertyName &p : kPropertyNames) {
+        if (folded == p.name)
+            return p.property;
+    }
+    return std::nullopt;
+}
+
+int clipCurrentFrame(ClipObject *clip)
+{
+    return clip->list ? std::max(1, clip->list->currentFrame() + 1) : 1;
+}
+
+int clipTotalFrames(ClipObject *clip)
+{
+    const Timeline *t = timelineOf(clip);
+    return t ? t->frameCount : 1;
+}
+
+Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
+{
+    Instance *i = clip->instance;
+    const Matrix m = i ? i->matrix : Matrix{};
+    switch (p) {
+    case ClipProperty::X:
+        return m.tx / kTwips;
+    case ClipProperty::Y:
+        return m.ty / kTwips;
+    case ClipProperty::XScale:
+        return scaleX(m) * 100;
+    case ClipProperty::YScale:
+        return scaleY(m) * 100;
+    case ClipProperty::CurrentFrame:
+        return clipCurrentFrame(clip);
+    case ClipProperty::TotalFrames:
+    case ClipProperty::FramesLoaded:
+        return clipTotalFrames(clip);
+    case ClipProperty::Alpha:
+        return i ? i->colorTransform.aMul * 100 : 100.0;
+    case ClipProperty::Visible:
+        return i ? i->visible : true;
+    case ClipProperty::Width:
+    case ClipProperty::Height: {
+        const Rect r = clipBounds(clip, m);
+        if (r.empty())
+            return 0.0;
+        return (p == ClipProperty::Width ? r.xMax - r.xMin : r.yMax - r.yMin) / kTwips;
+    }
+    case ClipProperty::Rotation:
+        return rotationOf(m) * 180 / std::numbers::pi;
+    case ClipProperty::Target:
+        return clipSlashPath(clip);
+    case ClipProperty::Name:
+        return clip->parent ? Value(clip->name) : Value("");
+    case ClipProperty::DropTarget:
+        return "";
+    case ClipProperty::Url:
+        return "file:///movie.swf";
+    case ClipProperty::HighQuality:
+        return 1;
+    case ClipProperty::FocusRect:
+        return rt.version() >= 6 ? Value(true) : Value(1);
+    case ClipProperty::SoundBufTime:
+        return 5;
+    case ClipProperty::Quality:
+        return "HIGH";
+    case ClipProperty::XMouse:
+        return std::round(localMouse(rt, clip).x());
+    case ClipProperty::YMouse:
+        return std::round(localMouse(rt, clip).y());
+    case ClipProperty::Count:
+        break;
+    }
+    return {};
+}
+
+void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value &v)
+{
+    Instance *i = clip->instance;
+    if (p == ClipProperty::Name) {
+        clip->name = rt.toString(v);
+        if (i)
+            i->name = clip->name;
+        clip->path = clip->parent ? clip->parent->path + "." + clip->name : clip->name;
+        return;
+    }
+    if (!i)
+        return;
+    const std::optional<double> n = numberArg(rt, v);
+    Matrix &m = i->matrix;
+    switch (p) {
+    case ClipProperty::X:
+        if (n)
+            m.tx = std::round(*n * kTwips);
+        break;
+    case ClipProperty::Y:
+        if (n)
+            m.ty = std::round(*n * kTwips);
+        break;
+    case ClipProperty::XScale:
+        if (n)
+            setLinear(m, *n / 100, scaleY(m), rotationOf(m));
+        break;
+    case ClipProperty::YScale:
+        if (n)
+            setLinear(m, scaleX(m), *n / 100, rotationOf(m));
+        break;
+    case ClipProperty::Rotation:
+        if (n) {
+            double degrees = std::fmod(*n, 360.0);
+            if (degrees > 180)
+                degrees -= 360;
+            else if (degrees < -180)
+                degrees += 360;
+            setLinear(m, scaleX(m), scaleY(m), degrees * std::numbers::pi / 180);
+        }
+        break;
+    case ClipProperty::Alpha:
+        if (n)
+            i->colorTransform.aMul = *n / 100;
+        break;
+    case ClipProperty::Visible:
+        if (n || v.isBool())
+            i->visible = rt.toBoolean(v) || (n && *n != 0);
+        break;
+    case ClipProperty::Width:
+    case ClipProperty::Height: {
+        if (!n || *n < 0)
+            break;
+        const Rect r = clipBounds(clip, Matrix{});
+        const double size = p == ClipProperty::Width ? r.xMax - r.xMin : r.yMax - r.yMin;
+        if (r.empty() || size <= 0)
+            break;
+        const double factor = *n * kTwips / size;
+        if (p == ClipProperty::Width)
+            setLinear(m, factor, scaleY(m), rotationOf(m));
+        else
+            setLinear(m, scaleX(m), factor, rotationOf(m));
+        break;
+    }
+    default:
+        return; // read-only
+    }
+    i->scriptTransformed = true;
+}
+
+bool getClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, Value &out)
+{
+    if (clip->removed)
+        return false;
+    if (ClipObject *child = clipChild(rt, clip, name)) {
+        out = child;
+        return true;
+    }
+    if (name.empty() || name[0] != '_')
+        return false;
+    if (auto p = clipPropertyByName(name, rt.version() >= 7)) {
+        out = getClipProperty(rt, clip, *p);
+        return true;
+    }
+    const std::string folded = foldCase(name);
+    if (folded == "_parent") {
+        out = clip->parent ? Value(clip->parent) : Value();
+        return true;
+    }
+    if (folded == "_root" || folded == "_level0") {
+        out = rt.root;
+        return true;
+    }
+    if (folded == "_global" && rt.version() >= 6) {
+        out = rt.global();
+        return true;
+    }
+    return false;
+}
+
+bool setClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, const Value &v)
+{
+    if (auto p = clipPropertyByName(name, rt.version() >= 7)) {
+        setClipProperty(rt, clip, *p, v);
+        return true;
+    }
+    return false;
+}
+
+ClipObject *clipChild(Runtime &rt, ClipObject *clip, const std::string &name)
+{
+    DisplayList *list = clip->list;
+    if (!list || name.empty())
+        return nullptr;
+    for (auto &[depth, object] : list->objects()) {
+        if (object.script && !object.name.empty() && sameName(rt, object.name, name))
+            return object.script;
+    }
+    return nullptr;
+}
+
+void clipChildNames(Runtime &, ClipObject *clip, std::vector<std::string> &out)
+{
+    if (!clip->list)
+        return;
+    for (auto &[depth, object] : clip->list->objects()) {
+        if (object.script && !object.name.empty())
+            out.push_back(object.name);
+    }
+}
+
+std::string clipTargetPath(ClipObject *clip)
+{
+    if (!clip->parent)
+        return clip->removed ? clip->path : "_level0";
+    return clipTargetPath(clip->parent) + "." + clip->name;
+}
+
+std::string clipSlashPath(ClipObject *clip)
+{
+    if (!clip->parent)
+        return "/";
+    const std::string parent = clipSlashPath(clip->parent);
+    return (parent == "/" ? "" : parent) + "/" + clip->name;
+}
+
+void clipSetPlaying(ClipObject *clip, bool playing)
+{
+    if (clip->list)
+        clip->list->setPlaying(playing);
+}
+
+void clipGotoNumber(Runtime &, ClipObject *clip, int zeroBasedFrame, bool play)
+{
+    if (!clip->list || !clip->list->timeline())
+        return;
+    clip->list->setPlaying(play);
+    // Before the first frame: nothing happens; past the last: the last frame.
+    if (zeroBasedFrame < 0)
+        return;
+    clip->list->gotoFrame(std::min(zeroBasedFrame, clipTotalFrames(clip) - 1));
+}
+
+void clipGotoLabel(Runtime &rt, ClipObject *clip, const std::string &label, bool play)
+{
+    const Timeline *t = timelineOf(clip);
+    if (!t)
+        return;
+    for (std::size_t f = 0; f < t->frames.size(); ++f) {
+        if (!t->frames[f].label.empty() && sameName(rt, t->frames[f].label, label)) {
+            clipGotoNumber(rt, clip, static_cast<int>(f), play);
+            return;
+        }
+    }
+}
+
+void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play)
+{
+    if (frame.isString()) {
+        const std::string &s = frame.asString();
+        const double n = stringToNumber(s, rt.version());
+        if (!std::isnan(n)) {
+            clipGotoFrame(rt, clip, Value(n), play);
+            return;
+        }
+        clipGotoLabel(rt, clip, s, play);
+        return;
+    }
+    // Frame numbers wrap as 32-bit integers, the 0-based one too.
+    const auto zeroBased = static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(rt.toNumber(frame))) - 1u);
+    clipGotoNumber(rt, clip, zeroBased, play);
+}
+
+void clipNextFrame(Runtime &rt, ClipObject *clip)
+{
+    if (clip->list && clip->list->currentFrame() + 1 < clipTotalFrames(clip))
+        clipGotoNumber(rt, clip, clip->list->currentFrame() + 1, false);
+    else
+        clipSetPlaying(clip, false);
+}
+
+void clipPrevFrame(Runtime &rt, ClipObject *clip)
+{
+    if (clip->list && clip->list->currentFrame() > 0)
+        clipGotoNumber(rt, clip, clip->list->currentFrame() - 1, false);
+    else
+        clipSetPlaying(clip, false);
+}
+
+std::vector<Code> clipFrameActions(Runtime &rt, ClipObject *clip, const Value &frame)
+{
+    std::vector<Code> blocks;
+    const Timeline *t = timelineOf(clip);
+    if (!t)
+        return blocks;
+    int index = -1;
+    const double n = frame.isString() ? stringToNumber(frame.asString(), rt.version()) : rt.toNumber(frame);
+    if (!std::isnan(n)) {
+        index = static_cast<int>(n) - 1;
+    } else if (frame.isString()) {
+        for (std::size_t f = 0; f < t->frames.size(); ++f) {
+            if (sameName(rt, t->frames[f].label, frame.asString()))
+                index = static_cast<int>(f);
+        }
+    }
+    if (const Frame *f = t->frame(index)) {
+        for (const ActionBlock &b : f->actions)
+            blocks.emplace_back(b.bytes);
+    }
+    return blocks;
+}
+
+void removeClip(Runtime &, ClipObject *clip)
+{
+    Instance *i = clip->instance;
+    if (!i || !clip->parent || !clip->parent->list)
+        return;
+    // Only clips at script depths (0 and up) can be removed by script.
+    if (i->depth < kDynamicDepthBase || i->depth >= kDynamicDepthBase + (1 << 20))
+        return;
+    clip->parent->list->remove(i->depth);
+}
+
+void cloneClip(Runtime &rt, ClipObject *source, const std::string &name, int depth)
+{
+    Instance *i = source->instance;
+    if (!i || !source->parent || !source->parent->list || source->isButton)
+        return;
+    DisplayList &parent = *source->parent->list;
+    Instance copy = parent.makeInstance(i->characterId, depth + kDynamicDepthBase);
+    copy.name = name;
+    copy.matrix = i->matrix;
+    copy.colorTransform = i->colorTransform;
+    copy.visible = i->visible;
+    copy.clipActions = i->clipActions;
+    Instance &placed = parent.placeDynamic(std::move(copy));
+    (void)placed;
+    (void)rt;
+}
+
+void startDrag(Runtime &rt, ClipObject *clip, bool lockCenter, const double *bounds)
+{
+    if (!rt.stage)
+        return;
+    rt.stage->dragged = clip;
+    rt.stage->dragLockCenter = lockCenter;
+    if (bounds)
+        rt.stage->dragBounds = std::array<double, 4>{bounds[0], bounds[1], bounds[2], bounds[3]};
+    else
+        rt.stage->dragBounds.reset();
+}
+
+void stopDrag(Runtime &rt)
+{
+    if (rt.stage)
+        rt.stage->dragged = nullptr;
+}
+
+} // namespace velmora::swf::avm1

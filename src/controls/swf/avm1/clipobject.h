@@ -1,0 +1,105 @@
+// Movie clips and buttons as script objects: what the interpreter asks of the
+// display list (timeline control, properties, paths, children). A clip object
+// outlives its display object; a reference to a removed clip finds the clip that
+// now has the same path, as Flash does.
+#pragma once
+
+#include "controls/swf/avm1/runtime.h"
+#include "controls/swf/movie.h"
+
+namespace velmora::swf {
+class DisplayList;
+struct Instance;
+} // namespace velmora::swf
+
+namespace velmora::swf::avm1 {
+class ScriptStage;
+}
+
+namespace velmora::swf::avm1 {
+
+// Depths scripts give (getDepth, attachMovie) are offset from the file's depths:
+// depth 0 of a script is this depth of the display list.
+constexpr int kDynamicDepthBase = 16384;
+
+class ClipObject : public Object {
+public:
+    explicit ClipObject(bool caseSensitive) : Object(caseSensitive, Kind::Clip) {}
+
+    DisplayList *list = nullptr; // the clip's own timeline; null once removed
+    Instance *instance = nullptr; // its place in the parent (null for the root)
+    ClipObject *parent = nullptr;
+    std::string name;
+    std::string path; // "_level0.a.b", kept to find the clip again after removal
+    bool isButton = false;
+    bool removed = false;
+    const std::vector<ClipActions> *clipActions = nullptr; // onClipEvent handlers
+};
+
+// The clip a reference means now: itself while on stage, otherwise the clip at its
+// path (null when there is none).
+ClipObject *liveClip(Runtime &rt, ClipObject *clip);
+
+enum class ClipProperty : std::uint8_t {
+    X = 0,
+    Y,
+    XScale,
+    YScale,
+    CurrentFrame,
+    TotalFrames,
+    Alpha,
+    Visible,
+    Width,
+    Height,
+    Rotation,
+    Target,
+    FramesLoaded,
+    Name,
+    DropTarget,
+    Url,
+    HighQuality,
+    FocusRect,
+    SoundBufTime,
+    Quality,
+    XMouse,
+    YMouse,
+    Count
+};
+// "_x" → X; nothing for other names.
+std::optional<ClipProperty> clipPropertyByName(const std::string &name, bool caseSensitive);
+Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p);
+void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value &v);
+
+// Timeline control. frame is a 1-based number or a label (or "label" after a
+// slash path: "/a:label"); out-of-range numbers clamp as Flash does.
+void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play);
+void clipGotoNumber(Runtime &rt, ClipObject *clip, int zeroBasedFrame, bool play);
+void clipGotoLabel(Runtime &rt, ClipObject *clip, const std::string &label, bool play);
+void clipSetPlaying(ClipObject *clip, bool playing);
+void clipNextFrame(Runtime &rt, ClipObject *clip);
+void clipPrevFrame(Runtime &rt, ClipObject *clip);
+int clipCurrentFrame(ClipObject *clip); // 1-based
+int clipTotalFrames(ClipObject *clip);
+// The actions of a frame (for Call), as code blocks.
+std::vector<Code> clipFrameActions(Runtime &rt, ClipObject *clip, const Value &frame);
+
+// The names a clip answers to besides its own variables: children by instance
+// name and the display properties (_x, _parent, ...).
+bool getClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, Value &out);
+bool setClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, const Value &v);
+
+// Instance names of the children, for for-in.
+void clipChildNames(Runtime &rt, ClipObject *clip, std::vector<std::string> &out);
+
+// Navigation.
+ClipObject *clipChild(Runtime &rt, ClipObject *clip, const std::string &name);
+std::string clipTargetPath(ClipObject *clip); // "_level0.a.b"
+std::string clipSlashPath(ClipObject *clip);  // "/a/b"
+
+// Display list changes made by scripts.
+void cloneClip(Runtime &rt, ClipObject *source, const std::string &name, int depth);
+void removeClip(Runtime &rt, ClipObject *clip);
+void startDrag(Runtime &rt, ClipObject *clip, bool lockCenter, const double *bounds);
+void stopDrag(Runtime &rt);
+
+} // namespace velmora::swf::avm1

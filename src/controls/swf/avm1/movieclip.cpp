@@ -1,0 +1,434 @@
+// MovieClip.prototype, Button.prototype and the input objects (Key, Mouse,
+// Selection) scripts use.
+#include "controls/swf/avm1/bounds.h"
+#include "controls/swf/avm1/builtins.h"
+#include "controls/swf/avm1/clipobject.h"
+#include "controls/swf/avm1/stage.h"
+#include "controls/swf/displaylist.h"
+
+#include <cmath>
+
+namespace velmora::swf::avm1 {
+
+namespace {
+
+constexpr double kTwips = 20.0;
+constexpr int kMaxScriptDepth = 2130690045; // the highest depth Flash accepts from a script
+
+ClipObject *thisClip(Runtime &rt, const Value &self)
+{
+    if (!self.isObject() || self.asObject()->kind() != Object::Kind::Clip)
+        return nullptr;
+    return liveClip(rt, static_cast<ClipObject *>(self.asObject()));
+}
+
+using ClipMethod = Value (*)(Runtime &, ClipObject *, std::vector<Value> &);
+
+void method(Runtime &rt, Object *proto, const char *name, ClipMethod f)
+{
+    rt.defineMethod(proto, name, [f](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+        ClipObject *clip = thisClip(r, self);
+        return clip ? f(r, clip, args) : Value();
+    });
+}
+
+Matrix worldMatrix(ClipObject *clip)
+{
+    Matrix m;
+    for (ClipObject *c = clip; c && c->instance; c = c->parent)
+        m = c->instance->matrix * m;
+    return m;
+}
+
+bool invert(const Matrix &m, Matrix &out)
+{
+    const double det = m.a * m.d - m.b * m.c;
+    if (det == 0)
+        return false;
+    out.a = m.d / det;
+    out.b = -m.b / det;
+    out.c = -m.c / det;
+    out.d = m.a / det;
+    out.tx = -(out.a * m.tx + out.c * m.ty);
+    out.ty = -(out.b * m.tx + out.d * m.ty);
+    return true;
+}
+
+std::optional<int> scriptDepth(Runtime &rt, const Value &v)
+{
+    const double n = rt.toNumber(v);
+    if (!std::isfinite(n))
+        return std::nullopt;
+    return static_cast<int>(std::clamp(n, -16384.0, static_cast<double>(kMaxScriptDepth)));
+}
+
+// attachMovie, duplicateMovieClip and createEmptyMovieClip all end here.
+Value placeNew(Runtime &rt, ClipObject *parent, std::uint16_t characterId, const std::string &name, int depth,
+               const Value &init, const Instance *like)
+{
+    DisplayList *list = parent->list;
+    if (!list)
+        return {};
+    Instance object = list->makeInstance(characterId, depth + kDynamicDepthBase);
+    if (characterId == 0) {
+        // An empty clip: a timeline of one empty frame.
+        static const Timeline kEmpty;
+        object.children = std::make_unique<DisplayList>(list->movie(), &kEmpty, list->budget(), list->nesting() + 1);
+        object.children->setObserver(list->observer());
+        static const Character kEmptySprite = Sprite{};
+        object.character = &kEmptySprite;
+    }
+    object.name = name;
+    if (like) {
+        object.matrix = like->matrix;
+        object.colorTransform = like->colorTransform;
+        object.visible = like->visible;
+        object.clipActions = like->clipActions;
+    }
+    Instance &placed = list->placeDynamic(std::move(object));
+    ClipObject *clip = placed.script;
+    if (!clip)
+        return {};
+    if (init.isObject()) {
+        for (const std::string &key : rt.keys(init.asObject()))
+            rt.set(clip, key, rt.get(init.asObject(), key));
+    }
+    return clip;
+}
+
+Value attachMovie(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
+{
+    if (args.size() < 3 || !rt.stage)
+        return {};
+    const std::string id = rt.toString(args[0]);
+    const auto &exports = rt.stage->movie().exports;
+    std::uint16_t characterId = 0;
+    bool found = false;
+    for (const auto &[name, character] : exports) {
+        if (foldCase(name) == foldCase(id)) {
+            characterId = character;
+            found = true;
+        }
+    }
+    const auto depth = scriptDepth(rt, args[2]);
+    if (!found || !depth)
+        return {};
+    const auto *character = rt.stage->movie().characters.count(characterId)
+                                ? &rt.stage->movie().characters.at(characterId)
+                                : nullptr;
+    if (!character || !std::holds_alternative<Sprite>(*character))
+        return {};
+    return placeNew(rt, clip, characterId, rt.toString(args[1]), *depth, arg(args, 3), nullptr);
+}
+
+Value duplicateMovieClip(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
+{
+    if (args.size() < 2 || !clip->instance || !clip->parent || clip->isButton)
+        return {};
+    const auto depth = scriptDepth(rt, args[1]);
+    if (!depth)
+        return {};
+    const std::uint16_t id = clip->instance->characterId;
+    if (id == 0)
+        return placeNew(rt, clip->parent, 0, rt.toString(args[0]), *depth, arg(args, 2), clip->instance);
+    return placeNew(rt, clip->parent, id, rt.toString(args[0]), *depth, arg(args, 2), clip->instance);
+}
+
+Value createEmptyMovieClip(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
+{
+    if (args.size() < 2)
+        return {};
+    const auto depth = scriptDepth(rt, args[1]);
+    if (!depth)
+        return {};
+    return placeNew(rt, clip, 0, rt.toString(args[0]), *depth, Value(), nullptr);
+}
+
+Value getDepth(Runtime &, ClipObject *clip, std::vector<Value> &)
+{
+    if (!clip->instance)
+        return -16384;
+    return clip->instance->depth - kDynamicDepthBase;
+}
+
+Value getNextHighestDepth(Runtime &, ClipObject *clip, std::vector<Value> &)
+{
+    if (!clip->list)
+        return {};
+    int next = 0;
+    if (!clip->list->objects().empty())
+        next = std::max(0, clip->list->objects().rbegin()->first - kDynamicDepthBase + 1);
+    return next;
+}
+
+Value getInstanceAtDepth(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
+{
+    if (!clip->list || args.empty())
+        return {};
+    const auto depth = scriptDepth(rt, args[0]);
+    if (!depth)
+        return {};
+    auto it = clip->list->objects().find(*depth + kDynamicDepthBase);
+    if (it == clip->list->objects().end())
+        return {};
+    return it->second.script ? Value(it->second.script) : Value(clip);
+}
+
+Value swapDepths(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
+{
+    if (!clip->instance || !clip->parent || !clip->parent->list || args.empty())
+        return {};
+    DisplayList &list = *clip->parent->list;
+    int other = 0;
+    const Value target = args[0];
+    if (target.isObject() && target.asObject()->kind() == Object::Kind::Clip) {
+        ClipObject *o = liveClip(rt, static_cast<ClipObject *>(target.asObject()));
+        if (!o || !o->instance || o->parent != clip->parent)
+            return {};
+        other = o->instance->depth;
+    } else {
+        const auto depth = scriptDepth(rt, target);
+        if (!depth)
+            return {};
+        other = *depth + kDynamicDepthBase;
+    }
+    const int mine = clip->instance->depth;
+    list.swapDepths(mine, other);
+    for (int d : {mine, other}) {
+        auto it = list.objects().find(d);
+        if (it != list.objects().end())
+            it->second.dynamic = true; // the timeline no longer owns what a script moved
+    }
+    return {};
+}
+
+// getBounds(target) / getRect(target): the clip's area in the target's space.
+Value getBounds(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
+{
+    Matrix toSpace = worldMatrix(clip);
+    if (!args.empty()) {
+        ClipObject *space = nullptr;
+        if (args[0].isObject() && args[0].asObject()->kind() == Object::Kind::Clip)
+            space = liveClip(rt, static_cast<ClipObject *>(args[0].asObject()));
+        if (!space)
+            return {};
+        Matrix inverse;
+        if (!invert(worldMatrix(space), inverse))
+            return {};
+        toSpace = inverse * toSpace;
+    }
+    const Rect r = clipBounds(clip, toSpace);
+    Object *o = rt.newObject();
+    const double big = 6710886.35;
+    rt.set(o, "xMin", r.empty() ? big : r.xMin / kTwips);
+    rt.set(o, "xMax", r.empty() ? big : r.xMax / kTwips);
+    rt.set(o, "yMin", r.empty() ? big : r.yMin / kTwips);
+    rt.set(o, "yMax", r.empty() ? big : r.yMax / kTwips);
+    return o;
+}
+
+Value hitTest(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
+{
+    const Rect mine = clipBounds(clip, worldMatrix(clip));
+    if (args.size() >= 2) {
+        const double x = rt.toNumber(args[0]) * kTwips, y = rt.toNumber(args[1]) * kTwips;
+        return mine.contains(x, y);
+    }
+    if (args.empty() || !args[0].isObject() || args[0].asObject()->kind() != Object::Kind::Clip)
+        return false;
+    ClipObject *other = liveClip(rt, static_cast<ClipObject *>(args[0].asObject()));
+    if (!other)
+        return false;
+    const Rect theirs = clipBounds(other, worldMatrix(other));
+    return !mine.empty() && !theirs.empty() && mine.xMin <= theirs.xMax && theirs.xMin <= mine.xMax &&
+           mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax;
+}
+
+Value convertPoint(Runtime &rt, ClipObject *clip, std::vector<Value> &args, bool toGlobal)
+{
+    if (args.empty() || !args[0].isObject())
+        return {};
+    Object *point = args[0].asObject();
+    const Value xv = rt.get(point, "x"), yv = rt.get(point, "y");
+    if (!xv.isNumber() || !yv.isNumber())
+        return {};
+    Matrix m = worldMatrix(clip);
+    if (!toGlobal && !invert(worldMatrix(clip), m))
+        return {};
+    const double x = xv.asNumber() * kTwips, y = yv.asNumber() * kTwips;
+    rt.set(point, "x", (m.a * x + m.c * y + m.tx) / kTwips);
+    rt.set(point, "y", (m.b * x + m.d * y + m.ty) / kTwips);
+    return {};
+}
+
+void installTimelineMethods(Runtime &rt, Object *proto)
+{
+    method(rt, proto, "play", [](Runtime &, ClipObject *c, std::vector<Value> &) -> Value {
+        clipSetPlaying(c, true);
+        return {};
+    });
+    method(rt, proto, "stop", [](Runtime &, ClipObject *c, std::vector<Value> &) -> Value {
+        clipSetPlaying(c, false);
+        return {};
+    });
+    method(rt, proto, "gotoAndPlay", [](Runtime &r, ClipObject *c, std::vector<Value> &a) -> Value {
+        if (!a.empty())
+            clipGotoFrame(r, c, a[0], true);
+        return {};
+    });
+    method(rt, proto, "gotoAndStop", [](Runtime &r, ClipObject *c, std::vector<Value> &a) -> Value {
+        if (!a.empty())
+            clipGotoFrame(r, c, a[0], false);
+        return {};
+    });
+    method(rt, proto, "nextFrame", [](Runtime &r, ClipObject *c, std::vector<Value> &) -> Value {
+        clipNextFrame(r, c);
+        return {};
+    });
+    method(rt, proto, "prevFrame", [](Runtime &r, ClipObject *c, std::vector<Value> &) -> Value {
+        clipPrevFrame(r, c);
+        return {};
+    });
+}
+
+void installClipMethods(Runtime &rt, Object *proto)
+{
+    installTimelineMethods(rt, proto);
+    method(rt, proto, "attachMovie", attachMovie);
+    method(rt, proto, "duplicateMovieClip", duplicateMovieClip);
+    method(rt, proto, "createEmptyMovieClip", createEmptyMovieClip);
+    method(rt, proto, "removeMovieClip", [](Runtime &r, ClipObject *c, std::vector<Value> &) -> Value {
+        removeClip(r, c);
+        return {};
+    });
+    method(rt, proto, "getDepth", getDepth);
+    method(rt, proto, "getNextHighestDepth", getNextHighestDepth);
+    method(rt, proto, "getInstanceAtDepth", getInstanceAtDepth);
+    method(rt, proto, "swapDepths", swapDepths);
+    method(rt, proto, "getBounds", getBounds);
+    method(rt, proto, "getRect", getBounds);
+    method(rt, proto, "hitTest", hitTest);
+    method(rt, proto, "localToGlobal", [](Runtime &r, ClipObject *c, std::vector<Value> &a) -> Value {
+        return convertPoint(r, c, a, true);
+    });
+    method(rt, proto, "globalToLocal", [](Runtime &r, ClipObject *c, std::vector<Value> &a) -> Value {
+        return convertPoint(r, c, a, false);
+    });
+    method(rt, proto, "startDrag", [](Runtime &r, ClipObject *c, std::vector<Value> &a) -> Value {
+        double bounds[4] = {};
+        const bool constrained = a.size() >= 5;
+        for (std::size_t i = 0; constrained && i < 4; ++i)
+            bounds[i] = r.toNumber(a[i + 1]);
+        startDrag(r, c, !a.empty() && r.toBoolean(a[0]), constrained ? bounds : nullptr);
+        return {};
+    });
+    method(rt, proto, "stopDrag", [](Runtime &r, ClipObject *, std::vector<Value> &) -> Value {
+        stopDrag(r);
+        return {};
+    });
+    auto bytes = [](Runtime &r, ClipObject *, std::vector<Value> &) -> Value {
+        return r.stage ? static_cast<double>(r.stage->movie().fileLength) : 0.0;
+    };
+    method(rt, proto, "getBytesLoaded", bytes);
+    method(rt, proto, "getBytesTotal", bytes);
+    method(rt, proto, "getSWFVersion", [](Runtime &r, ClipObject *, std::vector<Value> &) -> Value {
+        return r.version();
+    });
+    // Nothing is loaded from outside and nothing is drawn by script here.
+    for (const char *name : {"loadMovie", "loadVariables", "unloadMovie", "getURL", "createTextField", "setMask",
+                             "clear", "beginFill", "endFill", "lineStyle", "moveTo", "lineTo", "curveTo"})
+        rt.defineMethod(proto, name, [](Runtime &, Value, std::vector<Value> &) -> Value { return {}; });
+}
+
+void installInputObjects(Runtime &rt, Object *global)
+{
+    Object *key = rt.newObject();
+    rt.define(global, "Key", key, DontEnum);
+    const std::pair<const char *, int> codes[] = {
+        {"BACKSPACE", 8}, {"TAB", 9},    {"ENTER", 13},   {"SHIFT", 16},   {"CONTROL", 17},   {"CAPSLOCK", 20},
+        {"ESCAPE", 27},   {"SPACE", 32}, {"PGUP", 33},    {"PGDN", 34},    {"END", 35},       {"HOME", 36},
+        {"LEFT", 37},     {"UP", 38},    {"RIGHT", 39},   {"DOWN", 40},    {"INSERT", 45},    {"DELETEKEY", 46},
+    };
+    for (const auto &[name, code] : codes)
+        rt.define(key, name, code, DontEnum | DontDelete | ReadOnly);
+    rt.defineMethod(key, "getCode", [](Runtime &r, Value, std::vector<Value> &) -> Value {
+        return r.stage ? r.stage->lastKey.code : 0;
+    });
+    rt.defineMethod(key, "getAscii", [](Runtime &r, Value, std::vector<Value> &) -> Value {
+        return r.stage ? r.stage->lastKey.character : 0;
+    });
+    rt.defineMethod(key, "isDown", [](Runtime &r, Value, std::vector<Value> &a) -> Value {
+        if (!r.stage || a.empty())
+            return false;
+        auto it = r.stage->keysDown.find(toInt32(r.toNumber(a[0])));
+        return it != r.stage->keysDown.end() && it->second;
+    });
+    Object *mouse = rt.newObject();
+    rt.define(global, "Mouse", mouse, DontEnum);
+    for (Object *o : {key, mouse}) {
+        rt.define(o, "_listeners", rt.newArray(), DontEnum);
+        rt.defineMethod(o, "addListener", [](Runtime &r, Value self, std::vector<Value> &a) -> Value {
+            Value list = r.getMember(self, "_listeners");
+            if (!list.isObject() || a.empty())
+                return false;
+            std::vector<Value> push{a[0]};
+            r.callMethod(list, "push", push);
+            return true;
+        });
+        rt.defineMethod(o, "removeListener", [](Runtime &r, Value self, std::vector<Value> &a) -> Value {
+            Value list = r.getMember(self, "_listeners");
+            if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array || a.empty())
+                return false;
+            auto &e = static_cast<ArrayObject *>(list.asObject())->elements;
+            for (auto it = e.begin(); it != e.end(); ++it) {
+                if (it->isObject() && a[0].isObject() && it->asObject() == a[0].asObject()) {
+                    e.erase(it);
+                    return true;
+                }
+            }
+            return false;
+        });
+    }
+    rt.defineMethod(mouse, "show", [](Runtime &, Value, std::vector<Value> &) -> Value { return 1; });
+    rt.defineMethod(mouse, "hide", [](Runtime &, Value, std::vector<Value> &) -> Value { return 1; });
+
+    Object *selection = rt.newObject();
+    rt.define(global, "Selection", selection, DontEnum);
+    rt.defineMethod(selection, "setFocus", [](Runtime &r, Value, std::vector<Value> &a) -> Value {
+        if (!r.stage)
+            return false;
+        const Value v = arg(a, 0);
+        r.stage->focus = v.isObject() && v.asObject()->kind() == Object::Kind::Clip
+                             ? static_cast<ClipObject *>(v.asObject())
+                             : nullptr;
+        return true;
+    });
+    rt.defineMethod(selection, "getFocus", [](Runtime &r, Value, std::vector<Value> &) -> Value {
+        if (!r.stage || !r.stage->focus)
+            return Value(Null{});
+        return clipTargetPath(r.stage->focus);
+    });
+}
+
+} // namespace
+
+void installMovieClip(Runtime &rt, Object *global)
+{
+    Object *proto = rt.protos.movieClip;
+    FunctionObject *ctor = rt.newNative([](Runtime &, Value, std::vector<Value> &) -> Value { return {}; }, proto);
+    rt.define(global, "MovieClip", ctor, DontEnum);
+    installClipMethods(rt, proto);
+    rt.define(proto, "enabled", true, DontEnum);
+    rt.define(proto, "useHandCursor", true, DontEnum);
+
+    Object *buttonProto = rt.protos.button;
+    FunctionObject *button =
+        rt.newNative([](Runtime &, Value, std::vector<Value> &) -> Value { return {}; }, buttonProto);
+    rt.define(global, "Button", button, DontEnum);
+    method(rt, buttonProto, "getDepth", getDepth);
+    rt.define(buttonProto, "enabled", true, DontEnum);
+    rt.define(buttonProto, "useHandCursor", true, DontEnum);
+    installInputObjects(rt, global);
+}
+
+} // namespace velmora::swf::avm1

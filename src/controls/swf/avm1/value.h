@@ -1,0 +1,74 @@
+// A script value and the conversions between primitive values. Conversions that
+// may call into script (valueOf, toString of objects) live in the interpreter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velmora::swf::avm1 {
+
+class Object;
+
+struct Undefined {
+    friend bool operator==(Undefined, Undefined) = default;
+};
+struct Null {
+    friend bool operator==(Null, Null) = default;
+};
+
+class Value {
+public:
+    enum class Type : std::uint8_t { Undefined, Null, Boolean, Number, String, Object };
+
+    Value() = default;
+    Value(Null) : m_type(Type::Null) {}
+    Value(bool b) : m_type(Type::Boolean), m_number(b ? 1 : 0) {}
+    Value(double n) : m_type(Type::Number), m_number(n) {}
+    Value(int n) : m_type(Type::Number), m_number(n) {}
+    Value(std::string s) : m_type(Type::String), m_string(std::move(s)) {}
+    Value(const char *s) : m_type(Type::String), m_string(s) {}
+    Value(Object *o) : m_type(o ? Type::Object : Type::Null), m_object(o) {}
+
+    Type type() const { return m_type; }
+    bool isUndefined() const { return m_type == Type::Undefined; }
+    bool isNull() const { return m_type == Type::Null; }
+    bool isNullish() const { return isUndefined() || isNull(); }
+    bool isBool() const { return m_type == Type::Boolean; }
+    bool isNumber() const { return m_type == Type::Number; }
+    bool isString() const { return m_type == Type::String; }
+    bool isObject() const { return m_type == Type::Object; }
+
+    bool asBool() const { return m_number != 0; }
+    double asNumber() const { return m_number; }
+    const std::string &asString() const { return m_string; }
+    Object *asObject() const { return m_object; }
+
+private:
+    // A tagged union kept plain: only the field of the type is meaningful.
+    Type m_type = Type::Undefined;
+    double m_number = 0;
+    Object *m_object = nullptr;
+    std::string m_string;
+};
+
+// Flash's shortest form of a number: up to 15 significant digits, exponent form
+// outside 1e-7 .. 1e15.
+std::string numberToString(double n);
+// A number in another radix (Number.prototype.toString(radix)), integers only.
+std::string numberToRadix(double n, int radix);
+// The number a string reads as: decimal or 0x hex, surrounding white space allowed;
+// NaN otherwise. SWF 5 and earlier read "" as 0... callers pick the rule.
+double stringToNumber(const std::string &s, int version);
+// ToInt32 of the script language (wrapping modulo 2^32).
+std::int32_t toInt32(double n);
+std::uint32_t toUint32(double n);
+// parseInt / parseFloat of the global object.
+double parseInt(const std::string &s, double radix);
+double parseFloat(const std::string &s);
+
+// UTF-8 <-> UTF-16 code units, for string methods that count in code units.
+std::u16string toUtf16(const std::string &s);
+std::string fromUtf16(const std::u16string &s);
+std::string codePointToUtf8(std::uint32_t c);
+
+} // namespace velmora::swf::avm1
