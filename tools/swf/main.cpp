@@ -4,6 +4,8 @@
 //                    [--input events.json]
 // velmora-swf sounds FILE [--decode DIR]
 // velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]
+// velmora-swf run FILE [--frames N] [--input events.json]
+#include "controls/swf/avm1/headless.h"
 #include "controls/swf/morphgeometry.h"
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
@@ -17,6 +19,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 using namespace velmora::swf;
@@ -31,7 +34,8 @@ int usage()
                          "[--quality low|high]\n"
                          "                          [--input events.json]\n"
                          "       velmora-swf sounds FILE [--decode DIR]\n"
-                         "       velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]\n");
+                         "       velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]\n"
+                         "       velmora-swf run FILE [--frames N] [--input events.json]\n");
     return 2;
 }
 
@@ -120,6 +124,36 @@ int shapes(const Movie &movie)
     return 0;
 }
 
+// Runs the movie headless and prints what its scripts trace.
+int run(std::shared_ptr<const Movie> movie, int argc, char **argv)
+{
+    int frames = 1;
+    std::vector<avm1::InputEvent> events;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--frames")) {
+            frames = std::clamp(std::atoi(argv[i + 1]), 1, 1000000);
+        } else if (!std::strcmp(argv[i], "--input")) {
+            std::ifstream in(argv[i + 1], std::ios::binary);
+            if (!in) {
+                std::fprintf(stderr, "cannot read %s\n", argv[i + 1]);
+                return 1;
+            }
+            const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            auto parsed = avm1::parseInputEvents(json);
+            if (!parsed) {
+                std::fprintf(stderr, "%s\n", parsed.error().description.c_str());
+                return 1;
+            }
+            events = std::move(*parsed);
+        } else {
+            return usage();
+        }
+    }
+    const std::string text = avm1::runHeadless(std::move(movie), frames, events);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -145,6 +179,8 @@ int main(int argc, char **argv)
         const int status = velmora::swftool::audioCommand(movie, argc, argv);
         return status == 2 ? usage() : status;
     }
+    if (command == "run")
+        return run(movie, argc, argv);
     if (command != "render" || argc < 4)
         return usage();
     // Text in system fonts needs the font database; no display is needed.

@@ -53,9 +53,11 @@ Approximations readApproximations(const QString &toml)
         a.epsilon = eps.captured(1).toDouble();
     const auto list = QRegularExpression(QStringLiteral("number_patterns\\s*=\\s*\\[(.*)\\]")).match(section);
     if (list.hasMatch()) {
-        auto items = QRegularExpression(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\"")).globalMatch(list.captured(1));
+        auto items =
+            QRegularExpression(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\"")).globalMatch(list.captured(1));
         while (items.hasNext())
-            a.patterns.emplace_back(items.next().captured(1).replace(QLatin1String("\\\\"), QLatin1String("\\")));
+            a.patterns.emplace_back(
+                items.next().captured(1).replace(QLatin1String("\\\\"), QLatin1String("\\")));
     }
     return a;
 }
@@ -144,14 +146,15 @@ std::vector<TestResult> runAll()
 {
     std::vector<TestResult> results;
     const QJsonArray manifest = QJsonDocument::fromJson(readAll(corpusDir() + "/manifest.json")).array();
-    for (const QJsonValue &entry : manifest) {
+    for (const QJsonValue entry : manifest) {
         const QJsonObject o = entry.toObject();
         TestResult r;
         r.name = o.value(QLatin1String("name")).toString();
         r.category = o.value(QLatin1String("category")).toString();
         const QString folder = corpusDir() + "/" + r.name;
         const QString toml = QString::fromUtf8(readAll(folder + "/test.toml"));
-        const auto frames = QRegularExpression(QStringLiteral("num_(?:frames|ticks)\\s*=\\s*(\\d+)")).match(toml);
+        const auto frames =
+            QRegularExpression(QStringLiteral("num_(?:frames|ticks)\\s*=\\s*(\\d+)")).match(toml);
         auto movie = loadMovieFile((folder + "/test.swf").toStdString());
         if (!movie || !frames.hasMatch()) {
             results.push_back(r);
@@ -185,7 +188,8 @@ TEST(Avm1Corpus, PrintsScore)
     std::map<QString, std::pair<int, int>> byCategory;
     int passed = 0;
     for (const TestResult &r : results()) {
-        std::printf("%-4s %-16s %s\n", r.passed ? "PASS" : "FAIL", qPrintable(r.category), qPrintable(r.name));
+        std::printf("%-4s %-16s %s\n", r.passed ? "PASS" : "FAIL", qPrintable(r.category),
+                    qPrintable(r.name));
         passed += r.passed;
         auto &c = byCategory[r.category];
         c.first += r.passed;

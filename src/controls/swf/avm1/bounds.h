@@ -14,7 +14,10 @@ struct Rect {
     bool empty() const { return !valid; }
     void add(double x, double y);
     void add(const Rect &r);
-    bool contains(double x, double y) const { return valid && x >= xMin && x <= xMax && y >= yMin && y <= yMax; }
+    bool contains(double x, double y) const
+    {
+        return valid && x >= xMin && x <= xMax && y >= yMin && y <= yMax;
+    }
 };
 
 // The content of an instance (its children, shape or text) under `toSpace`.

@@ -10,12 +10,18 @@ namespace velmora::swf::avm1 {
 namespace {
 
 // Sort options.
-enum SortFlag : int { CaseInsensitive = 1, Descending = 2, UniqueSort = 4, ReturnIndexedArray = 8, Numeric = 16 };
+enum SortFlag : int {
+    CaseInsensitive = 1,
+    Descending = 2,
+    UniqueSort = 4,
+    ReturnIndexedArray = 8,
+    Numeric = 16
+};
 
 ArrayObject *asArray(const Value &self)
 {
-    if (self.isObject() &&
-        (self.asObject()->kind() == Object::Kind::Array || self.asObject()->kind() == Object::Kind::Arguments))
+    if (self.isObject() && (self.asObject()->kind() == Object::Kind::Array ||
+                            self.asObject()->kind() == Object::Kind::Arguments))
         return static_cast<ArrayObject *>(self.asObject());
     return nullptr;
 }
@@ -107,18 +113,20 @@ Value sortBy(Runtime &rt, const Value &self, std::vector<Value> elements, int fl
         return 0.0;
     if (flags & ReturnIndexedArray) {
         std::vector<Value> indices;
+        indices.reserve(order.size());
         for (std::size_t i : order)
             indices.emplace_back(static_cast<double>(i));
         return rt.newArray(std::move(indices));
     }
     std::vector<Value> sorted;
+    sorted.reserve(order.size());
     for (std::size_t i : order)
         sorted.push_back(elements[i]);
     storeElements(rt, self, std::move(sorted));
     return self;
 }
 
-Value sort(Runtime &rt, Value self, std::vector<Value> &args)
+Value sort(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     Value compareFn;
     int flags = 0;
@@ -143,7 +151,7 @@ Value sort(Runtime &rt, Value self, std::vector<Value> &args)
     });
 }
 
-Value sortOn(Runtime &rt, Value self, std::vector<Value> &args)
+Value sortOn(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     std::vector<std::string> fields;
     std::vector<int> fieldFlags;
@@ -178,7 +186,7 @@ Value sortOn(Runtime &rt, Value self, std::vector<Value> &args)
     });
 }
 
-Value splice(Runtime &rt, Value self, std::vector<Value> &args)
+Value splice(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     if (args.empty())
         return {};
@@ -222,7 +230,7 @@ void installArray(Runtime &rt, Object *global)
 {
     Object *proto = rt.protos.array;
     FunctionObject *ctor = rt.newNative(
-        [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+        [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
             if (args.size() == 1 && args[0].isNumber()) {
                 const double n = args[0].asNumber();
                 ArrayObject *a = r.newArray();
@@ -235,19 +243,19 @@ void installArray(Runtime &rt, Object *global)
         proto);
     ctor->constructsItself = true;
     rt.define(global, "Array", ctor, DontEnum);
-    for (const auto &[name, v] : {std::pair{"CASEINSENSITIVE", 1}, std::pair{"DESCENDING", 2},
-                                  std::pair{"UNIQUESORT", 4}, std::pair{"RETURNINDEXEDARRAY", 8},
-                                  std::pair{"NUMERIC", 16}})
+    for (const auto &[name, v] :
+         {std::pair{"CASEINSENSITIVE", 1}, std::pair{"DESCENDING", 2}, std::pair{"UNIQUESORT", 4},
+          std::pair{"RETURNINDEXEDARRAY", 8}, std::pair{"NUMERIC", 16}})
         rt.define(ctor, name, v, DontEnum | DontDelete | ReadOnly);
 
-    rt.defineMethod(proto, "push", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+    rt.defineMethod(proto, "push", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         e.insert(e.end(), args.begin(), args.end());
         const double n = static_cast<double>(e.size());
         storeElements(r, self, std::move(e));
         return n;
     });
-    rt.defineMethod(proto, "pop", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(proto, "pop", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         if (e.empty())
             return {};
@@ -256,7 +264,7 @@ void installArray(Runtime &rt, Object *global)
         storeElements(r, self, std::move(e));
         return last;
     });
-    rt.defineMethod(proto, "shift", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(proto, "shift", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         if (e.empty())
             return {};
@@ -265,31 +273,31 @@ void installArray(Runtime &rt, Object *global)
         storeElements(r, self, std::move(e));
         return first;
     });
-    rt.defineMethod(proto, "unshift", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+    rt.defineMethod(proto, "unshift", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         e.insert(e.begin(), args.begin(), args.end());
         const double n = static_cast<double>(e.size());
         storeElements(r, self, std::move(e));
         return n;
     });
-    rt.defineMethod(proto, "reverse", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(proto, "reverse", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         std::reverse(e.begin(), e.end());
         storeElements(r, self, std::move(e));
         return self;
     });
-    rt.defineMethod(proto, "join", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+    rt.defineMethod(proto, "join", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         if (!self.isObject())
             return {};
         const Value sep = arg(args, 0);
         return joinArray(r, self.asObject(), sep.isUndefined() ? "," : r.toString(sep));
     });
-    rt.defineMethod(proto, "toString", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(proto, "toString", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
         if (!self.isObject())
             return {};
         return joinArray(r, self.asObject(), ",");
     });
-    rt.defineMethod(proto, "slice", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+    rt.defineMethod(proto, "slice", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         const std::size_t start = relativeIndex(r, arg(args, 0), e.size(), 0);
         const std::size_t end = relativeIndex(r, arg(args, 1), e.size(), e.size());
@@ -298,7 +306,7 @@ void installArray(Runtime &rt, Object *global)
             part.push_back(e[i]);
         return r.newArray(std::move(part));
     });
-    rt.defineMethod(proto, "concat", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+    rt.defineMethod(proto, "concat", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         for (const Value &v : args) {
             if (ArrayObject *a = asArray(v); a && a->kind() == Object::Kind::Array)

@@ -19,7 +19,7 @@ Object *thisObject(const Value &self)
 }
 
 // ASSetPropFlags(object, names, set, clear): names is a comma list, an array or null (all).
-Value setPropFlags(Runtime &rt, Value, std::vector<Value> &args)
+Value setPropFlags(Runtime &rt, const Value &, std::vector<Value> &args)
 {
     Object *o = thisObject(arg(args, 0));
     if (!o)
@@ -29,7 +29,7 @@ Value setPropFlags(Runtime &rt, Value, std::vector<Value> &args)
     const auto clear = static_cast<std::uint8_t>(toInt32(rt.toNumber(arg(args, 3))) & 7);
     std::vector<std::string> list;
     if (names.isString()) {
-        std::string s = names.asString();
+        const std::string &s = names.asString();
         std::size_t start = 0;
         while (start <= s.size()) {
             const std::size_t comma = s.find(',', start);
@@ -43,7 +43,8 @@ Value setPropFlags(Runtime &rt, Value, std::vector<Value> &args)
             list.push_back(rt.toString(v));
     }
     auto apply = [&](Property &p) { p.flags = static_cast<std::uint8_t>((p.flags & ~clear) | set); };
-    if (names.isNull() || (names.isObject() && list.empty() && names.asObject()->kind() != Object::Kind::Array)) {
+    if (names.isNull() ||
+        (names.isObject() && list.empty() && names.asObject()->kind() != Object::Kind::Array)) {
         o->props.forEachMutable(apply);
     } else {
         for (const std::string &n : list) {
@@ -54,7 +55,7 @@ Value setPropFlags(Runtime &rt, Value, std::vector<Value> &args)
     return {};
 }
 
-Value addProperty(Runtime &rt, Value self, std::vector<Value> &args)
+Value addProperty(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     Object *o = thisObject(self);
     const std::string name = rt.toString(arg(args, 0));
@@ -68,13 +69,16 @@ Value addProperty(Runtime &rt, Value self, std::vector<Value> &args)
     return true;
 }
 
-Value functionApply(Runtime &rt, Value self, std::vector<Value> &args)
+Value functionApply(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     std::vector<Value> list;
     const Value array = arg(args, 1);
     if (array.isObject()) {
         const double n = rt.toNumber(rt.get(array.asObject(), "length"));
-        const std::size_t count = std::isfinite(n) && n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), Limits::kMaxArrayLength) : 0;
+        const std::size_t count =
+            std::isfinite(n) && n > 0
+                ? std::min<std::size_t>(static_cast<std::size_t>(n), Limits::kMaxArrayLength)
+                : 0;
         for (std::size_t i = 0; i < count; ++i)
             list.push_back(rt.get(array.asObject(), std::to_string(i)));
     }
@@ -82,7 +86,7 @@ Value functionApply(Runtime &rt, Value self, std::vector<Value> &args)
     return rt.call(self, thisArg.isNullish() ? Value(rt.global()) : thisArg, list);
 }
 
-Value functionCall(Runtime &rt, Value self, std::vector<Value> &args)
+Value functionCall(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     std::vector<Value> rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
     const Value thisArg = arg(args, 0);
@@ -111,7 +115,7 @@ double mathArg(Runtime &rt, const std::vector<Value> &args, std::size_t i)
 
 void defineMath(Runtime &rt, Object *math, const char *name, double (*f)(double))
 {
-    rt.defineMethod(math, name, [f](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(math, name, [f](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return f(mathArg(r, args, 0));
     });
 }
@@ -178,45 +182,49 @@ void installObjectAndFunction(Runtime &rt, Object *global)
     Object *functionProto = rt.protos.function;
 
     FunctionObject *objectCtor = rt.newNative(
-        [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
-            const Value v = arg(args, 0);
+        [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
+            Value v = arg(args, 0);
             if (v.isObject())
                 return v;
             if (v.isNullish())
-                return r.constructing() || !self.isObject() ? Value(r.newObject()) : Value(r.newObject());
+                return r.newObject();
             return r.toObject(v);
         },
         objectProto);
     objectCtor->constructsItself = true;
     rt.define(global, "Object", objectCtor, DontEnum);
-    rt.defineMethod(objectProto, "toString", [](Runtime &, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(objectProto, "toString", [](Runtime &, const Value &self, std::vector<Value> &) -> Value {
         if (self.isObject() && self.asObject()->isFunction())
             return "[type Function]";
         return "[object Object]";
     });
-    rt.defineMethod(objectProto, "toLocaleString",
-                    [](Runtime &, Value, std::vector<Value> &) -> Value { return "[object Object]"; });
-    rt.defineMethod(objectProto, "valueOf", [](Runtime &, Value self, std::vector<Value> &) -> Value { return self; });
-    rt.defineMethod(objectProto, "hasOwnProperty", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
-        Object *o = thisObject(self);
-        if (!o || args.empty())
-            return false;
-        return r.hasOwn(o, r.toString(args[0]));
-    });
-    rt.defineMethod(objectProto, "isPrototypeOf", [](Runtime &, Value self, std::vector<Value> &args) -> Value {
-        Object *o = thisObject(self);
-        const Value v = arg(args, 0);
-        if (!o || !v.isObject())
-            return false;
-        int depth = 0;
-        for (Object *p = v.asObject()->proto; p && depth < 256; p = p->proto, ++depth) {
-            if (p == o)
-                return true;
-        }
-        return false;
-    });
+    rt.defineMethod(
+        objectProto, "toLocaleString",
+        [](Runtime &, const Value &, std::vector<Value> &) -> Value { return "[object Object]"; });
+    rt.defineMethod(objectProto, "valueOf",
+                    [](Runtime &, const Value &self, std::vector<Value> &) -> Value { return self; });
+    rt.defineMethod(objectProto, "hasOwnProperty",
+                    [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
+                        Object *o = thisObject(self);
+                        if (!o || args.empty())
+                            return false;
+                        return r.hasOwn(o, r.toString(args[0]));
+                    });
+    rt.defineMethod(objectProto, "isPrototypeOf",
+                    [](Runtime &, const Value &self, std::vector<Value> &args) -> Value {
+                        Object *o = thisObject(self);
+                        const Value v = arg(args, 0);
+                        if (!o || !v.isObject())
+                            return false;
+                        int depth = 0;
+                        for (Object *p = v.asObject()->proto; p && depth < 256; p = p->proto, ++depth) {
+                            if (p == o)
+                                return true;
+                        }
+                        return false;
+                    });
     rt.defineMethod(objectProto, "propertyIsEnumerable",
-                    [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+                    [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
                         Object *o = thisObject(self);
                         if (!o)
                             return false;
@@ -224,13 +232,15 @@ void installObjectAndFunction(Runtime &rt, Object *global)
                         return p && !(p->flags & DontEnum);
                     });
     rt.defineMethod(objectProto, "addProperty", addProperty);
-    rt.defineMethod(objectProto, "watch", [](Runtime &, Value, std::vector<Value> &) -> Value { return false; });
-    rt.defineMethod(objectProto, "unwatch", [](Runtime &, Value, std::vector<Value> &) -> Value { return false; });
+    rt.defineMethod(objectProto, "watch",
+                    [](Runtime &, const Value &, std::vector<Value> &) -> Value { return false; });
+    rt.defineMethod(objectProto, "unwatch",
+                    [](Runtime &, const Value &, std::vector<Value> &) -> Value { return false; });
     rt.defineMethod(objectCtor, "registerClass",
-                    [](Runtime &, Value, std::vector<Value> &) -> Value { return false; });
+                    [](Runtime &, const Value &, std::vector<Value> &) -> Value { return false; });
 
     FunctionObject *functionCtor = rt.newNative(
-        [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+        [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
             const Value v = arg(args, 0);
             return v.isObject() ? v : Value(r.newObject());
         },
@@ -245,35 +255,37 @@ void installPrimitiveClasses(Runtime &rt, Object *global)
 {
     Object *numberProto = rt.protos.number;
     FunctionObject *number = rt.newNative(
-        [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+        [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
             return boxOrConvert(r, args.empty() ? 0.0 : r.toNumber(args[0]));
         },
         numberProto);
     number->constructsItself = true;
     rt.define(global, "Number", number, DontEnum);
     rt.define(number, "MAX_VALUE", std::numeric_limits<double>::max(), DontEnum | DontDelete | ReadOnly);
-    rt.define(number, "MIN_VALUE", std::numeric_limits<double>::denorm_min(), DontEnum | DontDelete | ReadOnly);
+    rt.define(number, "MIN_VALUE", std::numeric_limits<double>::denorm_min(),
+              DontEnum | DontDelete | ReadOnly);
     rt.define(number, "NaN", kNaN, DontEnum | DontDelete | ReadOnly);
     rt.define(number, "NEGATIVE_INFINITY", -std::numeric_limits<double>::infinity(),
               DontEnum | DontDelete | ReadOnly);
     rt.define(number, "POSITIVE_INFINITY", std::numeric_limits<double>::infinity(),
               DontEnum | DontDelete | ReadOnly);
-    rt.defineMethod(numberProto, "toString", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
-        const Value p = primitiveOf(self);
-        if (!p.isNumber())
-            return r.toString(self);
-        const Value radix = arg(args, 0);
-        const int base = radix.isUndefined() ? 10 : toInt32(r.toNumber(radix));
-        return numberToRadix(p.asNumber(), base);
-    });
-    rt.defineMethod(numberProto, "valueOf", [](Runtime &, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(numberProto, "toString",
+                    [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
+                        const Value p = primitiveOf(self);
+                        if (!p.isNumber())
+                            return r.toString(self);
+                        const Value radix = arg(args, 0);
+                        const int base = radix.isUndefined() ? 10 : toInt32(r.toNumber(radix));
+                        return numberToRadix(p.asNumber(), base);
+                    });
+    rt.defineMethod(numberProto, "valueOf", [](Runtime &, const Value &self, std::vector<Value> &) -> Value {
         const Value p = primitiveOf(self);
         return p.isObject() ? self : p;
     });
 
     Object *booleanProto = rt.protos.boolean;
     FunctionObject *boolean = rt.newNative(
-        [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+        [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
             if (args.empty() && !r.constructing())
                 return {};
             return boxOrConvert(r, r.toBoolean(arg(args, 0)));
@@ -281,18 +293,19 @@ void installPrimitiveClasses(Runtime &rt, Object *global)
         booleanProto);
     boolean->constructsItself = true;
     rt.define(global, "Boolean", boolean, DontEnum);
-    rt.defineMethod(booleanProto, "toString", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
-        const Value p = primitiveOf(self);
-        return p.isBool() ? Value(p.asBool() ? "true" : "false") : Value(r.toString(self));
-    });
-    rt.defineMethod(booleanProto, "valueOf", [](Runtime &, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(booleanProto, "toString",
+                    [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
+                        const Value p = primitiveOf(self);
+                        return p.isBool() ? Value(p.asBool() ? "true" : "false") : Value(r.toString(self));
+                    });
+    rt.defineMethod(booleanProto, "valueOf", [](Runtime &, const Value &self, std::vector<Value> &) -> Value {
         const Value p = primitiveOf(self);
         return p.isObject() ? self : p;
     });
 
     Object *errorProto = rt.protos.error;
     FunctionObject *error = rt.newNative(
-        [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+        [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
             Object *o = thisObject(self);
             if (!o)
                 o = r.newObject(r.protos.error);
@@ -304,7 +317,7 @@ void installPrimitiveClasses(Runtime &rt, Object *global)
     rt.define(global, "Error", error, DontEnum);
     rt.define(errorProto, "message", "Error", DontEnum);
     rt.define(errorProto, "name", "Error", DontEnum);
-    rt.defineMethod(errorProto, "toString", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(errorProto, "toString", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
         return r.toString(r.getMember(self, "message"));
     });
 }
@@ -314,8 +327,8 @@ void installMathAndGlobals(Runtime &rt, Object *global)
     Object *math = rt.newObject();
     rt.define(global, "Math", math, DontEnum);
     const std::pair<const char *, double> constants[] = {
-        {"E", M_E},         {"LN10", M_LN10},       {"LN2", M_LN2},     {"LOG10E", M_LOG10E},
-        {"LOG2E", M_LOG2E}, {"PI", M_PI},           {"SQRT1_2", M_SQRT1_2}, {"SQRT2", M_SQRT2},
+        {"E", M_E},         {"LN10", M_LN10}, {"LN2", M_LN2},         {"LOG10E", M_LOG10E},
+        {"LOG2E", M_LOG2E}, {"PI", M_PI},     {"SQRT1_2", M_SQRT1_2}, {"SQRT2", M_SQRT2},
     };
     for (const auto &[name, v] : constants)
         rt.define(math, name, v, DontEnum | DontDelete | ReadOnly);
@@ -332,19 +345,20 @@ void installMathAndGlobals(Runtime &rt, Object *global)
     defineMath(rt, math, "sin", [](double x) { return std::sin(x); });
     defineMath(rt, math, "sqrt", [](double x) { return std::sqrt(x); });
     defineMath(rt, math, "tan", [](double x) { return std::tan(x); });
-    rt.defineMethod(math, "atan2", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(math, "atan2", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return std::atan2(mathArg(r, args, 0), mathArg(r, args, 1));
     });
-    rt.defineMethod(math, "pow", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(math, "pow", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         const double x = mathArg(r, args, 0), y = mathArg(r, args, 1);
         if (std::isnan(y) || (std::isinf(y) && std::fabs(x) == 1))
             return kNaN;
         return std::pow(x, y);
     });
     auto minMax = [](bool max) {
-        return [max](Runtime &r, Value, std::vector<Value> &args) -> Value {
+        return [max](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
             if (args.empty())
-                return max ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+                return max ? -std::numeric_limits<double>::infinity()
+                           : std::numeric_limits<double>::infinity();
             if (args.size() == 1)
                 return kNaN;
             const double a = r.toNumber(args[0]), b = r.toNumber(args[1]);
@@ -355,41 +369,42 @@ void installMathAndGlobals(Runtime &rt, Object *global)
     };
     rt.defineMethod(math, "max", minMax(true));
     rt.defineMethod(math, "min", minMax(false));
-    rt.defineMethod(math, "random", [](Runtime &, Value, std::vector<Value> &) -> Value {
+    rt.defineMethod(math, "random", [](Runtime &, const Value &, std::vector<Value> &) -> Value {
         return std::uniform_real_distribution<double>(0.0, 1.0)(engine());
     });
 
-    rt.defineMethod(global, "parseInt", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(global, "parseInt", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         const Value radix = arg(args, 1);
         return parseInt(r.toString(arg(args, 0)), radix.isUndefined() ? kNaN : r.toNumber(radix));
     });
-    rt.defineMethod(global, "parseFloat", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(global, "parseFloat", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return parseFloat(r.toString(arg(args, 0)));
     });
-    rt.defineMethod(global, "isNaN", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(global, "isNaN", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return std::isnan(r.toNumber(arg(args, 0)));
     });
-    rt.defineMethod(global, "isFinite", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(global, "isFinite", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return std::isfinite(r.toNumber(arg(args, 0)));
     });
-    rt.defineMethod(global, "escape", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(global, "escape", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return r.limitString(escape(r.toString(arg(args, 0))));
     });
-    rt.defineMethod(global, "unescape", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(global, "unescape", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return unescape(r.toString(arg(args, 0)));
     });
-    rt.defineMethod(global, "getTimer", [](Runtime &, Value, std::vector<Value> &) -> Value {
+    rt.defineMethod(global, "getTimer", [](Runtime &, const Value &, std::vector<Value> &) -> Value {
         static const auto start = std::chrono::steady_clock::now();
-        return static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       std::chrono::steady_clock::now() - start)
-                                       .count());
+        return static_cast<double>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                .count());
     });
     rt.define(global, "NaN", kNaN, DontEnum);
     rt.define(global, "Infinity", std::numeric_limits<double>::infinity(), DontEnum);
     // Ignored safely: nothing is loaded, no timer calls back.
     for (const char *name : {"setInterval", "clearInterval", "setTimeout", "clearTimeout", "loadMovieNum",
                              "loadVariablesNum", "unloadMovieNum", "updateAfterEvent", "showRedrawRegions"})
-        rt.defineMethod(global, name, [](Runtime &, Value, std::vector<Value> &) -> Value { return {}; });
+        rt.defineMethod(global, name,
+                        [](Runtime &, const Value &, std::vector<Value> &) -> Value { return {}; });
 }
 
 void Runtime::installBuiltins()

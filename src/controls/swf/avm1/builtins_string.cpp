@@ -37,7 +37,7 @@ std::size_t clampIndex(double n, std::size_t length)
     return static_cast<std::size_t>(std::clamp(n, 0.0, static_cast<double>(length)));
 }
 
-Value charAt(Runtime &rt, Value self, std::vector<Value> &args)
+Value charAt(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     const std::u16string s = thisString(rt, self);
     const double i = integer(rt, arg(args, 0));
@@ -46,7 +46,7 @@ Value charAt(Runtime &rt, Value self, std::vector<Value> &args)
     return str(s.substr(static_cast<std::size_t>(i), 1));
 }
 
-Value charCodeAt(Runtime &rt, Value self, std::vector<Value> &args)
+Value charCodeAt(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     const std::u16string s = thisString(rt, self);
     const double i = integer(rt, arg(args, 0));
@@ -57,7 +57,7 @@ Value charCodeAt(Runtime &rt, Value self, std::vector<Value> &args)
     return static_cast<double>(s[static_cast<std::size_t>(i)]);
 }
 
-Value indexOf(Runtime &rt, Value self, std::vector<Value> &args)
+Value indexOf(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     if (args.empty())
         return {};
@@ -69,7 +69,7 @@ Value indexOf(Runtime &rt, Value self, std::vector<Value> &args)
     return at == std::u16string::npos ? -1.0 : static_cast<double>(at);
 }
 
-Value lastIndexOf(Runtime &rt, Value self, std::vector<Value> &args)
+Value lastIndexOf(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     if (args.empty())
         return {};
@@ -85,7 +85,7 @@ Value lastIndexOf(Runtime &rt, Value self, std::vector<Value> &args)
     return at == std::u16string::npos ? -1.0 : static_cast<double>(at);
 }
 
-Value slice(Runtime &rt, Value self, std::vector<Value> &args)
+Value slice(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     if (args.empty())
         return {};
@@ -103,7 +103,7 @@ Value slice(Runtime &rt, Value self, std::vector<Value> &args)
     return str(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
 
-Value substr(Runtime &rt, Value self, std::vector<Value> &args)
+Value substr(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     if (args.empty())
         return {};
@@ -123,7 +123,7 @@ Value substr(Runtime &rt, Value self, std::vector<Value> &args)
     return str(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
 }
 
-Value substring(Runtime &rt, Value self, std::vector<Value> &args)
+Value substring(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     if (args.empty())
         return {};
@@ -137,7 +137,7 @@ Value substring(Runtime &rt, Value self, std::vector<Value> &args)
     return str(s.substr(start, end - start));
 }
 
-Value split(Runtime &rt, Value self, std::vector<Value> &args)
+Value split(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
     const std::u16string s = thisString(rt, self);
     std::vector<Value> parts;
@@ -192,7 +192,7 @@ void installString(Runtime &rt, Object *global)
 {
     Object *proto = rt.protos.string;
     FunctionObject *ctor = rt.newNative(
-        [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+        [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
             const std::string s = args.empty() ? std::string() : r.toString(args[0]);
             if (!r.constructing())
                 return s;
@@ -203,7 +203,7 @@ void installString(Runtime &rt, Object *global)
         proto);
     ctor->constructsItself = true;
     rt.define(global, "String", ctor, DontEnum);
-    rt.defineMethod(ctor, "fromCharCode", [](Runtime &r, Value, std::vector<Value> &args) -> Value {
+    rt.defineMethod(ctor, "fromCharCode", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         std::u16string s;
         for (const Value &v : args) {
             const auto c = static_cast<char16_t>(toUint32(r.toNumber(v)) & 0xFFFF);
@@ -213,18 +213,18 @@ void installString(Runtime &rt, Object *global)
         }
         return fromUtf16(s);
     });
-    rt.defineMethod(proto, "toString", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(proto, "toString", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
         return str(thisString(r, self));
     });
-    rt.defineMethod(proto, "valueOf", [](Runtime &r, Value self, std::vector<Value> &) -> Value {
+    rt.defineMethod(proto, "valueOf", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
         return str(thisString(r, self));
     });
     rt.defineMethod(proto, "charAt", charAt);
     rt.defineMethod(proto, "charCodeAt", charCodeAt);
-    rt.defineMethod(proto, "concat", [](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+    rt.defineMethod(proto, "concat", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         std::string s = fromUtf16(thisString(r, self));
         for (const Value &v : args)
-            s = r.limitString(s + r.toString(v));
+            s = r.limitString(std::move(s.append(r.toString(v))));
         return s;
     });
     rt.defineMethod(proto, "indexOf", indexOf);
@@ -233,10 +233,12 @@ void installString(Runtime &rt, Object *global)
     rt.defineMethod(proto, "substr", substr);
     rt.defineMethod(proto, "substring", substring);
     rt.defineMethod(proto, "split", split);
-    rt.defineMethod(proto, "toLowerCase",
-                    [](Runtime &r, Value self, std::vector<Value> &) -> Value { return changeCase(r, self, false); });
-    rt.defineMethod(proto, "toUpperCase",
-                    [](Runtime &r, Value self, std::vector<Value> &) -> Value { return changeCase(r, self, true); });
+    rt.defineMethod(proto, "toLowerCase", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
+        return changeCase(r, self, false);
+    });
+    rt.defineMethod(proto, "toUpperCase", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
+        return changeCase(r, self, true);
+    });
 }
 
 } // namespace velmora::swf::avm1

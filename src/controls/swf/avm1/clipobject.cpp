@@ -122,7 +122,8 @@ ClipObject *liveClip(Runtime &rt, ClipObject *clip)
         return nullptr;
     while (current && start != std::string::npos) {
         const std::size_t end = clip->path.find('.', start + 1);
-        const std::string name = clip->path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+        const std::string name =
+            clip->path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
         current = clipChild(rt, current, name);
         start = end;
     }
@@ -398,7 +399,8 @@ void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play)
         return;
     }
     // Frame numbers wrap as 32-bit integers, the 0-based one too.
-    const auto zeroBased = static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(rt.toNumber(frame))) - 1u);
+    const auto zeroBased =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(rt.toNumber(frame))) - 1u);
     clipGotoNumber(rt, clip, zeroBased, play);
 }
 

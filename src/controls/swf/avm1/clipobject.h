@@ -26,7 +26,7 @@ class ClipObject : public Object {
 public:
     explicit ClipObject(bool caseSensitive) : Object(caseSensitive, Kind::Clip) {}
 
-    DisplayList *list = nullptr; // the clip's own timeline; null once removed
+    DisplayList *list = nullptr;  // the clip's own timeline; null once removed
     Instance *instance = nullptr; // its place in the parent (null for the root)
     ClipObject *parent = nullptr;
     std::string name;

@@ -14,11 +14,11 @@ namespace {
 int namedKeyCode(const QString &name)
 {
     static const std::pair<const char *, int> kKeys[] = {
-        {"Backspace", 8},   {"Tab", 9},         {"Enter", 13},       {"LeftShift", 16}, {"RightShift", 16},
-        {"Shift", 16},      {"LeftControl", 17}, {"RightControl", 17}, {"Control", 17},   {"LeftAlt", 18},
-        {"RightAlt", 18},   {"Alt", 18},         {"CapsLock", 20},    {"Escape", 27},    {"Space", 32},
-        {"PageUp", 33},     {"PageDown", 34},    {"End", 35},         {"Home", 36},      {"ArrowLeft", 37},
-        {"ArrowUp", 38},    {"ArrowRight", 39},  {"ArrowDown", 40},   {"Insert", 45},    {"Delete", 46},
+        {"Backspace", 8}, {"Tab", 9},          {"Enter", 13},        {"LeftShift", 16}, {"RightShift", 16},
+        {"Shift", 16},    {"LeftControl", 17}, {"RightControl", 17}, {"Control", 17},   {"LeftAlt", 18},
+        {"RightAlt", 18}, {"Alt", 18},         {"CapsLock", 20},     {"Escape", 27},    {"Space", 32},
+        {"PageUp", 33},   {"PageDown", 34},    {"End", 35},          {"Home", 36},      {"ArrowLeft", 37},
+        {"ArrowUp", 38},  {"ArrowRight", 39},  {"ArrowDown", 40},    {"Insert", 45},    {"Delete", 46},
     };
     for (const auto &[n, code] : kKeys) {
         if (name == QLatin1String(n))
@@ -51,7 +51,7 @@ Result<std::vector<InputEvent>> parseInputEvents(const std::string &json)
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return Error(1, "input events: not a JSON array");
     std::vector<InputEvent> events;
-    for (const QJsonValue &v : doc.array()) {
+    for (const QJsonValue v : doc.array()) {
         const QJsonObject o = v.toObject();
         const QString type = o.value(QLatin1String("type")).toString();
         InputEvent e;

@@ -28,6 +28,7 @@ Result<std::vector<InputEvent>> parseInputEvents(const std::string &json);
 
 // Runs `frames` frames (fewer when the movie calls fscommand "quit"); batch k of
 // the events applies after frame k. Returns the trace text, "\n" after each line.
-std::string runHeadless(std::shared_ptr<const Movie> movie, int frames, const std::vector<InputEvent> &events);
+std::string runHeadless(std::shared_ptr<const Movie> movie, int frames,
+                        const std::vector<InputEvent> &events);
 
 } // namespace velmora::swf::avm1

@@ -44,7 +44,7 @@ struct Activation {
     explicit Activation(Runtime &runtime) : rt(runtime) {}
     Runtime &rt;
     Code code;
-    std::vector<ScopeEntry> scope; // innermost last
+    std::vector<ScopeEntry> scope;  // innermost last
     ClipObject *target = nullptr;   // where timeline actions go (tellTarget changes it)
     ClipObject *baseClip = nullptr; // the timeline the code belongs to
     Value self;
@@ -58,6 +58,9 @@ struct Activation {
     bool inFunction = false;
     bool thisSuppressed = false; // DefineFunction2 without `this`: the name means the timeline
 };
+
+// The top of the stack, removed; undefined when the stack is empty.
+Value pop(std::vector<Value> &stack);
 
 // Runs code from its start; returns the value of a Return (undefined otherwise).
 Value execute(Activation &act);

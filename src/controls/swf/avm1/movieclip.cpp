@@ -26,7 +26,7 @@ using ClipMethod = Value (*)(Runtime &, ClipObject *, std::vector<Value> &);
 
 void method(Runtime &rt, Object *proto, const char *name, ClipMethod f)
 {
-    rt.defineMethod(proto, name, [f](Runtime &r, Value self, std::vector<Value> &args) -> Value {
+    rt.defineMethod(proto, name, [f](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         ClipObject *clip = thisClip(r, self);
         return clip ? f(r, clip, args) : Value();
     });
@@ -73,7 +73,8 @@ Value placeNew(Runtime &rt, ClipObject *parent, std::uint16_t characterId, const
     if (characterId == 0) {
         // An empty clip: a timeline of one empty frame.
         static const Timeline kEmpty;
-        object.children = std::make_unique<DisplayList>(list->movie(), &kEmpty, list->budget(), list->nesting() + 1);
+        object.children =
+            std::make_unique<DisplayList>(list->movie(), &kEmpty, list->budget(), list->nesting() + 1);
         object.children->setObserver(list->observer());
         static const Character kEmptySprite = Sprite{};
         object.character = &kEmptySprite;
@@ -331,13 +332,14 @@ void installClipMethods(Runtime &rt, Object *proto)
     };
     method(rt, proto, "getBytesLoaded", bytes);
     method(rt, proto, "getBytesTotal", bytes);
-    method(rt, proto, "getSWFVersion", [](Runtime &r, ClipObject *, std::vector<Value> &) -> Value {
-        return r.version();
-    });
+    method(rt, proto, "getSWFVersion",
+           [](Runtime &r, ClipObject *, std::vector<Value> &) -> Value { return r.version(); });
     // Nothing is loaded from outside and nothing is drawn by script here.
-    for (const char *name : {"loadMovie", "loadVariables", "unloadMovie", "getURL", "createTextField", "setMask",
-                             "clear", "beginFill", "endFill", "lineStyle", "moveTo", "lineTo", "curveTo"})
-        rt.defineMethod(proto, name, [](Runtime &, Value, std::vector<Value> &) -> Value { return {}; });
+    for (const char *name :
+         {"loadMovie", "loadVariables", "unloadMovie", "getURL", "createTextField", "setMask", "clear",
+          "beginFill", "endFill", "lineStyle", "moveTo", "lineTo", "curveTo"})
+        rt.defineMethod(proto, name,
+                        [](Runtime &, const Value &, std::vector<Value> &) -> Value { return {}; });
 }
 
 void installInputObjects(Runtime &rt, Object *global)
@@ -345,19 +347,19 @@ void installInputObjects(Runtime &rt, Object *global)
     Object *key = rt.newObject();
     rt.define(global, "Key", key, DontEnum);
     const std::pair<const char *, int> codes[] = {
-        {"BACKSPACE", 8}, {"TAB", 9},    {"ENTER", 13},   {"SHIFT", 16},   {"CONTROL", 17},   {"CAPSLOCK", 20},
-        {"ESCAPE", 27},   {"SPACE", 32}, {"PGUP", 33},    {"PGDN", 34},    {"END", 35},       {"HOME", 36},
-        {"LEFT", 37},     {"UP", 38},    {"RIGHT", 39},   {"DOWN", 40},    {"INSERT", 45},    {"DELETEKEY", 46},
+        {"BACKSPACE", 8}, {"TAB", 9},    {"ENTER", 13}, {"SHIFT", 16}, {"CONTROL", 17}, {"CAPSLOCK", 20},
+        {"ESCAPE", 27},   {"SPACE", 32}, {"PGUP", 33},  {"PGDN", 34},  {"END", 35},     {"HOME", 36},
+        {"LEFT", 37},     {"UP", 38},    {"RIGHT", 39}, {"DOWN", 40},  {"INSERT", 45},  {"DELETEKEY", 46},
     };
     for (const auto &[name, code] : codes)
         rt.define(key, name, code, DontEnum | DontDelete | ReadOnly);
-    rt.defineMethod(key, "getCode", [](Runtime &r, Value, std::vector<Value> &) -> Value {
+    rt.defineMethod(key, "getCode", [](Runtime &r, const Value &, std::vector<Value> &) -> Value {
         return r.stage ? r.stage->lastKey.code : 0;
     });
-    rt.defineMethod(key, "getAscii", [](Runtime &r, Value, std::vector<Value> &) -> Value {
+    rt.defineMethod(key, "getAscii", [](Runtime &r, const Value &, std::vector<Value> &) -> Value {
         return r.stage ? r.stage->lastKey.character : 0;
     });
-    rt.defineMethod(key, "isDown", [](Runtime &r, Value, std::vector<Value> &a) -> Value {
+    rt.defineMethod(key, "isDown", [](Runtime &r, const Value &, std::vector<Value> &a) -> Value {
         if (!r.stage || a.empty())
             return false;
         auto it = r.stage->keysDown.find(toInt32(r.toNumber(a[0])));
@@ -367,7 +369,7 @@ void installInputObjects(Runtime &rt, Object *global)
     rt.define(global, "Mouse", mouse, DontEnum);
     for (Object *o : {key, mouse}) {
         rt.define(o, "_listeners", rt.newArray(), DontEnum);
-        rt.defineMethod(o, "addListener", [](Runtime &r, Value self, std::vector<Value> &a) -> Value {
+        rt.defineMethod(o, "addListener", [](Runtime &r, const Value &self, std::vector<Value> &a) -> Value {
             Value list = r.getMember(self, "_listeners");
             if (!list.isObject() || a.empty())
                 return false;
@@ -375,26 +377,27 @@ void installInputObjects(Runtime &rt, Object *global)
             r.callMethod(list, "push", push);
             return true;
         });
-        rt.defineMethod(o, "removeListener", [](Runtime &r, Value self, std::vector<Value> &a) -> Value {
-            Value list = r.getMember(self, "_listeners");
-            if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array || a.empty())
-                return false;
-            auto &e = static_cast<ArrayObject *>(list.asObject())->elements;
-            for (auto it = e.begin(); it != e.end(); ++it) {
-                if (it->isObject() && a[0].isObject() && it->asObject() == a[0].asObject()) {
-                    e.erase(it);
-                    return true;
+        rt.defineMethod(
+            o, "removeListener", [](Runtime &r, const Value &self, std::vector<Value> &a) -> Value {
+                Value list = r.getMember(self, "_listeners");
+                if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array || a.empty())
+                    return false;
+                auto &e = static_cast<ArrayObject *>(list.asObject())->elements;
+                for (auto it = e.begin(); it != e.end(); ++it) {
+                    if (it->isObject() && a[0].isObject() && it->asObject() == a[0].asObject()) {
+                        e.erase(it);
+                        return true;
+                    }
                 }
-            }
-            return false;
-        });
+                return false;
+            });
     }
-    rt.defineMethod(mouse, "show", [](Runtime &, Value, std::vector<Value> &) -> Value { return 1; });
-    rt.defineMethod(mouse, "hide", [](Runtime &, Value, std::vector<Value> &) -> Value { return 1; });
+    rt.defineMethod(mouse, "show", [](Runtime &, const Value &, std::vector<Value> &) -> Value { return 1; });
+    rt.defineMethod(mouse, "hide", [](Runtime &, const Value &, std::vector<Value> &) -> Value { return 1; });
 
     Object *selection = rt.newObject();
     rt.define(global, "Selection", selection, DontEnum);
-    rt.defineMethod(selection, "setFocus", [](Runtime &r, Value, std::vector<Value> &a) -> Value {
+    rt.defineMethod(selection, "setFocus", [](Runtime &r, const Value &, std::vector<Value> &a) -> Value {
         if (!r.stage)
             return false;
         const Value v = arg(a, 0);
@@ -403,7 +406,7 @@ void installInputObjects(Runtime &rt, Object *global)
                              : nullptr;
         return true;
     });
-    rt.defineMethod(selection, "getFocus", [](Runtime &r, Value, std::vector<Value> &) -> Value {
+    rt.defineMethod(selection, "getFocus", [](Runtime &r, const Value &, std::vector<Value> &) -> Value {
         if (!r.stage || !r.stage->focus)
             return Value(Null{});
         return clipTargetPath(r.stage->focus);
@@ -415,7 +418,8 @@ void installInputObjects(Runtime &rt, Object *global)
 void installMovieClip(Runtime &rt, Object *global)
 {
     Object *proto = rt.protos.movieClip;
-    FunctionObject *ctor = rt.newNative([](Runtime &, Value, std::vector<Value> &) -> Value { return {}; }, proto);
+    FunctionObject *ctor =
+        rt.newNative([](Runtime &, const Value &, std::vector<Value> &) -> Value { return {}; }, proto);
     rt.define(global, "MovieClip", ctor, DontEnum);
     installClipMethods(rt, proto);
     rt.define(proto, "enabled", true, DontEnum);
@@ -423,7 +427,7 @@ void installMovieClip(Runtime &rt, Object *global)
 
     Object *buttonProto = rt.protos.button;
     FunctionObject *button =
-        rt.newNative([](Runtime &, Value, std::vector<Value> &) -> Value { return {}; }, buttonProto);
+        rt.newNative([](Runtime &, const Value &, std::vector<Value> &) -> Value { return {}; }, buttonProto);
     rt.define(global, "Button", button, DontEnum);
     method(rt, buttonProto, "getDepth", getDepth);
     rt.define(buttonProto, "enabled", true, DontEnum);

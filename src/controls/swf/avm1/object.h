@@ -70,7 +70,7 @@ private:
 // The case folding of names before SWF 7 (Flash's table predates Unicode 4).
 std::string foldCase(const std::string &s);
 
-using NativeFunction = std::function<Value(Runtime &, Value self, std::vector<Value> &args)>;
+using NativeFunction = std::function<Value(Runtime &, const Value &self, std::vector<Value> &args)>;
 
 struct ScriptFunctionCode; // interpreter.h
 
@@ -114,7 +114,7 @@ public:
     bool constructsItself = false;
     std::shared_ptr<const ScriptFunctionCode> code;
     std::vector<ScopeEntry> scope; // the scope chain it closes over
-    Object *baseClip = nullptr;  // the timeline it was defined on
+    Object *baseClip = nullptr;    // the timeline it was defined on
 };
 
 class ArrayObject : public Object {

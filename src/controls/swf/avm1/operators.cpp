@@ -12,15 +12,6 @@ namespace velmora::swf::avm1 {
 
 namespace {
 
-Value pop(std::vector<Value> &stack)
-{
-    if (stack.empty())
-        return {};
-    Value v = std::move(stack.back());
-    stack.pop_back();
-    return v;
-}
-
 std::mt19937 &randomEngine()
 {
     static std::mt19937 engine{std::random_device{}()};
@@ -31,7 +22,8 @@ double millisecondsSinceStart()
 {
     static const auto start = std::chrono::steady_clock::now();
     return static_cast<double>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count());
 }
 
 // SWF 4's StringExtract and MBStringExtract: 1-based index, negative count = rest.
@@ -126,7 +118,8 @@ bool equals2(Runtime &rt, const Value &a, const Value &b)
 {
     using T = Value::Type;
     // SWF 5 finds NaN equal to NaN.
-    if (rt.version() <= 5 && a.isNumber() && b.isNumber() && std::isnan(a.asNumber()) && std::isnan(b.asNumber()))
+    if (rt.version() <= 5 && a.isNumber() && b.isNumber() && std::isnan(a.asNumber()) &&
+        std::isnan(b.asNumber()))
         return true;
     if (a.type() == b.type()) {
         if (a.isObject() && a.asObject()->kind() == Object::Kind::Clip &&

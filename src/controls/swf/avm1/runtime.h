@@ -60,9 +60,8 @@ public:
 
     // Prototypes of the built-in classes.
     struct Protos {
-        Object *object = nullptr, *function = nullptr, *array = nullptr, *string = nullptr,
-               *number = nullptr, *boolean = nullptr, *error = nullptr, *movieClip = nullptr,
-               *button = nullptr;
+        Object *object = nullptr, *function = nullptr, *array = nullptr, *string = nullptr, *number = nullptr,
+               *boolean = nullptr, *error = nullptr, *movieClip = nullptr, *button = nullptr;
     } protos;
 
     // Allocation: throws ScriptAbort when the heap is full.
@@ -108,7 +107,7 @@ public:
     struct QueuedAction {
         ClipObject *clip = nullptr;
         Code code;
-        std::string method; // instead of code: a handler method called on the clip
+        std::string method;        // instead of code: a handler method called on the clip
         bool runOnRemoved = false; // unload handlers run after the clip left the stage
     };
     enum class Priority { Initialize, Construct, Normal };

@@ -40,7 +40,8 @@ bool hasScripts(const Movie &movie)
 }
 
 ScriptStage::ScriptStage(const Movie &movie, DisplayList &root, RuntimeHost host)
-    : m_movie(movie), m_root(root), m_runtime(std::make_unique<Runtime>(movie.header.version, std::move(host)))
+    : m_movie(movie), m_root(root),
+      m_runtime(std::make_unique<Runtime>(movie.header.version, std::move(host)))
 {
     Runtime &rt = *m_runtime;
     rt.stage = this;
@@ -215,16 +216,16 @@ enum class PointerState { Idle, OverUp, OverDown, OutDown };
 
 bool hasHandler(Runtime &rt, ClipObject *clip)
 {
-    for (const char *name : {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut", "onDragOver",
-                             "onDragOut"}) {
+    for (const char *name :
+         {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut", "onDragOver", "onDragOut"}) {
         const Value v = rt.get(clip, name);
         if (v.isObject() && v.asObject()->isFunction())
             return true;
     }
     if (clip->clipActions) {
-        constexpr std::uint32_t kMouseEvents = ClipEvent::Press | ClipEvent::Release | ClipEvent::ReleaseOutside |
-                                               ClipEvent::RollOver | ClipEvent::RollOut | ClipEvent::DragOver |
-                                               ClipEvent::DragOut;
+        constexpr std::uint32_t kMouseEvents = ClipEvent::Press | ClipEvent::Release |
+                                               ClipEvent::ReleaseOutside | ClipEvent::RollOver |
+                                               ClipEvent::RollOut | ClipEvent::DragOver | ClipEvent::DragOut;
         for (const ClipActions &a : *clip->clipActions) {
             if (a.events & kMouseEvents)
                 return true;
@@ -239,8 +240,8 @@ int keyPressCode(const KeyEvent &key)
     if (key.character >= 32)
         return key.character;
     static const std::pair<int, int> kSpecial[] = {{37, 1},  {39, 2},  {36, 3},  {35, 4},  {45, 5},
-                                                    {46, 6},  {8, 8},   {13, 13}, {38, 14}, {40, 15},
-                                                    {33, 16}, {34, 17}, {9, 18},  {27, 19}};
+                                                   {46, 6},  {8, 8},   {13, 13}, {38, 14}, {40, 15},
+                                                   {33, 16}, {34, 17}, {9, 18},  {27, 19}};
     for (const auto &[code, condition] : kSpecial) {
         if (key.code == code)
             return condition;

@@ -12,9 +12,9 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
-#include <memory>
 
 namespace velmora::swf::avm1 {
 

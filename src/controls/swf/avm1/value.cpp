@@ -64,9 +64,9 @@ std::string numberToString(double n)
         out += exponent < 0 ? "e-" : "e+";
         out += std::to_string(std::abs(exponent));
     } else if (exponent < 0) {
-        out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+        out += "0." + std::string(static_cast<std::size_t>(-exponent) - 1, '0') + digits;
     } else {
-        const auto whole = static_cast<std::size_t>(exponent + 1);
+        const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
         if (digits.size() <= whole) {
             out += digits + std::string(whole - digits.size(), '0');
         } else {
@@ -162,7 +162,8 @@ double stringToNumber(const std::string &s, int version)
     if (version >= 6) {
         std::size_t d = i + ((s[i] == '-' || s[i] == '+') ? 1 : 0);
         if (k - d > 1 && s[d] == '0' &&
-            std::all_of(s.begin() + static_cast<std::ptrdiff_t>(d), s.begin() + static_cast<std::ptrdiff_t>(k),
+            std::all_of(s.begin() + static_cast<std::ptrdiff_t>(d),
+                        s.begin() + static_cast<std::ptrdiff_t>(k),
                         [](char c) { return c >= '0' && c <= '7'; })) {
             double v = 0;
             for (std::size_t j = d; j < k; ++j)

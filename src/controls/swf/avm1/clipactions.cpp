@@ -1,0 +1,236 @@
+// The actions on clips and timelines: targets, properties, frames, drags and
+// the addresses a movie asks for.
+#include "controls/swf/avm1/clipobject.h"
+#include "controls/swf/avm1/machine.h"
+#include "controls/swf/bitreader.h"
+
+#include <cmath>
+
+namespace velmora::swf::avm1 {
+
+void Machine::setTarget(const Value &path)
+{
+    ClipObject *clip = nullptr;
+    if (path.isObject() && path.asObject()->kind() == Object::Kind::Clip) {
+        clip = static_cast<ClipObject *>(path.asObject());
+    } else {
+        const std::string name = m_rt.toString(path);
+        if (name.empty()) {
+            clip = m_act.baseClip; // tellTarget("") ends a tellTarget
+        } else {
+            const Value t = resolveTarget(m_act, name);
+            Object *o = t.isObject() ? t.asObject() : nullptr;
+            clip = o && o->kind() == Object::Kind::Clip ? static_cast<ClipObject *>(o) : nullptr;
+        }
+    }
+    // A target that does not exist has no properties; its variables and timeline
+    // actions are the root's.
+    m_act.target = clip;
+    for (ScopeEntry &e : m_act.scope) {
+        if (e.kind == ScopeEntry::Kind::Target) {
+            e.object = clip ? clip : m_rt.root;
+            break;
+        }
+    }
+}
+
+ClipObject *Machine::clipFromStack(const Value &v)
+{
+    Value t = v;
+    if (v.isString())
+        t = v.asString().empty() ? Value(target()) : resolveTarget(m_act, v.asString());
+    else if (!v.isObject())
+        t = resolveTarget(m_act, m_rt.toString(v));
+    Object *o = t.isObject() ? t.asObject() : nullptr;
+    if (o && o->kind() == Object::Kind::Clip)
+        return liveClip(m_rt, static_cast<ClipObject *>(o));
+    return nullptr;
+}
+
+void Machine::getUrl(const std::string &url, const std::string &window)
+{
+    if (m_rt.host().getUrl)
+        m_rt.host().getUrl(url, window);
+}
+
+bool Machine::clipAction(const ActionRecord &a)
+{
+    const int version = m_rt.version();
+    switch (a.code) {
+    case ActionCode::TargetPath: {
+        const Value v = pop(m_stack);
+        Object *o = v.isObject() ? v.asObject() : nullptr;
+        if (o && o->kind() == Object::Kind::Clip)
+            m_stack.emplace_back(clipTargetPath(static_cast<ClipObject *>(o)));
+        else
+            m_stack.emplace_back();
+        break;
+    }
+    case ActionCode::SetTarget: {
+        BitReader body(a.body);
+        setTarget(Value(decodeString(body.string(), version)));
+        break;
+    }
+    case ActionCode::SetTarget2:
+        setTarget(pop(m_stack));
+        break;
+    case ActionCode::GetProperty: {
+        const double index = m_rt.toNumber(pop(m_stack));
+        ClipObject *clip = clipFromStack(pop(m_stack));
+        const int i = std::isfinite(index) ? static_cast<int>(index) : -1;
+        if (clip && i >= 0 && i < static_cast<int>(ClipProperty::Count))
+            m_stack.push_back(getClipProperty(m_rt, clip, static_cast<ClipProperty>(i)));
+        else
+            m_stack.emplace_back();
+        break;
+    }
+    case ActionCode::SetProperty: {
+        Value v = pop(m_stack);
+        const double index = m_rt.toNumber(pop(m_stack));
+        ClipObject *clip = clipFromStack(pop(m_stack));
+        const int i = std::isfinite(index) ? static_cast<int>(index) : -1;
+        if (clip && i >= 0 && i < static_cast<int>(ClipProperty::Count))
+            setClipProperty(m_rt, clip, static_cast<ClipProperty>(i), v);
+        break;
+    }
+    case ActionCode::CloneSprite: {
+        const double depth = m_rt.toNumber(pop(m_stack));
+        const std::string name = m_rt.toString(pop(m_stack));
+        ClipObject *source = clipFromStack(pop(m_stack));
+        if (source && std::isfinite(depth))
+            cloneClip(m_rt, source, name, static_cast<int>(depth));
+        break;
+    }
+    case ActionCode::RemoveSprite:
+        if (ClipObject *clip = clipFromStack(pop(m_stack)))
+            removeClip(m_rt, clip);
+        break;
+    case ActionCode::StartDrag: {
+        ClipObject *clip = clipFromStack(pop(m_stack));
+        const bool lockCenter = m_rt.toBoolean(pop(m_stack));
+        const bool constrained = m_rt.toBoolean(pop(m_stack));
+        double bounds[4] = {};
+        if (constrained) {
+            bounds[3] = m_rt.toNumber(pop(m_stack)); // y2
+            bounds[2] = m_rt.toNumber(pop(m_stack)); // x2
+            bounds[1] = m_rt.toNumber(pop(m_stack)); // y1
+            bounds[0] = m_rt.toNumber(pop(m_stack)); // x1
+        }
+        if (clip)
+            startDrag(m_rt, clip, lockCenter, constrained ? bounds : nullptr);
+        break;
+    }
+    case ActionCode::EndDrag:
+        stopDrag(m_rt);
+        break;
+    case ActionCode::GetUrl: {
+        BitReader body(a.body);
+        const std::string url = decodeString(body.string(), version);
+        getUrl(url, decodeString(body.string(), version));
+        break;
+    }
+    case ActionCode::GetUrl2: {
+        const std::string window = m_rt.toString(pop(m_stack));
+        const std::string url = m_rt.toString(pop(m_stack));
+        getUrl(url, window);
+        break;
+    }
+    case ActionCode::Call: {
+        const Value frame = pop(m_stack);
+        if (ClipObject *clip = target()) {
+            for (Code block : clipFrameActions(m_rt, clip, frame))
+                m_rt.runBlock(block, clip);
+        }
+        break;
+    }
+    case ActionCode::ToggleQuality:
+    case ActionCode::StopSounds:
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void Machine::timelineAction(const ActionRecord &a, std::size_t &pc)
+{
+    const ActionCode code = a.code;
+    ClipObject *clip = m_act.target ? target() : m_rt.root;
+    switch (code) {
+    case ActionCode::NextFrame:
+        if (clip)
+            clipNextFrame(m_rt, clip);
+        break;
+    case ActionCode::PreviousFrame:
+        if (clip)
+            clipPrevFrame(m_rt, clip);
+        break;
+    case ActionCode::Play:
+        if (clip)
+            clipSetPlaying(clip, true);
+        break;
+    case ActionCode::Stop:
+        if (clip)
+            clipSetPlaying(clip, false);
+        break;
+    case ActionCode::GotoFrame: {
+        BitReader body(a.body);
+        const int frame = body.u16();
+        // GotoFrame past the end of the timeline is ignored.
+        if (clip && frame < clipTotalFrames(clip))
+            clipGotoNumber(m_rt, clip, frame, false);
+        break;
+    }
+    case ActionCode::GotoLabel: {
+        BitReader body(a.body);
+        const std::string label = decodeString(body.string(), m_rt.version());
+        if (clip)
+            clipGotoLabel(m_rt, clip, label, false);
+        break;
+    }
+    case ActionCode::GotoFrame2: {
+        BitReader body(a.body);
+        const std::uint8_t flags = body.u8();
+        const int bias = (flags & 0x02) ? body.u16() : 0;
+        Value frame = pop(m_stack);
+        if (!clip)
+            break;
+        if (frame.isNumber() && bias)
+            frame = Value(frame.asNumber() + bias);
+        clipGotoFrame(m_rt, clip, frame, (flags & 0x01) != 0);
+        break;
+    }
+    case ActionCode::WaitForFrame:
+    case ActionCode::WaitForFrame2: {
+        BitReader body(a.body);
+        Value frame;
+        if (code == ActionCode::WaitForFrame)
+            frame = Value(static_cast<double>(body.u16()) + 1);
+        else
+            frame = pop(m_stack);
+        const int skip = body.u8();
+        // The whole movie is loaded before it plays: a frame that exists has arrived.
+        const int total = clip ? clipTotalFrames(clip) : 0;
+        bool loaded = true;
+        if (code == ActionCode::WaitForFrame2) {
+            const double n = m_rt.toNumber(frame);
+            loaded = !frame.isString() || !std::isnan(n) ? (std::isnan(n) || n <= total) : true;
+        } else {
+            loaded = m_rt.toNumber(frame) <= total;
+        }
+        if (!loaded) {
+            for (int i = 0; i < skip; ++i) {
+                auto next = readActionRecord(m_act.code, pc);
+                if (!next)
+                    break;
+                pc = next->next;
+            }
+        }
+        break;
+    }
+    default:
+        break; // unknown actions are skipped
+    }
+}
+
+} // namespace velmora::swf::avm1

@@ -1,0 +1,344 @@
+// The actions on variables, objects and functions.
+#include "controls/swf/avm1/clipobject.h"
+#include "controls/swf/avm1/machine.h"
+#include "controls/swf/bitreader.h"
+
+#include <cmath>
+
+namespace velmora::swf::avm1 {
+
+std::vector<Value> popArgs(std::vector<Value> &stack, Runtime &rt)
+{
+    const double n = rt.toNumber(pop(stack));
+    std::size_t count = std::isfinite(n) && n > 0 ? static_cast<std::size_t>(n) : 0;
+    count = std::min(count, stack.size());
+    std::vector<Value> args;
+    args.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        args.push_back(pop(stack));
+    return args;
+}
+
+void Machine::callFunction()
+{
+    const Value name = pop(m_stack);
+    std::vector<Value> args = popArgs(m_stack, m_rt);
+    const std::string n = m_rt.toString(name);
+    Value f = getVariable(m_act, n);
+    // Called without a receiver: `this` is the object the name was found on when it
+    // is a with-object, else undefined (the function picks its default).
+    Value self;
+    if (f.isObject() && f.asObject()->isFunction()) {
+        for (auto it = m_act.scope.rbegin(); it != m_act.scope.rend(); ++it) {
+            if (it->kind == ScopeEntry::Kind::With && m_rt.has(it->object, n)) {
+                self = it->object;
+                break;
+            }
+        }
+        // Built-in methods called by name work on the current timeline.
+        if (self.isUndefined() && static_cast<FunctionObject *>(f.asObject())->native && target())
+            self = target();
+    }
+    m_stack.push_back(m_rt.call(f, self, args));
+}
+
+void Machine::callMethod()
+{
+    const Value name = pop(m_stack);
+    Value object = pop(m_stack);
+    std::vector<Value> args = popArgs(m_stack, m_rt);
+    if (object.isObject() && object.asObject()->kind() == Object::Kind::Clip) {
+        if (ClipObject *live = liveClip(m_rt, static_cast<ClipObject *>(object.asObject())))
+            object = live;
+    }
+    if (name.isNullish() || (name.isString() && name.asString().empty())) {
+        // No method name: the object itself is the function.
+        m_stack.push_back(m_rt.call(object, Value(), args));
+        return;
+    }
+    const std::string n = m_rt.toString(name);
+    Value f = m_rt.getMember(object, n);
+    m_stack.push_back(m_rt.call(f, object, args));
+}
+
+void Machine::newObject()
+{
+    const Value name = pop(m_stack);
+    std::vector<Value> args = popArgs(m_stack, m_rt);
+    Value constructor = getVariable(m_act, m_rt.toString(name));
+    m_stack.push_back(m_rt.construct(constructor, args));
+}
+
+void Machine::newMethod()
+{
+    const Value name = pop(m_stack);
+    const Value object = pop(m_stack);
+    std::vector<Value> args = popArgs(m_stack, m_rt);
+    Value constructor = (name.isNullish() || (name.isString() && name.asString().empty()))
+                            ? object
+                            : m_rt.getMember(object, m_rt.toString(name));
+    m_stack.push_back(m_rt.construct(constructor, args));
+}
+
+void Machine::enumerate(const Value &v)
+{
+    m_stack.emplace_back(); // the end marker
+    Object *o = v.isObject() ? v.asObject() : nullptr;
+    if (o && o->kind() == Object::Kind::Clip)
+        o = liveClip(m_rt, static_cast<ClipObject *>(o));
+    if (!o)
+        return;
+    for (std::string &k : m_rt.keys(o))
+        m_stack.emplace_back(std::move(k));
+}
+
+void Machine::defineFunction(const ActionRecord &a, bool version2, std::size_t &pc)
+{
+    BitReader body(a.body);
+    auto code = std::make_shared<ScriptFunctionCode>();
+    const int version = m_rt.version();
+    code->name = decodeString(body.string(), version);
+    const int count = body.u16();
+    code->function2 = version2;
+    if (version2) {
+        code->registerCount = body.u8();
+        code->flags = body.u16();
+    }
+    for (int i = 0; i < count && !body.atEnd(); ++i) {
+        ScriptFunctionCode::Parameter p;
+        if (version2)
+            p.reg = body.u8();
+        p.name = decodeString(body.string(), version);
+        code->params.push_back(std::move(p));
+    }
+    const std::size_t size = body.u16();
+    const std::size_t begin = std::min(pc, m_act.code.size());
+    const std::size_t end = std::min(begin + size, m_act.code.size());
+    code->body = m_act.code.subspan(begin, end - begin);
+    code->version = version;
+    code->constants = m_act.constants;
+    pc = end;
+
+    FunctionObject *f = m_rt.newFunction();
+    f->code = std::move(code);
+    f->baseClip = m_act.baseClip;
+    if (version >= 6)
+        f->scope = m_act.scope; // SWF 5 functions do not close over their surroundings
+    const std::string &name = f->code->name;
+    if (name.empty()) {
+        m_stack.emplace_back(f);
+    } else if (m_act.locals) {
+        m_rt.define(m_act.locals, name, f);
+    } else if (ClipObject *clip = target()) {
+        m_rt.set(clip, name, f);
+    }
+}
+
+bool Machine::objectAction(const ActionRecord &a)
+{
+    switch (a.code) {
+    case ActionCode::CallFunction:
+        callFunction();
+        break;
+    case ActionCode::CallMethod:
+        callMethod();
+        break;
+    case ActionCode::NewObject:
+        newObject();
+        break;
+    case ActionCode::NewMethod:
+        newMethod();
+        break;
+    case ActionCode::GetVariable: {
+        const Value name = pop(m_stack);
+        m_stack.push_back(getVariable(m_act, m_rt.toString(name)));
+        break;
+    }
+    case ActionCode::SetVariable: {
+        Value v = pop(m_stack);
+        const Value name = pop(m_stack);
+        setVariable(m_act, m_rt.toString(name), v);
+        break;
+    }
+    case ActionCode::DefineLocal: {
+        Value v = pop(m_stack);
+        const std::string name = m_rt.toString(pop(m_stack));
+        if (m_act.locals)
+            m_rt.define(m_act.locals, name, v);
+        else
+            setVariable(m_act, name, v);
+        break;
+    }
+    case ActionCode::DefineLocal2: {
+        const std::string name = m_rt.toString(pop(m_stack));
+        if (m_act.locals) {
+            if (!m_rt.hasOwn(m_act.locals, name))
+                m_rt.define(m_act.locals, name, Value());
+        } else if (ClipObject *clip = target()) {
+            if (!m_rt.hasOwn(clip, name))
+                m_rt.set(clip, name, Value());
+        }
+        break;
+    }
+    case ActionCode::GetMember: {
+        const Value name = pop(m_stack);
+        const Value object = pop(m_stack);
+        m_stack.push_back(m_rt.getMember(object, m_rt.toString(name)));
+        break;
+    }
+    case ActionCode::SetMember: {
+        Value v = pop(m_stack);
+        const Value name = pop(m_stack);
+        const Value object = pop(m_stack);
+        m_rt.setMember(object, m_rt.toString(name), v);
+        break;
+    }
+    case ActionCode::Delete: {
+        const std::string name = m_rt.toString(pop(m_stack));
+        const Value object = pop(m_stack);
+        Object *o = object.isObject() ? object.asObject() : nullptr;
+        if (o && o->kind() == Object::Kind::Clip)
+            o = liveClip(m_rt, static_cast<ClipObject *>(o));
+        m_stack.push_back(m_rt.boolValue(o && m_rt.remove(o, name)));
+        break;
+    }
+    case ActionCode::Delete2: {
+        const std::string name = m_rt.toString(pop(m_stack));
+        bool removed = false;
+        for (auto it = m_act.scope.rbegin(); it != m_act.scope.rend(); ++it) {
+            if (m_rt.hasOwn(it->object, name)) {
+                removed = m_rt.remove(it->object, name);
+                break;
+            }
+        }
+        m_stack.push_back(m_rt.boolValue(removed));
+        break;
+    }
+    case ActionCode::InitArray: {
+        std::vector<Value> elements = popArgs(m_stack, m_rt);
+        m_stack.emplace_back(m_rt.newArray(std::move(elements)));
+        break;
+    }
+    case ActionCode::InitObject: {
+        const double n = m_rt.toNumber(pop(m_stack));
+        std::size_t count = std::isfinite(n) && n > 0 ? static_cast<std::size_t>(n) : 0;
+        Object *o = m_rt.newObject();
+        if (count * 2 > m_stack.size()) {
+            // Fewer values than the count promises: Flash builds nothing from them.
+            m_stack.clear();
+            m_stack.emplace_back(o);
+            break;
+        }
+        // Properties are made in the order they are popped: the last pair first.
+        for (std::size_t i = 0; i < count; ++i) {
+            Value v = pop(m_stack);
+            const std::string name = m_rt.toString(pop(m_stack));
+            m_rt.set(o, name, v);
+        }
+        m_stack.emplace_back(o);
+        break;
+    }
+    case ActionCode::Enumerate:
+        enumerate(getVariable(m_act, m_rt.toString(pop(m_stack))));
+        break;
+    case ActionCode::Enumerate2:
+        enumerate(pop(m_stack));
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee)
+{
+    const ScriptFunctionCode &code = *f->code;
+    if (m_callDepth >= maxCallDepth)
+        throw ScriptAbort{"recursion"};
+    Activation act(*this);
+    act.code = code.body;
+    act.constants = code.constants;
+    act.inFunction = true;
+    act.callee = callee;
+    ClipObject *base = f->baseClip && f->baseClip->kind() == Object::Kind::Clip
+                           ? static_cast<ClipObject *>(f->baseClip)
+                           : nullptr;
+    if (base) {
+        if (ClipObject *live = liveClip(*this, base))
+            base = live;
+    }
+    act.target = act.baseClip = base;
+    act.self = self.isNullish() ? Value(base) : self;
+    act.locals = newObject();
+    act.locals->proto = nullptr;
+    if (!f->scope.empty()) {
+        act.scope = f->scope;
+    } else {
+        act.scope.push_back({m_global, ScopeEntry::Kind::Global});
+        if (base)
+            act.scope.push_back({base, ScopeEntry::Kind::Target});
+    }
+    act.scope.push_back({act.locals, ScopeEntry::Kind::Local});
+    act.outerRegisters = blockRegisters;
+
+    // The arguments object.
+    ArrayObject *arguments = newArray(args);
+    define(arguments, "callee", callee ? Value(callee) : Value(), DontEnum);
+    define(arguments, "caller", m_caller ? Value(m_caller) : Value(Null{}), DontEnum);
+
+    if (code.function2) {
+        act.thisSuppressed = (code.flags & (SuppressThis | PreloadThis)) != 0;
+        act.ownRegisters.resize(code.registerCount);
+        std::size_t next = 1;
+        auto preload = [&](std::uint16_t flag, const Value &v) {
+            if (code.flags & flag) {
+                if (next < act.ownRegisters.size())
+                    act.ownRegisters[next] = v;
+                ++next;
+            }
+        };
+        ClipObject *parent = base ? base->parent : nullptr;
+        preload(PreloadThis, act.self);
+        preload(PreloadArguments, arguments);
+        preload(PreloadSuper, Value());
+        preload(PreloadRoot, root);
+        preload(PreloadParent, parent ? Value(parent) : Value());
+        preload(PreloadGlobal, m_global);
+        if (!(code.flags & SuppressArguments) && !(code.flags & PreloadArguments))
+            define(act.locals, "arguments", arguments);
+        if (!(code.flags & SuppressThis) && !(code.flags & PreloadThis))
+            define(act.locals, "this", act.self);
+        for (std::size_t i = 0; i < code.params.size(); ++i) {
+            const Value v = i < args.size() ? args[i] : Value();
+            const auto r = code.params[i].reg;
+            if (r != 0 && r < act.ownRegisters.size())
+                act.ownRegisters[r] = v;
+            else if (r == 0)
+                define(act.locals, code.params[i].name, v);
+        }
+    } else {
+        define(act.locals, "arguments", arguments);
+        define(act.locals, "this", act.self);
+        for (std::size_t i = 0; i < code.params.size(); ++i)
+            define(act.locals, code.params[i].name, i < args.size() ? args[i] : Value());
+    }
+
+    const std::size_t stackHeight = m_stack.size();
+    Object *savedCaller = m_caller;
+    m_caller = callee;
+    ++m_callDepth;
+    Value result;
+    try {
+        result = execute(act);
+    } catch (...) {
+        --m_callDepth;
+        m_caller = savedCaller;
+        throw;
+    }
+    --m_callDepth;
+    m_caller = savedCaller;
+    m_stack.resize(std::min(m_stack.size(), stackHeight));
+    return result;
+}
+
+} // namespace velmora::swf::avm1
