@@ -238,8 +238,6 @@ public:
     std::vector<std::string> warnings;
     // Tag codes per root frame, for the info tool.
     std::vector<std::vector<int>> tagsPerFrame;
-    // Sprites exported by name (ExportAssets), for scripts that attach them.
-    std::map<std::string, std::uint16_t> exports;
     // ScriptLimits: 0 where the movie sets none.
     struct ScriptLimits {
         int maxRecursion = 0;

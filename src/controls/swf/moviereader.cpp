@@ -101,14 +101,6 @@ private:
         case TagCode::DefineSprite:
             readSprite(body);
             return;
-        case TagCode::ExportAssets: {
-            const int count = body.u16();
-            for (int i = 0; i < count && !body.atEnd(); ++i) {
-                const std::uint16_t id = body.u16();
-                m_movie.exports.insert_or_assign(body.string(), id);
-            }
-            return;
-        }
         case TagCode::ScriptLimits:
             m_movie.scriptLimits.maxRecursion = body.u16();
             m_movie.scriptLimits.timeoutSeconds = body.u16();

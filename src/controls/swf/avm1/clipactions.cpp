@@ -3,6 +3,7 @@
 #include "controls/swf/avm1/clipobject.h"
 #include "controls/swf/avm1/machine.h"
 #include "controls/swf/bitreader.h"
+#include "controls/swf/displaylist.h"
 
 #include <cmath>
 
@@ -144,7 +145,11 @@ bool Machine::clipAction(const ActionRecord &a)
         break;
     }
     case ActionCode::ToggleQuality:
+        break;
     case ActionCode::StopSounds:
+        // Every sound of the movie ends; the root's list reaches the sound events.
+        if (m_rt.root && m_rt.root->list)
+            m_rt.root->list->runActions({{ActionOp::StopSounds, 0, {}}});
         break;
     default:
         return false;

@@ -102,7 +102,7 @@ Value attachMovie(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
     if (args.size() < 3 || !rt.stage)
         return {};
     const std::string id = rt.toString(args[0]);
-    const auto &exports = rt.stage->movie().exports;
+    const auto &exports = rt.stage->movie().exportedNames;
     std::uint16_t characterId = 0;
     bool found = false;
     for (const auto &[name, character] : exports) {
