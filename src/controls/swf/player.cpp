@@ -77,9 +77,8 @@ Player::Player(std::shared_ptr<const Movie> movie, ScriptHost host)
         m_scripts = std::make_unique<avm1::ScriptStage>(*m_movie, *m_root, std::move(scriptHost));
         m_scripts->buttonAt = [this](QPointF stage) {
             DisplayList *owner = nullptr;
-            Renderer renderer(*m_movie, m_state->cache, Quality::Low);
             const QTransform toScript = QTransform::fromScale(1 / kTwipsPerPixel, 1 / kTwipsPerPixel);
-            return renderer.buttonAt(*m_root, toScript, stage, &owner);
+            return HitTester(*m_movie, m_state->cache).buttonAt(*m_root, toScript, stage, &owner);
         };
     }
     stepFrame(); // the first frame is on screen from the start

@@ -134,7 +134,8 @@ TEST(StreamSound, KeepsPlayingWhileALateTimelineDropsFramesAndStopsOnAGotoPastIt
     late.sound().render(std::span(out).first(2));
     EXPECT_EQ(out[0], blockLevel(6)) << "the sound plays on from where it was";
 
-    // Frame 1 jumps to frame 3, which holds no block: the stream ends there.
+    // Frame 1 jumps to frame 3 and plays on (GotoFrame alone stops there, as in
+    // Flash), which holds no block: the stream ends there.
     MovieBytes jumping;
     jumping.frameCount = 5;
     jumping.tag(TagCode::SoundStreamHead2, head);
@@ -142,7 +143,7 @@ TEST(StreamSound, KeepsPlayingWhileALateTimelineDropsFramesAndStopsOnAGotoPastIt
         if (f != 3)
             jumping.tag(TagCode::SoundStreamBlock, level(3675, 8000));
         if (f == 1)
-            jumping.tag(TagCode::DoAction, BitWriter().u8(0x81).u16(2).u16(3).u8(0).take());
+            jumping.tag(TagCode::DoAction, BitWriter().u8(0x81).u16(2).u16(3).u8(0x06).u8(0).take());
         jumping.showFrame();
     }
     Player jumped(load(jumping));
