@@ -264,7 +264,9 @@ TEST_F(WaylandE2eTest, HelpStartsTheHelpProgramAndQuitEndsTheReader)
     EXPECT_EQ(QDir(runs[0]).canonicalPath(), QDir(workFolder.path()).canonicalPath());
     EXPECT_EQ(reader.state(), QProcess::Running);
     clickButton(mainwindow::kQuitButton);
-    ASSERT_TRUE(reader.waitForFinished(10000)) << "quit did not end the reader";
+    // The click's own wait may already have seen the reader end; waitForFinished is false then.
+    ASSERT_TRUE(reader.state() == QProcess::NotRunning || reader.waitForFinished(10000))
+        << "quit did not end the reader";
     EXPECT_EQ(reader.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(reader.exitCode(), 0);
 }
@@ -283,7 +285,8 @@ TEST_F(WaylandE2eTest, WithoutTheDatabaseOneErrorBoxWhoseButtonEndsTheReader)
     photograph("error-box");
     // Its one button, OK, sits in the box's bottom right corner.
     ASSERT_TRUE(pointer.click(window.content.bottomRight() - QPoint(50, 22)));
-    ASSERT_TRUE(reader.waitForFinished(10000)) << "the box did not end the reader";
+    ASSERT_TRUE(reader.state() == QProcess::NotRunning || reader.waitForFinished(10000))
+        << "the box did not end the reader";
     EXPECT_EQ(reader.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(reader.exitCode(), 0);
 }
