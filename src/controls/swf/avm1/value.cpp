@@ -30,6 +30,44 @@ int digitValue(char c)
     return 99;
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// End of the decimal number (sign, digits, fraction, exponent) that starts at i,
+// or npos when it holds no digit. An exponent without digits is not part of it.
+std::size_t decimalPrefixEnd(const std::string &s, std::size_t i)
+{
+    const std::size_t end = s.size();
+    std::size_t k = i;
+    if (k < end && (s[k] == '-' || s[k] == '+'))
+        ++k;
+    const std::size_t wholeStart = k;
+    while (k < end && isDigit(s[k]))
+        ++k;
+    bool digits = k > wholeStart;
+    if (k < end && s[k] == '.') {
+        const std::size_t fractionStart = ++k;
+        while (k < end && isDigit(s[k]))
+            ++k;
+        digits = digits || k > fractionStart;
+    }
+    if (!digits)
+        return std::string::npos;
+    if (k < end && (s[k] == 'e' || s[k] == 'E')) {
+        std::size_t e = k + 1;
+        if (e < end && (s[e] == '-' || s[e] == '+'))
+            ++e;
+        if (e < end && isDigit(s[e])) {
+            while (e < end && isDigit(s[e]))
+                ++e;
+            k = e;
+        }
+    }
+    return k;
+}
+
 } // namespace
 
 std::string numberToString(double n)
@@ -129,33 +167,7 @@ double stringToNumber(const std::string &s, int version)
     }
     // Decimal: optional sign, digits, fraction, exponent; trailing white space is
     // not allowed (Flash reads "1 " as NaN).
-    std::size_t k = i;
-    if (s[k] == '-' || s[k] == '+')
-        ++k;
-    bool digits = false;
-    while (k < end && s[k] >= '0' && s[k] <= '9') {
-        ++k;
-        digits = true;
-    }
-    if (k < end && s[k] == '.') {
-        ++k;
-        while (k < end && s[k] >= '0' && s[k] <= '9') {
-            ++k;
-            digits = true;
-        }
-    }
-    if (!digits)
-        return invalid;
-    if (k < end && (s[k] == 'e' || s[k] == 'E')) {
-        std::size_t e = k + 1;
-        if (e < end && (s[e] == '-' || s[e] == '+'))
-            ++e;
-        if (e < end && s[e] >= '0' && s[e] <= '9') {
-            while (e < end && s[e] >= '0' && s[e] <= '9')
-                ++e;
-            k = e;
-        }
-    }
+    const std::size_t k = decimalPrefixEnd(s, i);
     if (k != end)
         return invalid;
     // SWF 6 and later read a leading zero as octal when every digit is one.
@@ -233,33 +245,9 @@ double parseFloat(const std::string &s)
     std::size_t i = 0, end = s.size();
     while (i < end && isSpace(s[i]))
         ++i;
-    std::size_t k = i;
-    if (k < end && (s[k] == '-' || s[k] == '+'))
-        ++k;
-    bool digits = false;
-    while (k < end && s[k] >= '0' && s[k] <= '9') {
-        ++k;
-        digits = true;
-    }
-    if (k < end && s[k] == '.') {
-        ++k;
-        while (k < end && s[k] >= '0' && s[k] <= '9') {
-            ++k;
-            digits = true;
-        }
-    }
-    if (!digits)
+    const std::size_t k = decimalPrefixEnd(s, i);
+    if (k == std::string::npos)
         return std::numeric_limits<double>::quiet_NaN();
-    if (k < end && (s[k] == 'e' || s[k] == 'E')) {
-        std::size_t e = k + 1;
-        if (e < end && (s[e] == '-' || s[e] == '+'))
-            ++e;
-        if (e < end && s[e] >= '0' && s[e] <= '9') {
-            while (e < end && s[e] >= '0' && s[e] <= '9')
-                ++e;
-            k = e;
-        }
-    }
     return std::strtod(s.substr(i, k - i).c_str(), nullptr);
 }
 
