@@ -36,7 +36,7 @@ bool writeWhole(const std::filesystem::path &file, const std::string &bytes)
 
 } // namespace
 
-void writepage(ReaderWindow &window, std::string path)
+void writepage(ReaderWindow &window, const std::string &path)
 {
     const std::filesystem::path file = resolveInstallationPath(window.applicationPath(), path);
     std::error_code ignored;

@@ -13,7 +13,7 @@ class ReaderWindow;
 // nothing is reported: no current record or a Null value gives an empty file. When the
 // file cannot be written, the page is kept in the window's written pages instead, so the
 // browser view still shows this record at that address.
-void writepage(ReaderWindow &window, std::string path);
+void writepage(ReaderWindow &window, const std::string &path);
 
 // Moves rsxs to the following record, writes it to the page file, sets pagepath to the
 // page file and gives the focus to Text1. It does not navigate.

@@ -144,7 +144,7 @@ void dispatch(const std::function<void()> &handler)
 
 void registerForm(const QString &name, std::function<Form &()> instance)
 {
-    state().forms.insert(name.toLower(), std::move(instance));
+    state().forms[name.toLower()] = std::move(instance);
 }
 
 Form &form(const QString &name)
