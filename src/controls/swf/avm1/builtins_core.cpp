@@ -143,7 +143,10 @@ std::string escape(const std::string &s)
     return out;
 }
 
-std::string unescape(const std::string &s)
+// %XX escapes become bytes and '+' a space; a '%' not followed by two hex digits
+// is dropped with the characters that started to form one ("%4z" goes, "z" of
+// "%zz" stays). Before SWF 6 the bytes are characters of Latin-1.
+std::string unescape(const std::string &s, int version)
 {
     auto hexValue = [](char c) -> int {
         if (c >= '0' && c <= '9')
@@ -154,17 +157,25 @@ std::string unescape(const std::string &s)
             return c - 'A' + 10;
         return -1;
     };
+    auto byte = [version](std::string &out, unsigned char b) {
+        if (version < 6)
+            out += codePointToUtf8(b);
+        else
+            out += static_cast<char>(b);
+    };
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size()) {
-            const int hi = hexValue(s[i + 1]), lo = hexValue(s[i + 2]);
-            if (hi >= 0 && lo >= 0) {
-                out += static_cast<char>(hi * 16 + lo);
-                i += 2;
-                continue;
-            }
+        if (s[i] == '+') {
+            out += ' ';
+        } else if (s[i] != '%') {
+            out += s[i];
+        } else if (i + 1 < s.size() && hexValue(s[i + 1]) >= 0) {
+            if (i + 2 < s.size() && hexValue(s[i + 2]) >= 0)
+                byte(out, static_cast<unsigned char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
+            i += 2;
+        } else {
+            ++i;
         }
-        out += s[i];
     }
     return out;
 }
@@ -390,7 +401,7 @@ void installMathAndGlobals(Runtime &rt, Object *global)
         return r.limitString(escape(r.toString(arg(args, 0))));
     });
     rt.defineMethod(global, "unescape", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        return unescape(r.toString(arg(args, 0)));
+        return unescape(r.toString(arg(args, 0)), r.version());
     });
     rt.defineMethod(global, "getTimer", [](Runtime &, const Value &, std::vector<Value> &) -> Value {
         static const auto start = std::chrono::steady_clock::now();

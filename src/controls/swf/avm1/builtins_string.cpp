@@ -116,8 +116,14 @@ Value substr(Runtime &rt, const Value &self, std::vector<Value> &args)
     double count = length - start;
     if (args.size() > 1 && !args[1].isUndefined()) {
         count = integer(rt, args[1]);
-        if (count < 0)
-            count = std::max(0.0, length - start + count);
+        if (count < 0) {
+            // A negative count is taken from the string's length, and the result is
+            // empty when that reaches the end: "abcd".substr(1, -2) is "bc",
+            // "abcd".substr(1, -1) is "".
+            count = length + count;
+            if (count < 0 || start + count >= length)
+                count = 0;
+        }
     }
     count = std::min(count, length - start);
     return str(s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
@@ -147,6 +153,11 @@ Value split(Runtime &rt, const Value &self, std::vector<Value> &args)
         limit = n <= 0 ? 0 : std::min(limit, static_cast<std::size_t>(n));
     }
     const Value sepValue = arg(args, 0);
+    // SWF 5 splits at commas when no separator is given.
+    if (sepValue.isUndefined() && rt.version() <= 5) {
+        std::vector<Value> commas{Value(","), arg(args, 1)};
+        return split(rt, self, commas);
+    }
     if (sepValue.isUndefined()) {
         if (limit > 0)
             parts.emplace_back(fromUtf16(s));

@@ -39,7 +39,7 @@ std::string extract(const std::string &s, double index, double count)
     return fromUtf16(units.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(n)));
 }
 
-double bitOperation(ActionCode code, std::int32_t a, std::int32_t b)
+double bitOperation(ActionCode code, std::int32_t a, std::int32_t b, int version)
 {
     switch (code) {
     case ActionCode::BitAnd:
@@ -52,8 +52,11 @@ double bitOperation(ActionCode code, std::int32_t a, std::int32_t b)
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << (b & 31));
     case ActionCode::BitRShift:
         return a >> (b & 31);
-    default: // BitURShift
-        return static_cast<std::uint32_t>(a) >> (b & 31);
+    default: { // BitURShift
+        const std::uint32_t r = static_cast<std::uint32_t>(a) >> (b & 31);
+        // Up to SWF 8 the result stays a signed integer: -1 >>> 0 is -1 there.
+        return version <= 8 ? static_cast<double>(static_cast<std::int32_t>(r)) : static_cast<double>(r);
+    }
     }
 }
 
@@ -66,6 +69,14 @@ void extends(Runtime &rt, const Value &subclass, const Value &superclass)
     rt.define(proto, "__constructor__", superclass, DontEnum);
     rt.define(proto, "constructor", superclass, DontEnum);
     rt.set(subclass.asObject(), "prototype", proto);
+}
+
+// The same object; two references to a clip are equal while they name the same live clip.
+bool equalObjects(Runtime &rt, Object *a, Object *b)
+{
+    if (a->kind() == Object::Kind::Clip && b->kind() == Object::Kind::Clip)
+        return liveClip(rt, static_cast<ClipObject *>(a)) == liveClip(rt, static_cast<ClipObject *>(b));
+    return a == b;
 }
 
 } // namespace
@@ -87,7 +98,7 @@ Value less2(Runtime &rt, const Value &a, const Value &b)
     const Value pa = rt.toPrimitive(a);
     const Value pb = rt.toPrimitive(b);
     if (pa.isString() && pb.isString())
-        return toUtf16(pa.asString()) < toUtf16(pb.asString());
+        return compareStrings(pa.asString(), pb.asString()) < 0;
     const double x = rt.toNumber(pa), y = rt.toNumber(pb);
     if (std::isnan(x) || std::isnan(y))
         return {};
@@ -105,7 +116,8 @@ bool strictEquals(const Value &a, const Value &b)
     case Value::Type::Boolean:
         return a.asBool() == b.asBool();
     case Value::Type::Number:
-        return a.asNumber() == b.asNumber();
+        // Flash finds NaN strictly equal to NaN.
+        return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
     case Value::Type::String:
         return a.asString() == b.asString();
     case Value::Type::Object:
@@ -117,15 +129,19 @@ bool strictEquals(const Value &a, const Value &b)
 bool equals2(Runtime &rt, const Value &a, const Value &b)
 {
     using T = Value::Type;
-    // SWF 5 finds NaN equal to NaN.
-    if (rt.version() <= 5 && a.isNumber() && b.isNumber() && std::isnan(a.asNumber()) &&
-        std::isnan(b.asNumber()))
-        return true;
+    if (rt.version() <= 5 && (a.isObject() || b.isObject())) {
+        // SWF 5 compares what valueOf gives: two Number objects of 1 are equal, and an
+        // object without valueOf equals undefined.
+        const Value pa = rt.toPrimitive(a), pb = rt.toPrimitive(b);
+        if (pa.isObject() && pb.isObject())
+            return equalObjects(rt, pa.asObject(), pb.asObject());
+        if (!pa.isObject() && !pb.isObject())
+            return equals2(rt, pa, pb);
+        return false;
+    }
     if (a.type() == b.type()) {
-        if (a.isObject() && a.asObject()->kind() == Object::Kind::Clip &&
-            b.asObject()->kind() == Object::Kind::Clip)
-            return liveClip(rt, static_cast<ClipObject *>(a.asObject())) ==
-                   liveClip(rt, static_cast<ClipObject *>(b.asObject()));
+        if (a.isObject())
+            return equalObjects(rt, a.asObject(), b.asObject());
         return strictEquals(a, b);
     }
     if (a.isNullish() && b.isNullish())
@@ -160,7 +176,16 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     case ActionCode::Divide:
     case ActionCode::Modulo: {
         const Value b = pop(stack), a = pop(stack);
-        const double x = rt.toNumber(a), y = rt.toNumber(b);
+        // Flash converts the right operand first where the order matters to the result.
+        const bool rightFirst = code == ActionCode::Subtract || code == ActionCode::Divide;
+        double x = 0, y = 0;
+        if (rightFirst) {
+            y = rt.toNumber(b);
+            x = rt.toNumber(a);
+        } else {
+            x = rt.toNumber(a);
+            y = rt.toNumber(b);
+        }
         double r = 0;
         if (code == ActionCode::Add) {
             r = x + y;
@@ -193,11 +218,14 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     }
     case ActionCode::Less: {
         const Value b = pop(stack), a = pop(stack);
-        const double x = rt.toNumber(a), y = rt.toNumber(b);
-        if (version >= 5 && (std::isnan(x) || std::isnan(y)))
-            stack.emplace_back();
-        else
-            stack.push_back(rt.boolValue(x < y));
+        double x = rt.toNumber(a), y = rt.toNumber(b);
+        if (version < 5) {
+            // SWF 4 orders NaN and the infinities as 0, as Equals compares them.
+            x = std::isfinite(x) ? x : 0;
+            y = std::isfinite(y) ? y : 0;
+        }
+        // Unordered operands are simply not less (Less2 is the one that says undefined).
+        stack.push_back(rt.boolValue(x < y));
         return true;
     }
     case ActionCode::And:
@@ -214,10 +242,10 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     case ActionCode::StringLess:
     case ActionCode::StringGreater: {
         const Value b = pop(stack), a = pop(stack);
-        const std::string x = rt.toString(a), y = rt.toString(b);
+        const std::string y = rt.toString(b), x = rt.toString(a);
         const bool r = code == ActionCode::StringEquals ? x == y
-                       : code == ActionCode::StringLess ? toUtf16(x) < toUtf16(y)
-                                                        : toUtf16(x) > toUtf16(y);
+                       : code == ActionCode::StringLess ? compareStrings(x, y) < 0
+                                                        : compareStrings(x, y) > 0;
         stack.push_back(rt.boolValue(r));
         return true;
     }
@@ -233,8 +261,8 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     }
     case ActionCode::StringAdd: {
         const Value b = pop(stack), a = pop(stack);
-        const std::string x = rt.toString(a);
-        stack.emplace_back(rt.limitString(x + rt.toString(b)));
+        const std::string y = rt.toString(b);
+        stack.emplace_back(rt.limitString(rt.toString(a) + y));
         return true;
     }
     case ActionCode::ToInteger:
@@ -280,8 +308,7 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     }
     case ActionCode::Greater: {
         const Value b = pop(stack), a = pop(stack);
-        const Value r = less2(rt, b, a);
-        stack.push_back(r.isUndefined() && version >= 7 ? Value(false) : r);
+        stack.push_back(less2(rt, b, a));
         return true;
     }
     case ActionCode::Equals2: {
@@ -336,7 +363,7 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     case ActionCode::BitURShift: {
         const Value b = pop(stack), a = pop(stack);
         const std::int32_t x = toInt32(rt.toNumber(a)), y = toInt32(rt.toNumber(b));
-        stack.emplace_back(bitOperation(code, x, y));
+        stack.emplace_back(bitOperation(code, x, y, version));
         return true;
     }
     default:

@@ -144,7 +144,10 @@ double Runtime::toNumber(const Value &v)
             return nan;
         std::vector<Value> none;
         Value r = callMethod(v, "valueOf", none);
-        return r.isObject() ? nan : toNumber(r);
+        // SWF 4 has no NaN for what is not a number: an object reads as 0 there.
+        if (r.isObject())
+            return m_version <= 4 ? 0.0 : nan;
+        return toNumber(r);
     }
     }
     return nan;

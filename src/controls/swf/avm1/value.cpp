@@ -155,6 +155,11 @@ double stringToNumber(const std::string &s, int version)
     if (version >= 6 && j + 1 < end && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
         double v = 0;
         std::size_t k = j + 2;
+        // The sign may also follow the prefix: "0x-10" is -16.
+        if (k < end && (s[k] == '-' || s[k] == '+')) {
+            negative = negative != (s[k] == '-');
+            ++k;
+        }
         if (k == end)
             return invalid;
         for (; k < end; ++k) {
@@ -249,6 +254,26 @@ double parseFloat(const std::string &s)
     if (k == std::string::npos)
         return std::numeric_limits<double>::quiet_NaN();
     return std::strtod(s.substr(i, k - i).c_str(), nullptr);
+}
+
+int compareStrings(const std::string &a, const std::string &b)
+{
+    const std::u16string x = toUtf16(a), y = toUtf16(b);
+    std::size_t i = 0, j = 0;
+    auto next = [](const std::u16string &s, std::size_t &k) -> std::uint32_t {
+        const std::uint32_t c = s[k++];
+        if (c >= 0xD800 && c < 0xDC00 && k < s.size() && s[k] >= 0xDC00 && s[k] < 0xE000)
+            return 0x10000 + ((c - 0xD800) << 10) + (s[k++] - 0xDC00);
+        return c;
+    };
+    while (i < x.size() && j < y.size()) {
+        const std::uint32_t c = next(x, i), d = next(y, j);
+        if (c != d)
+            return c < d ? -1 : 1;
+    }
+    if (i < x.size())
+        return 1;
+    return j < y.size() ? -1 : 0;
 }
 
 std::string codePointToUtf8(std::uint32_t c)

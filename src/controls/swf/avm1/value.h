@@ -66,6 +66,10 @@ std::uint32_t toUint32(double n);
 double parseInt(const std::string &s, double radix);
 double parseFloat(const std::string &s);
 
+// Orders two strings by code point, as the string comparisons do (a pair of
+// surrogates counts as the character it stands for). Negative, zero or positive.
+int compareStrings(const std::string &a, const std::string &b);
+
 // UTF-8 <-> UTF-16 code units, for string methods that count in code units.
 std::u16string toUtf16(const std::string &s);
 std::string fromUtf16(const std::u16string &s);
