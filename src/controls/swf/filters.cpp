@@ -110,6 +110,33 @@ QMargins filterReach(const std::vector<Filter> &filters, FilterScale scale)
     return reach;
 }
 
+double filterWorkPerPixel(const std::vector<Filter> &filters)
+{
+    double steps = 0;
+    for (const Filter &f : filters) {
+        const double blurred = 1 + 2.0 * f.passes; // into the plane, then each pass both ways
+        switch (f.kind) {
+        case FilterId::ColorMatrix:
+            steps += 1;
+            break;
+        case FilterId::Convolution:
+            steps += 1 + 4.0 * f.columns * f.rows;
+            break;
+        case FilterId::Blur:
+            steps += 4 * blurred; // every channel
+            break;
+        case FilterId::DropShadow:
+        case FilterId::Glow:
+        case FilterId::GradientGlow:
+        case FilterId::Bevel:
+        case FilterId::GradientBevel:
+            steps += blurred + 1; // the alpha, then the colouring
+            break;
+        }
+    }
+    return steps;
+}
+
 void applyFilters(QImage &layer, const std::vector<Filter> &filters, FilterScale scale)
 {
     for (const Filter &f : filters) {

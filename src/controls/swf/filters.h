@@ -17,6 +17,9 @@ struct FilterScale {
 
 // How far past the object the filters of a list can draw, in device pixels.
 QMargins filterReach(const std::vector<Filter> &filters, FilterScale scale);
+// What applying the filters costs, in steps per layer pixel: a step is one value of
+// one plane read or written once (a blur pass runs each way, a kernel tap per channel).
+double filterWorkPerPixel(const std::vector<Filter> &filters);
 // Applies the filters in list order.
 void applyFilters(QImage &layer, const std::vector<Filter> &filters, FilterScale scale);
 void applyColorTransform(QImage &layer, const ColorTransform &cx);

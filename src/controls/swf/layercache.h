@@ -31,6 +31,7 @@ public:
         std::vector<Filter> filters;
         QRect area;
         int quality = 0;
+        int coarseness = 1; // device pixels per layer pixel either way
         friend bool operator==(const Key &, const Key &) = default;
     };
 

@@ -85,6 +85,12 @@ void keepWhereTransparent(QImage &layer)
 // How far a layer may reach past the device for filters of what lies beside it.
 constexpr int kMaxLayerReach = 1024;
 
+// Layer pixels along `pixels` device pixels, `coarseness` of them to one.
+int coarse(int pixels, int coarseness)
+{
+    return (pixels + coarseness - 1) / coarseness;
+}
+
 // The device pixels of an object's layer: its bounds rounded out and grown by what
 // its filters add, within the device grown the same (what lies just off the device
 // still blurs into view).
@@ -158,27 +164,59 @@ void Renderer::paintObject(QPainter &painter, const Instance &object, const QTra
         paint(painter, *object.children, world, cx);
 }
 
+// How many device pixels either way one layer pixel stands for, so that the layer's
+// filters cost no more than the frame has left (or than a share, once it has none).
+int Renderer::layerCoarseness(const QRect &area, const std::vector<Filter> &filters) const
+{
+    const double perPixel = filterWorkPerPixel(filters);
+    const double allowed = std::max(m_filterWorkLeft, m_filterWorkShare);
+    auto work = [&](int k) {
+        return double(coarse(area.width(), k)) * double(coarse(area.height(), k)) * perPixel;
+    };
+    if (work(1) <= allowed)
+        return 1;
+    // From the estimate up: rounding each side up may need a step or two more.
+    const int widest = std::max(area.width(), area.height());
+    int k = static_cast<int>(std::min(std::ceil(std::sqrt(work(1) / allowed)), double(widest)));
+    while (k < widest && work(k) > allowed)
+        ++k;
+    return k;
+}
+
 // The object drawn on a layer over `area`, its filters and then its colour transform
 // applied.
 QImage Renderer::drawLayer(const QPainter &painter, const Instance &object, const QTransform &world,
-                           const ColorTransform &cx, const QRect &area, FilterScale scale)
+                           const ColorTransform &cx, const QRect &area, FilterScale scale, int coarseness)
 {
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage layer(coarse(area.width(), coarseness), coarse(area.height(), coarseness),
+                 QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull())
         return layer;
     layer.fill(Qt::transparent);
     {
         QPainter inner(&layer);
         inner.setRenderHints(painter.renderHints());
+        // A coarser layer stands for the averages of the fine one, which edges drawn
+        // without smoothing would move by up to a layer pixel.
+        const Quality quality = m_quality;
+        if (coarseness > 1) {
+            inner.setRenderHint(QPainter::Antialiasing);
+            m_quality = Quality::High;
+        }
         ++m_layers;
         // Filters work on the object as drawn; its colour transform then tints the
         // result, glow included.
         const bool filtered = !object.filters.empty();
-        const QTransform shifted = world * QTransform::fromTranslate(-area.x(), -area.y());
+        const QTransform shifted = world * QTransform::fromTranslate(-area.x(), -area.y()) *
+                                   QTransform::fromScale(1.0 / coarseness, 1.0 / coarseness);
         paintObject(inner, object, shifted, filtered ? ColorTransform{} : cx, !filtered);
         --m_layers;
+        m_quality = quality;
     }
-    applyFilters(layer, object.filters, scale);
+    const double work = double(layer.width()) * double(layer.height()) * filterWorkPerPixel(object.filters);
+    m_filterWorkLeft -= work;
+    m_filterWorkSpent += work;
+    applyFilters(layer, object.filters, FilterScale{scale.pixelsPerStagePixel / coarseness});
     if (!object.filters.empty()) {
         const ColorTransform tint = cx * object.colorTransform;
         if (!tint.isIdentity())
@@ -204,18 +242,20 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
     const QTransform placement = toQt(object.matrix) * world;
     const QPoint pixels(static_cast<int>(std::floor(placement.dx())),
                         static_cast<int>(std::floor(placement.dy())));
+    const int coarseness = layerCoarseness(area, object.filters);
     LayerCache::Key key{contentSignature(object),
                         placement * QTransform::fromTranslate(-pixels.x(), -pixels.y()),
                         cx,
                         object.blendMode,
                         object.filters,
                         area.translated(-pixels),
-                        static_cast<int>(m_quality)};
+                        static_cast<int>(m_quality),
+                        coarseness};
     QImage layer;
     if (const QImage *kept = m_cache.layers().find(object.serial, key)) {
         layer = *kept;
     } else {
-        layer = drawLayer(painter, object, world, cx, area, scale);
+        layer = drawLayer(painter, object, world, cx, area, scale, coarseness);
         if (layer.isNull())
             return;
         m_cache.layers().store(object.serial, std::move(key), layer);
@@ -223,7 +263,12 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
     painter.save();
     painter.resetTransform();
     painter.setCompositionMode(compositionMode(object.blendMode));
-    painter.drawImage(area.topLeft(), layer);
+    if (coarseness > 1) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(area.topLeft(), QSizeF(layer.size()) * coarseness), layer);
+    } else {
+        painter.drawImage(area.topLeft(), layer);
+    }
     painter.restore();
 }
 

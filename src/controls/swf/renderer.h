@@ -17,12 +17,21 @@ namespace velmora::swf {
 
 class Renderer {
 public:
-    Renderer(const Movie &movie, RenderCache &cache, Quality quality)
-        : m_movie(movie), m_cache(cache), m_quality(quality)
+    // Filter work one frame may spend, in steps (see filterWorkPerPixel). A layer whose
+    // filters would cost more than is left is drawn coarser, so that a hostile or heavy
+    // movie cannot hold up whatever draws it; once none is left, each layer still gets
+    // a small share.
+    static constexpr double kFilterWorkPerFrame = 1 << 23;
+    static constexpr double kFilterWorkShares = 32;
+
+    Renderer(const Movie &movie, RenderCache &cache, Quality quality, double filterWork = kFilterWorkPerFrame)
+        : m_movie(movie), m_cache(cache), m_quality(quality), m_filterWorkLeft(filterWork),
+          m_filterWorkShare(filterWork / kFilterWorkShares)
     {
     }
 
     void paint(QPainter &painter, const DisplayList &list, const QTransform &world, const ColorTransform &cx);
+    double filterWorkSpent() const { return m_filterWorkSpent; }
 
 private:
     // ownColor false: the object's own colour transform is left out (the caller
@@ -31,8 +40,10 @@ private:
                      const ColorTransform &cx, bool ownColor = true);
     void paintBlended(QPainter &painter, const Instance &object, const QTransform &world,
                       const ColorTransform &cx);
+    // coarseness: device pixels per layer pixel either way.
     QImage drawLayer(const QPainter &painter, const Instance &object, const QTransform &world,
-                     const ColorTransform &cx, const QRect &area, FilterScale scale);
+                     const ColorTransform &cx, const QRect &area, FilterScale scale, int coarseness);
+    int layerCoarseness(const QRect &area, const std::vector<Filter> &filters) const;
     QTransform paintBackground(QPainter &painter, const Instance &object, const QTransform &world,
                                const ColorTransform &cx);
     void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
@@ -53,6 +64,9 @@ private:
     RenderCache &m_cache;
     Quality m_quality;
     int m_layers = 0; // enclosing objects drawn on layers of their own
+    double m_filterWorkLeft;
+    double m_filterWorkShare;
+    double m_filterWorkSpent = 0;
 };
 
 } // namespace velmora::swf

@@ -5,6 +5,7 @@
 
 #include "controls/swf/displaylist.h"
 #include "controls/swf/player.h"
+#include "controls/swf/renderer.h"
 
 #include <QImage>
 #include <QPainter>
@@ -13,6 +14,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <numbers>
 
@@ -473,6 +475,48 @@ TEST(Filters, HostileValuesAreHeldToDrawableLimits)
     EXPECT_EQ(filters[0].passes, 15);
     EXPECT_EQ(filters[1].kind, FilterId::Glow);
     EXPECT_EQ(filters[1].passes, 15);
+}
+
+// What a frame spends on filters is bounded: a layer that would cost more than is left
+// is drawn coarser, and still looks much like the full drawing.
+TEST(Filters, HeavyLayersAreDrawnCoarserWithinTheFrameWork)
+{
+    auto draw = [](const std::shared_ptr<const Movie> &movie, QSize size, double filterWork,
+                   double *spent = nullptr) {
+        Player player(movie);
+        RenderCache cache;
+        Renderer renderer(*movie, cache, Quality::Low, filterWork);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        renderer.paint(painter, player.root(), QTransform::fromScale(1 / kTwipsPerPixel, 1 / kTwipsPerPixel),
+                       {});
+        if (spent)
+            *spent = renderer.filterWorkSpent();
+        return image;
+    };
+    // A 205-byte movie of the largest blur, 15 passes, over a layer reaching 1024 pixels
+    // past the stage: about 600 million steps when drawn in full.
+    auto hostile = loadMovieFile(
+        VELMORA_SOURCE_DIR "/tests/controls/swf/fuzz-regressions/blur-of-largest-width-and-passes-slow.swf");
+    ASSERT_TRUE(hostile);
+    double spent = 0;
+    draw(*hostile, {550, 400}, Renderer::kFilterWorkPerFrame, &spent);
+    EXPECT_GT(spent, 0);
+    EXPECT_LE(spent, Renderer::kFilterWorkPerFrame);
+
+    MovieBytes m;
+    m.widthPx = m.heightPx = kStage;
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 400, 400, 800, 800, 255, 0, 0))
+        .tag(TagCode::PlaceObject3, placeObject3({.filters = filterList({blur(15, 3)})}))
+        .showFrame();
+    auto movie = loadMovie(m.build('F'));
+    ASSERT_TRUE(movie);
+    double full = 0, quarter = 0;
+    const QImage fine = draw(*movie, {kStage, kStage}, 1e9, &full);
+    const QImage coarse = draw(*movie, {kStage, kStage}, full / 4, &quarter);
+    EXPECT_LE(quarter, full / 4);
+    EXPECT_EQ(differing(coarse, fine, 6), 0) << "a quarter of the work, four pixels to one";
 }
 
 TEST(Filters, KeptLayersFollowMovesAndChanges)
