@@ -12,7 +12,8 @@ inline Value arg(const std::vector<Value> &args, std::size_t i)
 
 void installObjectAndFunction(Runtime &rt, Object *global);
 void installPrimitiveClasses(Runtime &rt, Object *global); // Boolean, Number, Error
-void installMathAndGlobals(Runtime &rt, Object *global);
+void installMath(Runtime &rt, Object *global);             // builtins_math.cpp
+void installGlobalFunctions(Runtime &rt, Object *global);
 void installArray(Runtime &rt, Object *global);
 void installString(Runtime &rt, Object *global);
 void installMovieClip(Runtime &rt, Object *global); // movieclip.cpp

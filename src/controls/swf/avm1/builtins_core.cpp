@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <random>
+#include <optional>
 
 namespace velmora::swf::avm1 {
 
@@ -108,24 +108,6 @@ Value boxOrConvert(Runtime &rt, Value converted)
     return rt.toObject(converted);
 }
 
-double mathArg(Runtime &rt, const std::vector<Value> &args, std::size_t i)
-{
-    return i < args.size() ? rt.toNumber(args[i]) : kNaN;
-}
-
-void defineMath(Runtime &rt, Object *math, const char *name, double (*f)(double))
-{
-    rt.defineMethod(math, name, [f](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        return f(mathArg(r, args, 0));
-    });
-}
-
-std::mt19937 &engine()
-{
-    static std::mt19937 e{std::random_device{}()};
-    return e;
-}
-
 std::string escape(const std::string &s)
 {
     static const char *hex = "0123456789ABCDEF";
@@ -178,11 +160,6 @@ std::string unescape(const std::string &s, int version)
         }
     }
     return out;
-}
-
-double roundHalfUp(double x)
-{
-    return std::floor(x + 0.5);
 }
 
 } // namespace
@@ -333,69 +310,28 @@ void installPrimitiveClasses(Runtime &rt, Object *global)
     });
 }
 
-void installMathAndGlobals(Runtime &rt, Object *global)
+void installGlobalFunctions(Runtime &rt, Object *global)
 {
-    Object *math = rt.newObject();
-    rt.define(global, "Math", math, DontEnum);
-    const std::pair<const char *, double> constants[] = {
-        {"E", M_E},         {"LN10", M_LN10}, {"LN2", M_LN2},         {"LOG10E", M_LOG10E},
-        {"LOG2E", M_LOG2E}, {"PI", M_PI},     {"SQRT1_2", M_SQRT1_2}, {"SQRT2", M_SQRT2},
-    };
-    for (const auto &[name, v] : constants)
-        rt.define(math, name, v, DontEnum | DontDelete | ReadOnly);
-    defineMath(rt, math, "abs", [](double x) { return std::fabs(x); });
-    defineMath(rt, math, "acos", [](double x) { return std::acos(x); });
-    defineMath(rt, math, "asin", [](double x) { return std::asin(x); });
-    defineMath(rt, math, "atan", [](double x) { return std::atan(x); });
-    defineMath(rt, math, "ceil", [](double x) { return std::ceil(x); });
-    defineMath(rt, math, "cos", [](double x) { return std::cos(x); });
-    defineMath(rt, math, "exp", [](double x) { return std::exp(x); });
-    defineMath(rt, math, "floor", [](double x) { return std::floor(x); });
-    defineMath(rt, math, "log", [](double x) { return std::log(x); });
-    defineMath(rt, math, "round", roundHalfUp);
-    defineMath(rt, math, "sin", [](double x) { return std::sin(x); });
-    defineMath(rt, math, "sqrt", [](double x) { return std::sqrt(x); });
-    defineMath(rt, math, "tan", [](double x) { return std::tan(x); });
-    rt.defineMethod(math, "atan2", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        return std::atan2(mathArg(r, args, 0), mathArg(r, args, 1));
-    });
-    rt.defineMethod(math, "pow", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        const double x = mathArg(r, args, 0), y = mathArg(r, args, 1);
-        if (std::isnan(y) || (std::isinf(y) && std::fabs(x) == 1))
-            return kNaN;
-        return std::pow(x, y);
-    });
-    auto minMax = [](bool max) {
-        return [max](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-            if (args.empty())
-                return max ? -std::numeric_limits<double>::infinity()
-                           : std::numeric_limits<double>::infinity();
-            if (args.size() == 1)
-                return kNaN;
-            const double a = r.toNumber(args[0]), b = r.toNumber(args[1]);
-            if (std::isnan(a) || std::isnan(b))
-                return kNaN;
-            return max ? (a > b ? a : b) : (a < b ? a : b);
-        };
-    };
-    rt.defineMethod(math, "max", minMax(true));
-    rt.defineMethod(math, "min", minMax(false));
-    rt.defineMethod(math, "random", [](Runtime &, const Value &, std::vector<Value> &) -> Value {
-        return std::uniform_real_distribution<double>(0.0, 1.0)(engine());
-    });
-
+    // Called without an argument, parseInt and parseFloat give undefined and the
+    // number tests see NaN.
     rt.defineMethod(global, "parseInt", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        const Value radix = arg(args, 1);
-        return parseInt(r.toString(arg(args, 0)), radix.isUndefined() ? kNaN : r.toNumber(radix));
+        if (args.empty())
+            return {};
+        std::optional<int> radix;
+        if (args.size() > 1)
+            radix = toInt32(r.toNumber(args[1]));
+        return parseInt(r.toString(args[0]), radix);
     });
     rt.defineMethod(global, "parseFloat", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        return parseFloat(r.toString(arg(args, 0)));
+        if (args.empty())
+            return {};
+        return parseFloat(r.toString(args[0]));
     });
     rt.defineMethod(global, "isNaN", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        return std::isnan(r.toNumber(arg(args, 0)));
+        return args.empty() || std::isnan(r.toNumber(args[0]));
     });
     rt.defineMethod(global, "isFinite", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
-        return std::isfinite(r.toNumber(arg(args, 0)));
+        return !args.empty() && std::isfinite(r.toNumber(args[0]));
     });
     rt.defineMethod(global, "escape", [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
         return r.limitString(escape(r.toString(arg(args, 0))));
@@ -434,7 +370,8 @@ void Runtime::installBuiltins()
     protos.button = newObject();
     installObjectAndFunction(*this, m_global);
     installPrimitiveClasses(*this, m_global);
-    installMathAndGlobals(*this, m_global);
+    installMath(*this, m_global);
+    installGlobalFunctions(*this, m_global);
     installArray(*this, m_global);
     installString(*this, m_global);
     installMovieClip(*this, m_global);

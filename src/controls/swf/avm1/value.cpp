@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace velmora::swf::avm1 {
 
@@ -33,6 +34,13 @@ int digitValue(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+std::size_t skipSpace(const std::string &s, std::size_t i)
+{
+    while (i < s.size() && isSpace(s[i]))
+        ++i;
+    return i;
 }
 
 // End of the decimal number (sign, digits, fraction, exponent) that starts at i,
@@ -135,57 +143,53 @@ double stringToNumber(const std::string &s, int version)
 {
     if (version <= 4) {
         // SWF 4 reads the number a string starts with, and 0 when there is none.
-        const double n = parseFloat(s);
-        return std::isnan(n) ? 0.0 : n;
+        const std::size_t start = skipSpace(s, 0), k = decimalPrefixEnd(s, start);
+        return k == std::string::npos ? 0.0 : std::strtod(s.substr(start, k - start).c_str(), nullptr);
     }
-    std::size_t i = 0, end = s.size();
-    while (i < end && isSpace(s[i]))
-        ++i;
-    // SWF 4 has no NaN for strings: what does not read as a number is 0.
-    const double invalid = version <= 4 ? 0.0 : std::numeric_limits<double>::quiet_NaN();
+    const double invalid = std::numeric_limits<double>::quiet_NaN();
+    const std::size_t end = s.size();
+    const std::size_t i = skipSpace(s, 0);
     if (i == end)
         return invalid;
-    // Hexadecimal: 0x prefix, with an optional sign before it (SWF 6 and later).
+    // Hexadecimal: 0x prefix, with an optional sign before or after it (SWF 6 and
+    // later). The digits wrap to a 32-bit integer as Flash's integer reader does.
     std::size_t j = i;
     bool negative = false;
-    if (version >= 6 && (s[j] == '-' || s[j] == '+')) {
-        negative = s[j] == '-';
-        ++j;
-    }
+    if (version >= 6 && (s[j] == '-' || s[j] == '+'))
+        negative = s[j++] == '-';
     if (version >= 6 && j + 1 < end && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
-        double v = 0;
         std::size_t k = j + 2;
-        // The sign may also follow the prefix: "0x-10" is -16.
-        if (k < end && (s[k] == '-' || s[k] == '+')) {
-            negative = negative != (s[k] == '-');
-            ++k;
-        }
+        if (k < end && (s[k] == '-' || s[k] == '+'))
+            negative = negative != (s[k++] == '-');
         if (k == end)
             return invalid;
+        std::uint32_t v = 0;
         for (; k < end; ++k) {
-            int d = digitValue(s[k]);
+            const int d = digitValue(s[k]);
             if (d >= 16)
                 return invalid;
-            v = v * 16 + d;
+            v = v * 16 + static_cast<std::uint32_t>(d);
         }
-        return negative ? -v : v;
+        const double n = static_cast<std::int32_t>(v);
+        return negative ? -n : n;
     }
     // Decimal: optional sign, digits, fraction, exponent; trailing white space is
     // not allowed (Flash reads "1 " as NaN).
     const std::size_t k = decimalPrefixEnd(s, i);
     if (k != end)
         return invalid;
-    // SWF 6 and later read a leading zero as octal when every digit is one.
-    if (version >= 6) {
-        std::size_t d = i + ((s[i] == '-' || s[i] == '+') ? 1 : 0);
+    // SWF 6 and later read a leading zero as octal when every digit is one, unless
+    // white space comes first (" 010" is 10); the value wraps like hex.
+    if (version >= 6 && i == 0) {
+        const std::size_t d = (s[0] == '-' || s[0] == '+') ? 1 : 0;
         if (k - d > 1 && s[d] == '0' &&
-            std::all_of(s.begin() + static_cast<std::ptrdiff_t>(d),
-                        s.begin() + static_cast<std::ptrdiff_t>(k),
+            std::all_of(s.begin() + static_cast<std::ptrdiff_t>(d), s.end(),
                         [](char c) { return c >= '0' && c <= '7'; })) {
-            double v = 0;
-            for (std::size_t j = d; j < k; ++j)
-                v = v * 8 + (s[j] - '0');
-            return s[i] == '-' ? -v : v;
+            std::uint32_t v = 0;
+            for (std::size_t m = d; m < k; ++m)
+                v = v * 8 + static_cast<std::uint32_t>(s[m] - '0');
+            const double n = static_cast<std::int32_t>(v);
+            return s[0] == '-' ? -n : n;
         }
     }
     return std::strtod(s.substr(i, k - i).c_str(), nullptr);
@@ -207,37 +211,38 @@ std::uint32_t toUint32(double n)
     return static_cast<std::uint32_t>(toInt32(n));
 }
 
-double parseInt(const std::string &s, double radixValue)
+double parseInt(const std::string &s, std::optional<int> radix)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    std::size_t i = 0, end = s.size();
-    while (i < end && isSpace(s[i]))
-        ++i;
+    if (radix && (*radix < 2 || *radix > 36))
+        return nan;
+    const std::size_t end = s.size();
+    std::size_t i = 0;
+    // A "0x" at the very start (a sign may come before it) marks hex and is
+    // skipped for any radix. Flash skips the string's first two characters then,
+    // so "-0x10" loses its sign and keeps the "x": it reads as NaN in hex.
+    const std::size_t zero = (end > 0 && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+    if (zero + 1 < end && s[zero] == '0' && (s[zero + 1] == 'x' || s[zero + 1] == 'X')) {
+        i = 2;
+        radix = radix.value_or(16);
+    }
+    // Without a radix, '0' and octal digits to the very end (no white space) are octal.
+    if (!radix && zero + 1 < end && s[zero] == '0' &&
+        std::all_of(s.begin() + static_cast<std::ptrdiff_t>(zero), s.end(),
+                    [](char c) { return c >= '0' && c <= '7'; }))
+        radix = 8;
+    const int base = radix.value_or(10);
+    i = skipSpace(s, i);
     bool negative = false;
     if (i < end && (s[i] == '-' || s[i] == '+'))
         negative = s[i++] == '-';
-    int radix = std::isnan(radixValue) ? 0 : toInt32(radixValue);
-    if (radix != 0 && (radix < 2 || radix > 36))
-        return nan;
-    if ((radix == 0 || radix == 16) && i + 1 < end && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-        i += 2;
-        radix = 16;
-    } else if (radix == 0 && i + 1 < end && s[i] == '0') {
-        // A leading zero means octal when every digit is one.
-        std::size_t k = i;
-        while (k < end && s[k] >= '0' && s[k] <= '7')
-            ++k;
-        radix = (k == end || !(s[k] >= '0' && s[k] <= '9')) ? 8 : 10;
-    }
-    if (radix == 0)
-        radix = 10;
     double v = 0;
     bool any = false;
     for (; i < end; ++i) {
-        int d = digitValue(s[i]);
-        if (d >= radix)
+        const int d = digitValue(s[i]);
+        if (d >= base)
             break;
-        v = v * radix + d;
+        v = v * base + d;
         any = true;
     }
     if (!any)
@@ -247,13 +252,45 @@ double parseInt(const std::string &s, double radixValue)
 
 double parseFloat(const std::string &s)
 {
-    std::size_t i = 0, end = s.size();
-    while (i < end && isSpace(s[i]))
-        ++i;
-    const std::size_t k = decimalPrefixEnd(s, i);
-    if (k == std::string::npos)
+    // Flash's own reader: digit by digit, more decimal points are skipped (and end
+    // the chance of an exponent), the exponent wraps as a 32-bit integer.
+    const std::size_t end = s.size();
+    std::size_t i = skipSpace(s, 0);
+    bool negative = false;
+    if (i < end && (s[i] == '-' || s[i] == '+'))
+        negative = s[i++] == '-';
+    double value = 0, scale = 1;
+    bool any = false, fraction = false, exponentAllowed = true;
+    for (; i < end; ++i) {
+        if (isDigit(s[i])) {
+            any = true;
+            if (fraction) {
+                scale /= 10;
+                value += (s[i] - '0') * scale;
+            } else {
+                value = value * 10 + (s[i] - '0');
+            }
+        } else if (s[i] == '.') {
+            exponentAllowed = !fraction;
+            fraction = true;
+        } else {
+            break;
+        }
+    }
+    if (!any)
         return std::numeric_limits<double>::quiet_NaN();
-    return std::strtod(s.substr(i, k - i).c_str(), nullptr);
+    if (exponentAllowed && i + 1 < end && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t k = i + 1;
+        bool negativeExponent = false;
+        if (s[k] == '-' || s[k] == '+')
+            negativeExponent = s[k++] == '-';
+        std::uint32_t exponent = 0;
+        for (; k < end && isDigit(s[k]); ++k)
+            exponent = exponent * 10 + static_cast<std::uint32_t>(s[k] - '0');
+        const auto e = static_cast<std::int32_t>(exponent);
+        value *= std::pow(10.0, negativeExponent ? -static_cast<double>(e) : e);
+    }
+    return negative ? -value : value;
 }
 
 int compareStrings(const std::string &a, const std::string &b)

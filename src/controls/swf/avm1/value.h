@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace velmora::swf::avm1 {
@@ -62,8 +63,9 @@ double stringToNumber(const std::string &s, int version);
 // ToInt32 of the script language (wrapping modulo 2^32).
 std::int32_t toInt32(double n);
 std::uint32_t toUint32(double n);
-// parseInt / parseFloat of the global object.
-double parseInt(const std::string &s, double radix);
+// parseInt / parseFloat of the global object; parseInt's radix is the one given
+// (an invalid one gives NaN).
+double parseInt(const std::string &s, std::optional<int> radix);
 double parseFloat(const std::string &s);
 
 // Orders two strings by code point, as the string comparisons do (a pair of
