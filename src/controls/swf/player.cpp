@@ -9,6 +9,7 @@
 
 #include <QPainter>
 
+#include <cmath>
 #include <fstream>
 
 namespace velmora::swf {
@@ -181,7 +182,7 @@ void Player::render(QPainter &painter, const QRectF &target, Quality quality) co
     painter.setRenderHint(QPainter::Antialiasing, quality == Quality::High);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QTransform base = stageToTarget(*m_movie, target) * painter.transform();
-    Renderer renderer(*m_movie, m_state->cache, quality);
+    Renderer renderer(*m_movie, m_state->cache, quality, std::sqrt(std::abs(base.determinant())));
     renderer.paint(painter, *m_root, base, {});
     painter.restore();
 }

@@ -388,8 +388,7 @@ void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, c
 void Renderer::paintStroke(QPainter &painter, const QPainterPath &line, const LineStyle &style,
                            const QTransform &world, const ColorTransform &cx)
 {
-    const double deviceScale = std::sqrt(std::abs(painter.deviceTransform().determinant())) / kTwipsPerPixel;
-    const QPainterPath outline = strokeOutline(line, style, world, deviceScale, m_quality);
+    const QPainterPath outline = strokeOutline(line, style, world, m_viewScale, m_quality);
     painter.resetTransform();
     QBrush b = style.hasFill ? brush(style.fill, cx) : QBrush(toQColor(cx.apply(style.color)));
     if (style.hasFill && style.fill.type == FillStyle::Type::Bitmap) {

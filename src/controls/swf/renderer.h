@@ -24,9 +24,12 @@ public:
     static constexpr double kFilterWorkPerFrame = 1 << 23;
     static constexpr double kFilterWorkShares = 32;
 
-    Renderer(const Movie &movie, RenderCache &cache, Quality quality, double filterWork = kFilterWorkPerFrame)
-        : m_movie(movie), m_cache(cache), m_quality(quality), m_filterWorkLeft(filterWork),
-          m_filterWorkShare(filterWork / kFilterWorkShares)
+    // viewScale: device pixels per twip of the stage as the view shows it, the width
+    // of strokes that scale in neither direction.
+    Renderer(const Movie &movie, RenderCache &cache, Quality quality, double viewScale = 1 / kTwipsPerPixel,
+             double filterWork = kFilterWorkPerFrame)
+        : m_movie(movie), m_cache(cache), m_quality(quality), m_viewScale(viewScale),
+          m_filterWorkLeft(filterWork), m_filterWorkShare(filterWork / kFilterWorkShares)
     {
     }
 
@@ -63,6 +66,7 @@ private:
     const Movie &m_movie;
     RenderCache &m_cache;
     Quality m_quality;
+    double m_viewScale;
     int m_layers = 0; // enclosing objects drawn on layers of their own
     double m_filterWorkLeft;
     double m_filterWorkShare;

@@ -9,15 +9,18 @@ namespace velmora::swf {
 
 namespace {
 
-// How much the world scales a stroke's width; -1 when it scales in neither direction.
+// How much the world scales a stroke's width: the device length of the shape's unit
+// diagonal, over √2. A stroke that does not scale horizontally takes the diagonal's
+// vertical extent on the device, one that does not scale vertically its horizontal
+// extent; -1 when it scales in neither direction.
 double strokeScale(const QTransform &t, const LineStyle &style)
 {
     if (style.noHScale && style.noVScale)
         return -1;
     if (style.noHScale)
-        return std::abs(t.m21() + t.m22());
+        return std::abs(t.m12() + t.m22());
     if (style.noVScale)
-        return std::abs(t.m11() + t.m12());
+        return std::abs(t.m11() + t.m21());
     const double x = t.m11() + t.m21(), y = t.m12() + t.m22();
     return std::sqrt((x * x + y * y) / 2);
 }
@@ -43,11 +46,11 @@ Qt::PenJoinStyle qtJoin(Join join)
 } // namespace
 
 QPainterPath strokeOutline(const QPainterPath &line, const LineStyle &style, const QTransform &world,
-                           double deviceScale, Quality quality)
+                           double viewScale, Quality quality)
 {
     double scale = strokeScale(world, style);
     if (scale < 0)
-        scale = deviceScale;
+        scale = viewScale;
     const double width = std::max(1.0, style.width * scale);
     QPen pen(Qt::black, width);
     pen.setCapStyle(qtCap(style.startCap));

@@ -12,9 +12,10 @@
 namespace velmora::swf {
 
 // `line` is the stroke's centre line in shape twips, `world` maps it to the device;
-// `deviceScale` is the device's size of a pixel, for strokes that scale in neither
-// direction. Never thinner than one device pixel, as the movies were drawn.
+// `viewScale` is the view's device pixels per stage twip, which alone sizes strokes
+// that scale in neither direction. Never thinner than one device pixel, as the movies
+// were drawn.
 QPainterPath strokeOutline(const QPainterPath &line, const LineStyle &style, const QTransform &world,
-                           double deviceScale, Quality quality);
+                           double viewScale, Quality quality);
 
 } // namespace velmora::swf

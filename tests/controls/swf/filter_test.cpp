@@ -485,7 +485,7 @@ TEST(Filters, HeavyLayersAreDrawnCoarserWithinTheFrameWork)
                    double *spent = nullptr) {
         Player player(movie);
         RenderCache cache;
-        Renderer renderer(*movie, cache, Quality::Low, filterWork);
+        Renderer renderer(*movie, cache, Quality::Low, 1 / kTwipsPerPixel, filterWork);
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);

@@ -253,6 +253,71 @@ TEST(Render, ColourMatrixFilterAndBlendModeUseALayer)
     EXPECT_EQ(image.pixel(60, 10), qRgb(255, 255, 0)) << "yellow over white";
 }
 
+// A 100x50 stage holding one shape at the origin: a 10 px stroke that scales in
+// neither direction around a 40 px square, drawn with or without a small fill (the
+// stroke's own colour, under its left side) before it.
+std::shared_ptr<const Movie> noScaleStrokeMovie(bool fillFirst)
+{
+    auto movie = std::make_shared<Movie>();
+    movie->header.frameRect = {0, 2000, 0, 1000};
+    movie->header.frameRate = 12;
+    movie->header.frameCount = 1;
+    ShapeGeometry::Layer layer;
+    const Contour square{{200, 200},
+                         {{false, {}, {1000, 200}},
+                          {false, {}, {1000, 1000}},
+                          {false, {}, {200, 1000}},
+                          {false, {}, {200, 200}}}};
+    if (fillFirst) {
+        FillStyle fill;
+        fill.color = {0, 0, 255, 255};
+        layer.fills.push_back({fill,
+                               {{{180, 400},
+                                 {{false, {}, {220, 400}},
+                                  {false, {}, {220, 800}},
+                                  {false, {}, {180, 800}},
+                                  {false, {}, {180, 400}}}}}});
+    }
+    LineStyle line;
+    line.width = 200;
+    line.color = {0, 0, 255, 255};
+    line.noHScale = line.noVScale = true;
+    layer.strokes.push_back({line, {square}});
+    Shape shape;
+    shape.bounds = {0, 1200, 0, 1200};
+    shape.geometry.layers.push_back(layer);
+    movie->characters.emplace(1, shape);
+    PlaceCommand place;
+    place.depth = 1;
+    place.characterId = 1;
+    place.matrix = Matrix{};
+    movie->root.frames.push_back({});
+    movie->root.frames.back().commands.push_back(place);
+    return movie;
+}
+
+// How many pixels of a row are the stroke's blue.
+int bluePixels(const QImage &image, int y)
+{
+    int n = 0;
+    for (int x = 0; x < image.width(); ++x)
+        n += image.pixel(x, y) == qRgb(0, 0, 255);
+    return n;
+}
+
+TEST(Render, NoScaleStrokeWidthComesFromTheViewAlone)
+{
+    for (Quality quality : {Quality::High, Quality::Low}) {
+        SCOPED_TRACE(quality == Quality::High ? "high" : "low");
+        Player plain(noScaleStrokeMovie(false)), filled(noScaleStrokeMovie(true));
+        const QImage stroke = paint(plain, QSize(100, 50), quality);
+        EXPECT_TRUE(paint(filled, QSize(100, 50), quality) == stroke)
+            << "the fill drawn before changes nothing";
+        EXPECT_EQ(bluePixels(stroke, 30), 2 * 10) << "both sides 10 px wide";
+        EXPECT_EQ(bluePixels(paint(plain, QSize(200, 100), quality), 60), 2 * 20) << "twice the view";
+    }
+}
+
 TEST(Button, StatesFollowTheMouseAndAClickIsCounted)
 {
     // Button 3: up = shape 1 (red), over = shape 2 (blue), down = shape 1, hit = shape 1.
