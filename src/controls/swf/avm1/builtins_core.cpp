@@ -196,7 +196,13 @@ void installObjectAndFunction(Runtime &rt, Object *global)
                         Object *o = thisObject(self);
                         if (!o || args.empty())
                             return false;
-                        return r.hasOwn(o, r.toString(args[0]));
+                        const std::string name = r.toString(args[0]);
+                        // Every object owns its __proto__ link; no property is named "".
+                        if (name.empty())
+                            return false;
+                        if (r.version() >= 7 ? name == "__proto__" : foldCase(name) == "__proto__")
+                            return true;
+                        return r.hasOwn(o, name);
                     });
     rt.defineMethod(objectProto, "isPrototypeOf",
                     [](Runtime &, const Value &self, std::vector<Value> &args) -> Value {
@@ -359,8 +365,8 @@ void Runtime::installBuiltins()
     protos.object = m_heap.make<Object>();
     protos.function = m_heap.make<Object>();
     protos.function->proto = protos.object;
+    // The global object has no prototype: it answers neither toString nor valueOf.
     m_global = m_heap.make<Object>();
-    m_global->proto = protos.object;
     protos.array = newObject();
     protos.string = newObject();
     protos.number = newObject();

@@ -208,7 +208,7 @@ void installString(Runtime &rt, Object *global)
             if (!r.constructing())
                 return s;
             Object *o = r.toObject(Value(s));
-            r.define(o, "length", static_cast<double>(toUtf16(s).size()), DontEnum);
+            r.define(o, "length", static_cast<double>(toUtf16(s).size()), DontEnum | DontDelete);
             return o;
         },
         proto);

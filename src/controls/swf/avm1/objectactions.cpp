@@ -51,12 +51,13 @@ void Machine::callMethod()
         if (ClipObject *live = liveClip(m_rt, static_cast<ClipObject *>(object.asObject())))
             object = live;
     }
-    if (name.isNullish() || (name.isString() && name.asString().empty())) {
-        // No method name: the object itself is the function.
+    // No method name (undefined, or a name that reads as ""): the object itself is
+    // the function. null names the method "null".
+    const std::string n = name.isUndefined() ? std::string() : m_rt.toString(name);
+    if (n.empty()) {
         m_stack.push_back(m_rt.call(object, Value(), args));
         return;
     }
-    const std::string n = m_rt.toString(name);
     Value f = m_rt.getMember(object, n);
     m_stack.push_back(m_rt.call(f, object, args));
 }
@@ -74,9 +75,8 @@ void Machine::newMethod()
     const Value name = pop(m_stack);
     const Value object = pop(m_stack);
     std::vector<Value> args = popArgs(m_stack, m_rt);
-    Value constructor = (name.isNullish() || (name.isString() && name.asString().empty()))
-                            ? object
-                            : m_rt.getMember(object, m_rt.toString(name));
+    const std::string n = name.isUndefined() ? std::string() : m_rt.toString(name);
+    Value constructor = n.empty() ? object : m_rt.getMember(object, n);
     m_stack.push_back(m_rt.construct(constructor, args));
 }
 
@@ -222,13 +222,13 @@ bool Machine::objectAction(const ActionRecord &a)
     case ActionCode::InitObject: {
         const double n = m_rt.toNumber(pop(m_stack));
         std::size_t count = std::isfinite(n) && n > 0 ? static_cast<std::size_t>(n) : 0;
-        Object *o = m_rt.newObject();
         if (count * 2 > m_stack.size()) {
-            // Fewer values than the count promises: Flash builds nothing from them.
-            m_stack.clear();
-            m_stack.emplace_back(o);
+            // Fewer values than the count promises: Flash takes none of them and
+            // gives undefined.
+            m_stack.emplace_back();
             break;
         }
+        Object *o = m_rt.newObject();
         // Properties are made in the order they are popped: the last pair first.
         for (std::size_t i = 0; i < count; ++i) {
             Value v = pop(m_stack);
@@ -250,10 +250,85 @@ bool Machine::objectAction(const ActionRecord &a)
     return true;
 }
 
+namespace {
+
+// What `super` names in a method: lookups that start above the object's prototype.
+Value superObject(Runtime &rt, const Value &self)
+{
+    if (!self.isObject())
+        return {};
+    Object *proto = self.asObject()->proto;
+    Object *o = rt.newObject();
+    o->proto = proto ? proto->proto : nullptr;
+    return o;
+}
+
+// DefineFunction2's registers, from 1 in Flash's order: this, arguments, super,
+// _root, _parent, _global. A suppressed this or super still takes its register
+// (left undefined); _parent takes one only where the timeline has a parent.
+void preloadRegisters(Activation &act, const ScriptFunctionCode &code, ClipObject *base,
+                      const Value &arguments, const Value &super)
+{
+    Runtime &rt = act.rt;
+    std::size_t next = 1;
+    auto preload = [&](std::uint16_t flag, std::uint16_t suppress, const Value &v) {
+        if (!(code.flags & flag))
+            return;
+        if (next < act.ownRegisters.size())
+            act.ownRegisters[next] = (code.flags & suppress) ? Value() : v;
+        ++next;
+    };
+    preload(PreloadThis, SuppressThis, act.self);
+    preload(PreloadArguments, 0, arguments);
+    preload(PreloadSuper, SuppressSuper, super);
+    preload(PreloadRoot, 0, rt.root);
+    if (base && base->parent)
+        preload(PreloadParent, 0, base->parent);
+    preload(PreloadGlobal, 0, rt.global());
+}
+
+// The names a function body sees of its own: this, arguments, super and the
+// parameters not kept in registers.
+void defineLocals(Activation &act, const ScriptFunctionCode &code, std::vector<Value> &args,
+                  const Value &arguments, const Value &super)
+{
+    Runtime &rt = act.rt;
+    const std::uint16_t flags = code.function2 ? code.flags : 0;
+    if (!(flags & (SuppressArguments | PreloadArguments)))
+        rt.define(act.locals, "arguments", arguments);
+    if (!(flags & (SuppressThis | PreloadThis)))
+        rt.define(act.locals, "this", act.self);
+    if (!(flags & (SuppressSuper | PreloadSuper)) && !super.isUndefined())
+        rt.define(act.locals, "super", super);
+    for (std::size_t i = 0; i < code.params.size(); ++i) {
+        const Value v = i < args.size() ? args[i] : Value();
+        const auto r = code.params[i].reg;
+        if (r == 0)
+            rt.define(act.locals, code.params[i].name, v);
+        else if (r < act.ownRegisters.size())
+            act.ownRegisters[r] = v;
+    }
+}
+
+// Functions are an SWF 5 feature: in an SWF 4 movie they run by SWF 5's rules.
+class FunctionVersion {
+public:
+    explicit FunctionVersion(int &version) : m_version(version), m_saved(version) { version = std::max(version, 5); }
+    ~FunctionVersion() { m_version = m_saved; }
+    FunctionVersion(const FunctionVersion &) = delete;
+    FunctionVersion &operator=(const FunctionVersion &) = delete;
+
+private:
+    int &m_version;
+    int m_saved;
+};
+
+} // namespace
+
 Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee)
 {
     const ScriptFunctionCode &code = *f->code;
-    if (m_callDepth >= maxCallDepth)
+    if (m_callDepth + 1 >= maxCallDepth) // the running block is the first level
         throw ScriptAbort{"recursion"};
     Activation act(*this);
     act.code = code.body;
@@ -281,47 +356,17 @@ Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Valu
     act.scope.push_back({act.locals, ScopeEntry::Kind::Local});
     act.outerRegisters = blockRegisters;
 
-    // The arguments object.
     ArrayObject *arguments = newArray(args);
     define(arguments, "callee", callee ? Value(callee) : Value(), DontEnum);
     define(arguments, "caller", m_caller ? Value(m_caller) : Value(Null{}), DontEnum);
-
+    const bool superSuppressed = code.function2 && (code.flags & SuppressSuper);
+    const Value super = superSuppressed ? Value() : superObject(*this, act.self);
     if (code.function2) {
         act.thisSuppressed = (code.flags & (SuppressThis | PreloadThis)) != 0;
         act.ownRegisters.resize(code.registerCount);
-        std::size_t next = 1;
-        auto preload = [&](std::uint16_t flag, const Value &v) {
-            if (code.flags & flag) {
-                if (next < act.ownRegisters.size())
-                    act.ownRegisters[next] = v;
-                ++next;
-            }
-        };
-        ClipObject *parent = base ? base->parent : nullptr;
-        preload(PreloadThis, act.self);
-        preload(PreloadArguments, arguments);
-        preload(PreloadSuper, Value());
-        preload(PreloadRoot, root);
-        preload(PreloadParent, parent ? Value(parent) : Value());
-        preload(PreloadGlobal, m_global);
-        if (!(code.flags & SuppressArguments) && !(code.flags & PreloadArguments))
-            define(act.locals, "arguments", arguments);
-        if (!(code.flags & SuppressThis) && !(code.flags & PreloadThis))
-            define(act.locals, "this", act.self);
-        for (std::size_t i = 0; i < code.params.size(); ++i) {
-            const Value v = i < args.size() ? args[i] : Value();
-            const auto r = code.params[i].reg;
-            if (r != 0 && r < act.ownRegisters.size())
-                act.ownRegisters[r] = v;
-            else if (r == 0)
-                define(act.locals, code.params[i].name, v);
-        }
-    } else {
-        define(act.locals, "arguments", arguments);
-        define(act.locals, "this", act.self);
-        for (std::size_t i = 0; i < code.params.size(); ++i)
-            define(act.locals, code.params[i].name, i < args.size() ? args[i] : Value());
+        preloadRegisters(act, code, base, arguments, super);
     }
+    defineLocals(act, code, args, arguments, super);
 
     const std::size_t stackHeight = m_stack.size();
     Object *savedCaller = m_caller;
@@ -329,6 +374,7 @@ Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Valu
     ++m_callDepth;
     Value result;
     try {
+        const FunctionVersion version(m_version);
         result = execute(act);
     } catch (...) {
         --m_callDepth;

@@ -265,17 +265,19 @@ Value Runtime::get(Object *o, const std::string &name)
             if (name == "length")
                 return static_cast<double>(a->elements.size());
         }
-        if (o->kind() == Object::Kind::Boxed && name == "length") {
-            const Value &p = static_cast<BoxedObject *>(o)->primitive;
-            if (p.isString())
-                return static_cast<double>(toUtf16(p.asString()).size());
-        }
         if (const Property *p = o->props.find(name)) {
             if (p->getter) {
                 std::vector<Value> none;
                 return call(p->getter, self, none);
             }
             return p->value;
+        }
+        // A String object made by `new` has its own length property (scripts may
+        // change it); one made for a method call reads its string's length.
+        if (o->kind() == Object::Kind::Boxed && name == "length") {
+            const Value &p = static_cast<BoxedObject *>(o)->primitive;
+            if (p.isString())
+                return static_cast<double>(toUtf16(p.asString()).size());
         }
         if (o == self && o->kind() == Object::Kind::Clip) {
             Value out;
@@ -474,7 +476,7 @@ Value Runtime::call(const Value &function, const Value &self, std::vector<Value>
     auto *f = static_cast<FunctionObject *>(function.asObject());
     spend();
     if (f->native) {
-        if (m_callDepth >= maxCallDepth)
+        if (m_callDepth + 1 >= maxCallDepth) // the running block is the first level
             throw ScriptAbort{"recursion"};
         ++m_callDepth;
         m_constructing = m_constructingNative;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,6 +94,13 @@ std::string numberToString(double n)
     }
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*e", kSignificantDigits - 1, std::fabs(n));
+    if (std::isinf(std::strtod(buf, nullptr))) {
+        // Rounding up would pass the largest number: Flash cuts the digits instead
+        // (Number.MAX_VALUE prints as 1.79769313486231e+308).
+        std::snprintf(buf, sizeof buf, "%.*e", kSignificantDigits + 2, std::fabs(n));
+        char *e = std::strchr(buf, 'e');
+        std::memmove(buf + kSignificantDigits + 1, e, std::strlen(e) + 1);
+    }
     // buf: d.dddddddddddddde±xx
     std::string digits;
     digits += buf[0];
@@ -126,16 +134,21 @@ std::string numberToRadix(double n, int radix)
 {
     if (radix == 10 || radix < 2 || radix > 36)
         return numberToString(n);
-    if (!std::isfinite(n))
-        return numberToString(n);
-    auto v = static_cast<std::int64_t>(toInt32(n));
+    // Flash truncates to a 32-bit integer the way the processor does: NaN, the
+    // infinities and what does not fit become -2^31. That value stays negative when
+    // negated, so its digits come out of the remainders below zero, as characters
+    // before '0' (NaN.toString(2) is "-/000...").
+    const std::int64_t v =
+        std::isfinite(n) && n > -2147483649.0 && n < 2147483648.0 ? static_cast<std::int64_t>(n) : INT32_MIN;
     const bool negative = v < 0;
-    auto u = static_cast<std::uint64_t>(negative ? -v : v);
+    const std::int64_t magnitude = v == INT32_MIN ? v : (negative ? -v : v);
     std::string out;
+    std::int64_t rest = magnitude;
     do {
-        out.insert(out.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[u % static_cast<unsigned>(radix)]);
-        u /= static_cast<unsigned>(radix);
-    } while (u);
+        const auto digit = static_cast<int>(rest % radix);
+        out.insert(out.begin(), static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10));
+        rest /= radix;
+    } while (rest != 0);
     return negative ? "-" + out : out;
 }
 
