@@ -1,5 +1,6 @@
 // Array: the constructor and the prototype's methods. They work on any object
 // with a length, as Flash's do, and on ArrayObject elements directly.
+#include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/builtins.h"
 
 #include <algorithm>
@@ -26,41 +27,16 @@ ArrayObject *asArray(const Value &self)
     return nullptr;
 }
 
-std::size_t lengthOf(Runtime &rt, Object *o)
-{
-    const double n = rt.toNumber(rt.get(o, "length"));
-    if (!std::isfinite(n) || n <= 0)
-        return 0;
-    return std::min(static_cast<std::size_t>(n), Limits::kMaxArrayLength);
-}
-
 // The elements of any array-like object.
 std::vector<Value> elementsOf(Runtime &rt, const Value &self)
 {
-    if (ArrayObject *a = asArray(self))
-        return a->elements;
-    std::vector<Value> out;
-    if (!self.isObject())
-        return out;
-    const std::size_t n = lengthOf(rt, self.asObject());
-    for (std::size_t i = 0; i < n; ++i)
-        out.push_back(rt.get(self.asObject(), std::to_string(i)));
-    return out;
+    return self.isObject() ? arrayElements(rt, self.asObject()) : std::vector<Value>();
 }
 
 void storeElements(Runtime &rt, const Value &self, std::vector<Value> elements)
 {
-    if (elements.size() > Limits::kMaxArrayLength)
-        throw ScriptAbort{"array length"};
-    if (ArrayObject *a = asArray(self)) {
-        a->elements = std::move(elements);
-        return;
-    }
-    if (!self.isObject())
-        return;
-    for (std::size_t i = 0; i < elements.size(); ++i)
-        rt.set(self.asObject(), std::to_string(i), elements[i]);
-    rt.set(self.asObject(), "length", static_cast<double>(elements.size()));
+    if (self.isObject())
+        storeArrayElements(rt, self.asObject(), std::move(elements));
 }
 
 // A relative index of slice/splice: negative counts from the end, clamped.
@@ -156,16 +132,16 @@ Value sortOn(Runtime &rt, const Value &self, std::vector<Value> &args)
     std::vector<std::string> fields;
     std::vector<int> fieldFlags;
     const Value names = arg(args, 0);
-    if (ArrayObject *list = asArray(names)) {
-        for (const Value &v : list->elements)
+    if (asArray(names)) {
+        for (const Value &v : elementsOf(rt, names))
             fields.push_back(rt.toString(v));
     } else if (!names.isUndefined()) {
         fields.push_back(rt.toString(names));
     }
     const Value options = arg(args, 1);
     int flags = 0;
-    if (ArrayObject *list = asArray(options)) {
-        for (const Value &v : list->elements)
+    if (asArray(options)) {
+        for (const Value &v : elementsOf(rt, options))
             fieldFlags.push_back(toInt32(rt.toNumber(v)));
     } else if (options.isNumber()) {
         flags = toInt32(options.asNumber());
@@ -188,18 +164,21 @@ Value sortOn(Runtime &rt, const Value &self, std::vector<Value> &args)
 
 Value splice(Runtime &rt, const Value &self, std::vector<Value> &args)
 {
-    if (args.empty())
+    // Without a start, or with a count that is undefined or negative, nothing is
+    // removed and the result is undefined.
+    if (args.empty() || args[0].isUndefined())
         return {};
+    double n = 0;
+    if (args.size() > 1) {
+        n = args[1].isUndefined() ? -1 : rt.toNumber(args[1]);
+        if (std::isnan(n) || n < 0)
+            return {};
+    }
     std::vector<Value> elements = elementsOf(rt, self);
     const std::size_t start = relativeIndex(rt, args[0], elements.size(), 0);
     std::size_t count = elements.size() - start;
-    if (args.size() > 1) {
-        const double n = rt.toNumber(args[1]);
-        if (std::isnan(n) || n < 0)
-            count = 0;
-        else
-            count = std::min(count, static_cast<std::size_t>(n));
-    }
+    if (args.size() > 1)
+        count = std::min(count, static_cast<std::size_t>(std::min(n, 4294967296.0)));
     std::vector<Value> removed(elements.begin() + static_cast<std::ptrdiff_t>(start),
                                elements.begin() + static_cast<std::ptrdiff_t>(start + count));
     elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(start),
@@ -232,10 +211,9 @@ void installArray(Runtime &rt, Object *global)
     FunctionObject *ctor = rt.newNative(
         [](Runtime &r, const Value &, std::vector<Value> &args) -> Value {
             if (args.size() == 1 && args[0].isNumber()) {
-                const double n = args[0].asNumber();
+                // A length without elements (new Array(-1) has length -1).
                 ArrayObject *a = r.newArray();
-                if (n >= 0 && n == std::trunc(n))
-                    a->elements.resize(std::min(static_cast<std::size_t>(n), Limits::kMaxArrayLength));
+                a->length = toInt32(args[0].asNumber());
                 return a;
             }
             return r.newArray(args);
@@ -248,20 +226,29 @@ void installArray(Runtime &rt, Object *global)
           std::pair{"RETURNINDEXEDARRAY", 8}, std::pair{"NUMERIC", 16}})
         rt.define(ctor, name, v, DontEnum | DontDelete | ReadOnly);
 
+    // push and pop touch the end alone.
     rt.defineMethod(proto, "push", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
-        std::vector<Value> e = elementsOf(r, self);
-        e.insert(e.end(), args.begin(), args.end());
-        const double n = static_cast<double>(e.size());
-        storeElements(r, self, std::move(e));
+        if (!self.isObject())
+            return {};
+        Object *o = self.asObject();
+        double n = r.toNumber(r.get(o, "length"));
+        n = std::isfinite(n) && n > 0 ? std::trunc(n) : 0;
+        for (const Value &v : args)
+            r.set(o, numberToString(n++), v);
+        r.set(o, "length", n);
         return n;
     });
     rt.defineMethod(proto, "pop", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
-        std::vector<Value> e = elementsOf(r, self);
-        if (e.empty())
+        if (!self.isObject())
             return {};
-        Value last = e.back();
-        e.pop_back();
-        storeElements(r, self, std::move(e));
+        Object *o = self.asObject();
+        const double n = r.toNumber(r.get(o, "length"));
+        if (!std::isfinite(n) || n < 1)
+            return {};
+        const std::string name = numberToString(std::trunc(n) - 1);
+        Value last = r.get(o, name);
+        r.remove(o, name);
+        r.set(o, "length", std::trunc(n) - 1);
         return last;
     });
     rt.defineMethod(proto, "shift", [](Runtime &r, const Value &self, std::vector<Value> &) -> Value {
@@ -309,9 +296,10 @@ void installArray(Runtime &rt, Object *global)
     rt.defineMethod(proto, "concat", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
         std::vector<Value> e = elementsOf(r, self);
         for (const Value &v : args) {
-            if (ArrayObject *a = asArray(v); a && a->kind() == Object::Kind::Array)
-                e.insert(e.end(), a->elements.begin(), a->elements.end());
-            else
+            if (ArrayObject *a = asArray(v); a && a->kind() == Object::Kind::Array) {
+                const std::vector<Value> more = arrayElements(r, a);
+                e.insert(e.end(), more.begin(), more.end());
+            } else
                 e.push_back(v);
             if (e.size() > Limits::kMaxArrayLength)
                 throw ScriptAbort{"array length"};

@@ -1,4 +1,5 @@
 // Object, Function, Boolean, Number, Error, Math and the global functions.
+#include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/builtins.h"
 #include "controls/swf/avm1/clipobject.h"
 
@@ -39,7 +40,7 @@ Value setPropFlags(Runtime &rt, const Value &, std::vector<Value> &args)
             start = comma + 1;
         }
     } else if (names.isObject() && names.asObject()->kind() == Object::Kind::Array) {
-        for (const Value &v : static_cast<ArrayObject *>(names.asObject())->elements)
+        for (const Value &v : arrayElements(rt, names.asObject()))
             list.push_back(rt.toString(v));
     }
     auto apply = [&](Property &p) { p.flags = static_cast<std::uint8_t>((p.flags & ~clear) | set); };

@@ -1,5 +1,6 @@
 // MovieClip.prototype, Button.prototype and the input objects (Key, Mouse,
 // Selection) scripts use.
+#include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/bounds.h"
 #include "controls/swf/avm1/builtins.h"
 #include "controls/swf/avm1/clipobject.h"
@@ -382,10 +383,11 @@ void installInputObjects(Runtime &rt, Object *global)
                 Value list = r.getMember(self, "_listeners");
                 if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array || a.empty())
                     return false;
-                auto &e = static_cast<ArrayObject *>(list.asObject())->elements;
+                std::vector<Value> e = arrayElements(r, list.asObject());
                 for (auto it = e.begin(); it != e.end(); ++it) {
                     if (it->isObject() && a[0].isObject() && it->asObject() == a[0].asObject()) {
                         e.erase(it);
+                        storeArrayElements(r, list.asObject(), std::move(e));
                         return true;
                     }
                 }

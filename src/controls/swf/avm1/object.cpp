@@ -113,13 +113,6 @@ void FunctionObject::markChildren(std::vector<Object *> &pending) const
         pending.push_back(baseClip);
 }
 
-void ArrayObject::markChildren(std::vector<Object *> &pending) const
-{
-    Object::markChildren(pending);
-    for (const Value &v : elements)
-        markValue(v, pending);
-}
-
 void Heap::collect(const std::vector<Object *> &roots)
 {
     std::vector<Object *> pending(roots.begin(), roots.end());

@@ -117,12 +117,12 @@ public:
     Object *baseClip = nullptr;    // the timeline it was defined on
 };
 
+// An Array or an arguments object: its elements are ordinary properties (array.h).
 class ArrayObject : public Object {
 public:
     explicit ArrayObject(bool caseSensitive, Kind kind = Kind::Array) : Object(caseSensitive, kind) {}
-    void markChildren(std::vector<Object *> &pending) const override;
 
-    std::vector<Value> elements;
+    std::int32_t length = 0;
 };
 
 // A Number, String or Boolean object around its primitive value.

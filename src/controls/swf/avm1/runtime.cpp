@@ -1,5 +1,6 @@
 #include "controls/swf/avm1/runtime.h"
 
+#include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/clipobject.h"
 #include "controls/swf/avm1/interpreter.h"
 
@@ -12,23 +13,6 @@ namespace velmora::swf::avm1 {
 namespace {
 
 constexpr int kMaxPrototypeChain = 256;
-
-// "0", "17": the names that address array elements.
-bool arrayIndex(const std::string &name, std::size_t &index)
-{
-    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0'))
-        return false;
-    std::uint64_t v = 0;
-    for (char c : name) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    if (v >= 0xFFFFFFFFULL)
-        return false;
-    index = static_cast<std::size_t>(v);
-    return true;
-}
 
 bool sameName(const Runtime &rt, const std::string &a, const char *b)
 {
@@ -62,7 +46,9 @@ ArrayObject *Runtime::newArray(std::vector<Value> elements)
     a->proto = protos.array;
     if (elements.size() > Limits::kMaxArrayLength)
         elements.resize(Limits::kMaxArrayLength);
-    a->elements = std::move(elements);
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        a->props.insert(std::to_string(i)).value = std::move(elements[i]);
+    a->length = static_cast<std::int32_t>(elements.size());
     return a;
 }
 
@@ -257,14 +243,9 @@ Value Runtime::get(Object *o, const std::string &name)
         o = liveClip(*this, static_cast<ClipObject *>(o)) ? liveClip(*this, static_cast<ClipObject *>(o)) : o;
     Object *self = o;
     for (int depth = 0; o && depth < kMaxPrototypeChain; ++depth, o = o->proto) {
-        if (o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) {
-            auto *a = static_cast<ArrayObject *>(o);
-            std::size_t i = 0;
-            if (arrayIndex(name, i) && i < a->elements.size())
-                return a->elements[i];
-            if (name == "length")
-                return static_cast<double>(a->elements.size());
-        }
+        if ((o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) &&
+            sameName(*this, name, "length"))
+            return static_cast<ArrayObject *>(o)->length;
         if (const Property *p = o->props.find(name)) {
             if (p->getter) {
                 std::vector<Value> none;
@@ -320,19 +301,11 @@ void Runtime::set(Object *o, const std::string &name, const Value &v)
     }
     if (o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) {
         auto *a = static_cast<ArrayObject *>(o);
-        std::size_t i = 0;
-        if (arrayIndex(name, i) && i < Limits::kMaxArrayLength) {
-            if (i >= a->elements.size())
-                a->elements.resize(i + 1);
-            a->elements[i] = v;
+        if (sameName(*this, name, "length")) {
+            setArrayLength(a, toInt32(toNumber(v)));
             return;
         }
-        if (name == "length") {
-            const double n = toNumber(v);
-            if (std::isfinite(n) && n >= 0)
-                a->elements.resize(std::min(static_cast<std::size_t>(n), Limits::kMaxArrayLength));
-            return;
-        }
+        noteArrayWrite(a, name);
     }
     if (sameName(*this, name, "__proto__") && !o->props.find(name)) {
         o->proto = v.isObject() ? v.asObject() : nullptr;
@@ -373,13 +346,9 @@ bool Runtime::hasOwn(Object *o, const std::string &name)
 {
     if (!o)
         return false;
-    if (o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) {
-        std::size_t i = 0;
-        if (arrayIndex(name, i))
-            return i < static_cast<ArrayObject *>(o)->elements.size();
-        if (name == "length")
-            return true;
-    }
+    if ((o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) &&
+        sameName(*this, name, "length"))
+        return true;
     if (o->props.find(name))
         return true;
     if (o->kind() == Object::Kind::Clip) {
@@ -403,17 +372,8 @@ bool Runtime::remove(Object *o, const std::string &name)
     if (!o)
         return false;
     Property *p = o->props.find(name);
-    if (!p) {
-        if (o->kind() == Object::Kind::Array) {
-            std::size_t i = 0;
-            auto *a = static_cast<ArrayObject *>(o);
-            if (arrayIndex(name, i) && i < a->elements.size()) {
-                a->elements[i] = Value();
-                return true;
-            }
-        }
+    if (!p)
         return false;
-    }
     if (p->flags & DontDelete)
         return false;
     return o->props.remove(name);
@@ -423,13 +383,8 @@ void Runtime::define(Object *o, const std::string &name, const Value &v, std::ui
 {
     if (!o)
         return;
-    if (o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) {
-        std::size_t i = 0;
-        if (arrayIndex(name, i)) {
-            set(o, name, v);
-            return;
-        }
-    }
+    if (o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments)
+        noteArrayWrite(static_cast<ArrayObject *>(o), name);
     Property &p = o->props.insert(name);
     p.value = v;
     p.getter = p.setter = nullptr;
@@ -447,11 +402,6 @@ std::vector<std::string> Runtime::keys(Object *o)
     std::set<std::string> seen;
     for (int depth = 0; o && depth < kMaxPrototypeChain; ++depth, o = o->proto) {
         std::vector<std::string> level;
-        if (o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) {
-            const auto &e = static_cast<ArrayObject *>(o)->elements;
-            for (std::size_t i = 0; i < e.size(); ++i)
-                level.push_back(std::to_string(i));
-        }
         o->props.forEach([&](const Property &p) {
             if (!(p.flags & DontEnum))
                 level.push_back(p.name);

@@ -1,5 +1,6 @@
 #include "controls/swf/avm1/stage.h"
 
+#include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/builtins.h"
 
 #include <algorithm>
@@ -260,7 +261,7 @@ void ScriptStage::listenerCall(const char *listeners, const char *method)
     const Value list = rt.get(owner.asObject(), "_listeners");
     if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array)
         return;
-    const std::vector<Value> targets = static_cast<ArrayObject *>(list.asObject())->elements;
+    const std::vector<Value> targets = arrayElements(rt, list.asObject());
     for (const Value &t : targets) {
         try {
             std::vector<Value> none;
