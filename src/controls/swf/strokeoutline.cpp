@@ -5,6 +5,9 @@
 #include <QPainterPathStroker>
 #include <QPen>
 
+#include <algorithm>
+#include <cmath>
+
 namespace velmora::swf {
 
 namespace {
@@ -31,6 +34,18 @@ double thinnestScale(const QTransform &t)
     const double half = (t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22()) / 2;
     const double det = t.m11() * t.m22() - t.m12() * t.m21();
     return std::sqrt(std::max(0.0, half - std::sqrt(std::max(0.0, half * half - det * det))));
+}
+
+// True when the transform scales its two axes by different amounts but keeps them at
+// right angles. The player then draws such strokes with a round pen on the device
+// (as wide across a stretched rectangle's sides as along its ends), not with the
+// shape's stretched pen as under skew.
+bool scalesAxesUnevenly(const QTransform &t)
+{
+    constexpr double kRightAngle = 0.01, kSameScale = 1e-3; // cosine, relative difference
+    const double x = std::hypot(t.m11(), t.m12()), y = std::hypot(t.m21(), t.m22());
+    const double cosine = std::abs(t.m11() * t.m21() + t.m12() * t.m22());
+    return cosine < kRightAngle * x * y && std::abs(x - y) > kSameScale * std::max(x, y);
 }
 
 Qt::PenCapStyle qtCap(Cap cap)
@@ -65,15 +80,16 @@ QPainterPath strokeOutline(const QPainterPath &line, const LineStyle &style, con
     const bool stretchedFixed =
         style.noHScale && style.noVScale && diagonal > 0 && width / diagonal * thinnestScale(world) >= 1;
     QPainterPath outline;
-    if ((scales || stretchedFixed) && scale > 0 && world.isInvertible()) {
+    if ((scales || stretchedFixed) && !scalesAxesUnevenly(world) && scale > 0 && world.isInvertible()) {
         // A stroke is outlined in the shape's own space and transformed with it, so a
-        // stretched shape has a stretched pen.
+        // skewed shape has a skewed pen.
         pen.setWidthF(scales ? std::max<double>(style.width, 1.0 / scale) : width / diagonal);
         outline = world.map(QPainterPathStroker(pen).createStroke(line));
         if (low)
             outline = snapToDeviceTwips(outline);
     } else {
-        // Strokes that do not scale are outlined in device space at their own width.
+        // Strokes that do not scale, and those under uneven scales, are outlined in
+        // device space at their own width.
         const QPainterPath device = world.map(line);
         outline = QPainterPathStroker(pen).createStroke(low ? snapToDeviceTwips(device) : device);
     }

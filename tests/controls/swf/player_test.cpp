@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace velmora::swf {
@@ -253,10 +254,10 @@ TEST(Render, ColourMatrixFilterAndBlendModeUseALayer)
     EXPECT_EQ(image.pixel(60, 10), qRgb(255, 255, 0)) << "yellow over white";
 }
 
-// A 100x50 stage holding one shape at the origin: a 10 px stroke that scales in
-// neither direction around a 40 px square, drawn with or without a small fill (the
-// stroke's own colour, under its left side) before it.
-std::shared_ptr<const Movie> noScaleStrokeMovie(bool fillFirst)
+// A 100x50 stage holding one shape placed with `matrix`: a 10 px stroke (scaling in
+// neither direction unless `scales`) around a 40 px square, drawn with or without a
+// small fill (the stroke's own colour, under its left side) before it.
+std::shared_ptr<const Movie> strokeMovie(bool fillFirst, bool scales = false, Matrix matrix = {})
 {
     auto movie = std::make_shared<Movie>();
     movie->header.frameRect = {0, 2000, 0, 1000};
@@ -281,7 +282,7 @@ std::shared_ptr<const Movie> noScaleStrokeMovie(bool fillFirst)
     LineStyle line;
     line.width = 200;
     line.color = {0, 0, 255, 255};
-    line.noHScale = line.noVScale = true;
+    line.noHScale = line.noVScale = !scales;
     layer.strokes.push_back({line, {square}});
     Shape shape;
     shape.bounds = {0, 1200, 0, 1200};
@@ -290,17 +291,24 @@ std::shared_ptr<const Movie> noScaleStrokeMovie(bool fillFirst)
     PlaceCommand place;
     place.depth = 1;
     place.characterId = 1;
-    place.matrix = Matrix{};
+    place.matrix = matrix;
     movie->root.frames.push_back({});
     movie->root.frames.back().commands.push_back(place);
     return movie;
 }
 
-// How many pixels of a row are the stroke's blue.
+// How many pixels of a row or a column are the stroke's blue.
 int bluePixels(const QImage &image, int y)
 {
     int n = 0;
     for (int x = 0; x < image.width(); ++x)
+        n += image.pixel(x, y) == qRgb(0, 0, 255);
+    return n;
+}
+int bluePixelsInColumn(const QImage &image, int x)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
         n += image.pixel(x, y) == qRgb(0, 0, 255);
     return n;
 }
@@ -309,13 +317,25 @@ TEST(Render, NoScaleStrokeWidthComesFromTheViewAlone)
 {
     for (Quality quality : {Quality::High, Quality::Low}) {
         SCOPED_TRACE(quality == Quality::High ? "high" : "low");
-        Player plain(noScaleStrokeMovie(false)), filled(noScaleStrokeMovie(true));
+        Player plain(strokeMovie(false)), filled(strokeMovie(true));
         const QImage stroke = paint(plain, QSize(100, 50), quality);
         EXPECT_TRUE(paint(filled, QSize(100, 50), quality) == stroke)
             << "the fill drawn before changes nothing";
         EXPECT_EQ(bluePixels(stroke, 30), 2 * 10) << "both sides 10 px wide";
         EXPECT_EQ(bluePixels(paint(plain, QSize(200, 100), quality), 60), 2 * 20) << "twice the view";
     }
+}
+
+TEST(Render, StrokeUnderUnevenScaleKeepsARoundPen)
+{
+    // Four times as wide as high: the pen grows by √((1² + 0.25²) / 2) to 7.3 px, as wide
+    // across the upright sides as across the top and bottom (a stretched pen would be
+    // 10 px and 2.5 px).
+    Player player(strokeMovie(false, true, Matrix{1, 0, 0, 0.25, 0, 300}));
+    const QImage image = paint(player, QSize(100, 50));
+    const double pen = 10 * std::sqrt((1 + 0.25 * 0.25) / 2);
+    EXPECT_NEAR(bluePixels(image, 22) / 2.0, pen, 1) << "the upright sides";
+    EXPECT_NEAR(bluePixelsInColumn(image, 30) / 2.0, pen, 1) << "the top and bottom";
 }
 
 TEST(Button, StatesFollowTheMouseAndAClickIsCounted)
