@@ -55,7 +55,7 @@ void Machine::callMethod()
     // the function. null names the method "null".
     const std::string n = name.isUndefined() ? std::string() : m_rt.toString(name);
     if (n.empty()) {
-        m_stack.push_back(m_rt.call(object, Value(), args));
+        m_stack.push_back(m_rt.call(object, Value(), args, Runtime::ThisRule::AsGiven));
         return;
     }
     Value f = m_rt.getMember(object, n);
@@ -313,7 +313,10 @@ void defineLocals(Activation &act, const ScriptFunctionCode &code, std::vector<V
 // Functions are an SWF 5 feature: in an SWF 4 movie they run by SWF 5's rules.
 class FunctionVersion {
 public:
-    explicit FunctionVersion(int &version) : m_version(version), m_saved(version) { version = std::max(version, 5); }
+    explicit FunctionVersion(int &version) : m_version(version), m_saved(version)
+    {
+        version = std::max(version, 5);
+    }
     ~FunctionVersion() { m_version = m_saved; }
     FunctionVersion(const FunctionVersion &) = delete;
     FunctionVersion &operator=(const FunctionVersion &) = delete;
@@ -325,7 +328,8 @@ private:
 
 } // namespace
 
-Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee)
+Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee,
+                          ThisRule rule)
 {
     const ScriptFunctionCode &code = *f->code;
     if (m_callDepth + 1 >= maxCallDepth) // the running block is the first level
@@ -343,7 +347,7 @@ Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Valu
             base = live;
     }
     act.target = act.baseClip = base;
-    act.self = self.isNullish() ? Value(base) : self;
+    act.self = self.isNullish() && rule == ThisRule::TimelineWhenMissing ? Value(base) : self;
     act.locals = newObject();
     act.locals->proto = nullptr;
     if (!f->scope.empty()) {

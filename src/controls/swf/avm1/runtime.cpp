@@ -255,7 +255,7 @@ Value Runtime::get(Object *o, const std::string &name)
         }
         // A String object made by `new` has its own length property (scripts may
         // change it); one made for a method call reads its string's length.
-        if (o->kind() == Object::Kind::Boxed && name == "length") {
+        if (o->kind() == Object::Kind::Boxed && sameName(*this, name, "length")) {
             const Value &p = static_cast<BoxedObject *>(o)->primitive;
             if (p.isString())
                 return static_cast<double>(toUtf16(p.asString()).size());
@@ -349,6 +349,9 @@ bool Runtime::hasOwn(Object *o, const std::string &name)
     if ((o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) &&
         sameName(*this, name, "length"))
         return true;
+    if (o->kind() == Object::Kind::Boxed && static_cast<BoxedObject *>(o)->primitive.isString() &&
+        sameName(*this, name, "length"))
+        return true;
     if (o->props.find(name))
         return true;
     if (o->kind() == Object::Kind::Clip) {
@@ -419,7 +422,7 @@ std::vector<std::string> Runtime::keys(Object *o)
     return out;
 }
 
-Value Runtime::call(const Value &function, const Value &self, std::vector<Value> &args)
+Value Runtime::call(const Value &function, const Value &self, std::vector<Value> &args, ThisRule rule)
 {
     if (!function.isObject() || !function.asObject()->isFunction())
         return {};
@@ -444,7 +447,7 @@ Value Runtime::call(const Value &function, const Value &self, std::vector<Value>
         return r;
     }
     if (f->code)
-        return callScript(f, self, args, f);
+        return callScript(f, self, args, f, rule);
     return {};
 }
 

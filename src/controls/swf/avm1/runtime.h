@@ -96,7 +96,11 @@ public:
     // Enumerable names, as a for-in loop visits them.
     std::vector<std::string> keys(Object *o);
 
-    Value call(const Value &function, const Value &self, std::vector<Value> &args);
+    // A script function called without `this` runs on its timeline, unless the
+    // caller asks for `this` exactly as given (a method call without a name).
+    enum class ThisRule : std::uint8_t { TimelineWhenMissing, AsGiven };
+    Value call(const Value &function, const Value &self, std::vector<Value> &args,
+               ThisRule rule = ThisRule::TimelineWhenMissing);
     Value callMethod(const Value &target, const std::string &name, std::vector<Value> &args);
     Value construct(const Value &constructor, std::vector<Value> &args);
     bool instanceOf(const Value &v, const Value &constructor);
@@ -138,7 +142,8 @@ public:
     ScriptStage *stage = nullptr; // the display side, for clips and input
 
     // Script functions are executed by the interpreter (interpreter.cpp).
-    Value callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee);
+    Value callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee,
+                     ThisRule rule = ThisRule::TimelineWhenMissing);
 
 private:
     void installBuiltins();
