@@ -326,6 +326,24 @@ TEST(Filters, DropShadowLiesBehindTheObjectAlongItsAngle)
     EXPECT_EQ(actual.pixel(30, 10), kWhite) << "nothing above the square";
 }
 
+TEST(Filters, ShadowAngleIsOnTheStageNotTurnedWithTheObject)
+{
+    // The square turned a quarter turn about its centre covers the same pixels; its
+    // shadow, cast to the right, stays to the right instead of turning downwards.
+    const Shadow s{.color = qRgba(0, 0, 255, 255), .angle = 0, .distance = 4};
+    const std::vector<std::uint8_t> filters = filterList({dropShadow(s)});
+    BitWriter turned;
+    turned.u8(0x02 | 0x04).u8(0x01).u16(1).u16(1);
+    turned.bits(1, 1).bits(2, 5).sbits(0, 2).sbits(0, 2); // no scale: the turn alone
+    turned.bits(1, 1).bits(18, 5).sbits(1 << 16, 18).sbits(-(1 << 16), 18);
+    const int across = (2 * kSquareLeft + kSquareSize) * 20; // x' = across - y, y' = x
+    turned.bits(13, 5).sbits(across, 13).sbits(0, 13).align().bytes(filters);
+    const QImage actual = render(turned.take());
+    EXPECT_EQ(differing(actual, render(placeObject3({.filters = filters})), 0), 0);
+    EXPECT_NE(actual.pixel(42, 30), kWhite) << "the shadow right of the square";
+    EXPECT_EQ(actual.pixel(30, 43), kWhite) << "none below it";
+}
+
 TEST(Filters, KnockoutAndHiddenObjectLeaveOnlyTheEffect)
 {
     const Picture sq = square();
