@@ -15,6 +15,7 @@ void installPrimitiveClasses(Runtime &rt, Object *global); // Boolean, Number, E
 void installMath(Runtime &rt, Object *global);             // builtins_math.cpp
 void installGlobalFunctions(Runtime &rt, Object *global);
 void installArray(Runtime &rt, Object *global);
+void installArraySort(Runtime &rt, Object *arrayCtor, Object *arrayProto); // builtins_sort.cpp
 void installString(Runtime &rt, Object *global);
 void installMovieClip(Runtime &rt, Object *global); // movieclip.cpp
 

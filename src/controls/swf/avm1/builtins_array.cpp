@@ -10,15 +10,6 @@ namespace velmora::swf::avm1 {
 
 namespace {
 
-// Sort options.
-enum SortFlag : int {
-    CaseInsensitive = 1,
-    Descending = 2,
-    UniqueSort = 4,
-    ReturnIndexedArray = 8,
-    Numeric = 16
-};
-
 ArrayObject *asArray(const Value &self)
 {
     if (self.isObject() && (self.asObject()->kind() == Object::Kind::Array ||
@@ -51,115 +42,6 @@ std::size_t relativeIndex(Runtime &rt, const Value &v, std::size_t length, std::
     if (n < 0)
         n = std::max(0.0, static_cast<double>(length) + n);
     return static_cast<std::size_t>(std::min(n, static_cast<double>(length)));
-}
-
-int compareValues(Runtime &rt, const Value &a, const Value &b, int flags)
-{
-    if (flags & Numeric) {
-        const double x = rt.toNumber(a), y = rt.toNumber(b);
-        if (std::isnan(x) || std::isnan(y))
-            return std::isnan(x) ? (std::isnan(y) ? 0 : 1) : -1;
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    std::u16string x = toUtf16(rt.toString(a)), y = toUtf16(rt.toString(b));
-    if (flags & CaseInsensitive) {
-        x = toUtf16(foldCase(fromUtf16(x)));
-        y = toUtf16(foldCase(fromUtf16(y)));
-    }
-    return x < y ? -1 : (x > y ? 1 : 0);
-}
-
-// Shared by sort and sortOn: sorts indices by a comparison, applies the flags.
-Value sortBy(Runtime &rt, const Value &self, std::vector<Value> elements, int flags,
-             const std::function<int(const Value &, const Value &)> &compare)
-{
-    std::vector<std::size_t> order(elements.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    bool equalPair = false;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-        int c = compare(elements[x], elements[y]);
-        if (c == 0 && x != y)
-            equalPair = true;
-        if (flags & Descending)
-            c = -c;
-        return c < 0;
-    });
-    if ((flags & UniqueSort) && equalPair)
-        return 0.0;
-    if (flags & ReturnIndexedArray) {
-        std::vector<Value> indices;
-        indices.reserve(order.size());
-        for (std::size_t i : order)
-            indices.emplace_back(static_cast<double>(i));
-        return rt.newArray(std::move(indices));
-    }
-    std::vector<Value> sorted;
-    sorted.reserve(order.size());
-    for (std::size_t i : order)
-        sorted.push_back(elements[i]);
-    storeElements(rt, self, std::move(sorted));
-    return self;
-}
-
-Value sort(Runtime &rt, const Value &self, std::vector<Value> &args)
-{
-    Value compareFn;
-    int flags = 0;
-    std::size_t next = 0;
-    if (!args.empty() && args[0].isObject() && args[0].asObject()->isFunction()) {
-        compareFn = args[0];
-        next = 1;
-    }
-    if (next < args.size()) {
-        if (!args[next].isNumber())
-            return {};
-        flags = toInt32(args[next].asNumber());
-    }
-    std::vector<Value> elements = elementsOf(rt, self);
-    if (compareFn.isUndefined())
-        return sortBy(rt, self, std::move(elements), flags,
-                      [&](const Value &a, const Value &b) { return compareValues(rt, a, b, flags); });
-    return sortBy(rt, self, std::move(elements), flags, [&](const Value &a, const Value &b) {
-        std::vector<Value> pair{a, b};
-        const double r = rt.toNumber(rt.call(compareFn, Value(), pair));
-        return r < 0 ? -1 : (r > 0 ? 1 : 0);
-    });
-}
-
-Value sortOn(Runtime &rt, const Value &self, std::vector<Value> &args)
-{
-    std::vector<std::string> fields;
-    std::vector<int> fieldFlags;
-    const Value names = arg(args, 0);
-    if (asArray(names)) {
-        for (const Value &v : elementsOf(rt, names))
-            fields.push_back(rt.toString(v));
-    } else if (!names.isUndefined()) {
-        fields.push_back(rt.toString(names));
-    }
-    const Value options = arg(args, 1);
-    int flags = 0;
-    if (asArray(options)) {
-        for (const Value &v : elementsOf(rt, options))
-            fieldFlags.push_back(toInt32(rt.toNumber(v)));
-    } else if (options.isNumber()) {
-        flags = toInt32(options.asNumber());
-    }
-    if (fieldFlags.size() != fields.size())
-        fieldFlags.assign(fields.size(), flags);
-    std::vector<Value> elements = elementsOf(rt, self);
-    return sortBy(rt, self, std::move(elements), flags, [&](const Value &a, const Value &b) {
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const Value x = rt.getMember(a, fields[i]), y = rt.getMember(b, fields[i]);
-            int c = compareValues(rt, x, y, fieldFlags[i]);
-            if ((fieldFlags[i] & Descending) && !(flags & Descending))
-                c = -c;
-            if (c != 0)
-                return c;
-        }
-        return 0;
-    });
 }
 
 Value splice(Runtime &rt, const Value &self, std::vector<Value> &args)
@@ -221,10 +103,6 @@ void installArray(Runtime &rt, Object *global)
         proto);
     ctor->constructsItself = true;
     rt.define(global, "Array", ctor, DontEnum);
-    for (const auto &[name, v] :
-         {std::pair{"CASEINSENSITIVE", 1}, std::pair{"DESCENDING", 2}, std::pair{"UNIQUESORT", 4},
-          std::pair{"RETURNINDEXEDARRAY", 8}, std::pair{"NUMERIC", 16}})
-        rt.define(ctor, name, v, DontEnum | DontDelete | ReadOnly);
 
     // push and pop touch the end alone.
     rt.defineMethod(proto, "push", [](Runtime &r, const Value &self, std::vector<Value> &args) -> Value {
@@ -307,8 +185,7 @@ void installArray(Runtime &rt, Object *global)
         return r.newArray(std::move(e));
     });
     rt.defineMethod(proto, "splice", splice);
-    rt.defineMethod(proto, "sort", sort);
-    rt.defineMethod(proto, "sortOn", sortOn);
+    installArraySort(rt, ctor, proto);
 }
 
 } // namespace velmora::swf::avm1
