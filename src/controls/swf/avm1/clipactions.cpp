@@ -40,12 +40,20 @@ ClipObject *Machine::clipFromStack(const Value &v)
     Value t = v;
     if (v.isString())
         t = v.asString().empty() ? Value(target()) : resolveTarget(m_act, v.asString());
-    else if (!v.isObject())
-        t = resolveTarget(m_act, m_rt.toString(v));
+    else if (!v.isObject() || v.asObject()->kind() != Object::Kind::Clip)
+        t = resolveTarget(m_act, m_rt.toString(v)); // an object names a target by its string
     Object *o = t.isObject() ? t.asObject() : nullptr;
     if (o && o->kind() == Object::Kind::Clip)
         return liveClip(m_rt, static_cast<ClipObject *>(o));
     return nullptr;
+}
+
+// A frame given as an object is read by its string (a number or a label).
+Value Machine::frameOperand(const Value &v)
+{
+    if (v.isObject() && v.asObject()->kind() != Object::Kind::Clip)
+        return m_rt.toString(v);
+    return v;
 }
 
 void Machine::getUrl(const std::string &url, const std::string &window)
@@ -90,6 +98,13 @@ bool Machine::clipAction(const ActionRecord &a)
         const double index = m_rt.toNumber(pop(m_stack));
         ClipObject *clip = clipFromStack(pop(m_stack));
         const int i = std::isfinite(index) ? static_cast<int>(index) : -1;
+        // The value is read for the property whether or not the clip is there: the
+        // name as a string, the addresses (read-only) not at all, the rest by valueOf.
+        if (i == static_cast<int>(ClipProperty::Name))
+            v = m_rt.toString(v);
+        else if (i != static_cast<int>(ClipProperty::Target) &&
+                 i != static_cast<int>(ClipProperty::DropTarget) && i != static_cast<int>(ClipProperty::Url))
+            v = m_rt.toPrimitive(v);
         if (clip && i >= 0 && i < static_cast<int>(ClipProperty::Count))
             setClipProperty(m_rt, clip, static_cast<ClipProperty>(i), v);
         break;
@@ -137,7 +152,7 @@ bool Machine::clipAction(const ActionRecord &a)
         break;
     }
     case ActionCode::Call: {
-        const Value frame = pop(m_stack);
+        const Value frame = frameOperand(pop(m_stack));
         if (ClipObject *clip = target()) {
             for (Code block : clipFrameActions(m_rt, clip, frame))
                 m_rt.runBlock(block, clip);
@@ -197,7 +212,7 @@ void Machine::timelineAction(const ActionRecord &a, std::size_t &pc)
         BitReader body(a.body);
         const std::uint8_t flags = body.u8();
         const int bias = (flags & 0x02) ? body.u16() : 0;
-        Value frame = pop(m_stack);
+        Value frame = frameOperand(pop(m_stack));
         if (!clip)
             break;
         if (frame.isNumber() && bias)
@@ -212,7 +227,7 @@ void Machine::timelineAction(const ActionRecord &a, std::size_t &pc)
         if (code == ActionCode::WaitForFrame)
             frame = Value(static_cast<double>(body.u16()) + 1);
         else
-            frame = pop(m_stack);
+            frame = frameOperand(pop(m_stack));
         const int skip = body.u8();
         // The whole movie is loaded before it plays: a frame that exists has arrived.
         const int total = clip ? clipTotalFrames(clip) : 0;

@@ -48,9 +48,11 @@ private:
     RangeEnd runTry(const ActionRecord &a, std::size_t &pc);
     void setTarget(const Value &target);
     ClipObject *clipFromStack(const Value &v);
+    Value frameOperand(const Value &v);
     void callFunction();
     void callMethod();
     void newObject();
+    bool deleteAtPath(const std::string &path, const std::string &name);
     void newMethod();
     void getUrl(const std::string &url, const std::string &target);
     void enumerate(const Value &v);

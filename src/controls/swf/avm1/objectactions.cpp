@@ -62,6 +62,17 @@ void Machine::callMethod()
     m_stack.push_back(m_rt.call(f, object, args));
 }
 
+bool Machine::deleteAtPath(const std::string &path, const std::string &name)
+{
+    const Value owner = getVariable(m_act, path);
+    if (owner.isObject())
+        return m_rt.remove(owner.asObject(), name);
+    // The debug player says so when the path ends at a primitive value.
+    if (owner.isBool() || owner.isNumber() || owner.isString())
+        m_rt.trace("Parameters of primitive types are no longer coerced into the required type - Object.");
+    return false;
+}
+
 void Machine::newObject()
 {
     const Value name = pop(m_stack);
@@ -204,6 +215,11 @@ bool Machine::objectAction(const ActionRecord &a)
     }
     case ActionCode::Delete2: {
         const std::string name = m_rt.toString(pop(m_stack));
+        // A path ("o.t.y", "o:b") deletes the last name from what the rest names.
+        if (const std::size_t cut = name.find_last_of(".:"); cut != std::string::npos && cut > 0) {
+            m_stack.push_back(m_rt.boolValue(deleteAtPath(name.substr(0, cut), name.substr(cut + 1))));
+            break;
+        }
         bool removed = false;
         for (auto it = m_act.scope.rbegin(); it != m_act.scope.rend(); ++it) {
             if (m_rt.hasOwn(it->object, name)) {
