@@ -330,7 +330,8 @@ void ScriptStage::buttonTransition(ClipObject *target, std::uint16_t condition)
     if (target->isButton && target->instance && target->instance->character) {
         const auto *def = std::get_if<Button>(target->instance->character);
         ClipObject *timeline = target->parent ? target->parent : m_rootClip;
-        for (const ButtonActions &a : def ? def->actions : std::vector<ButtonActions>{}) {
+        // The queue keeps views of the movie's own action bytes, never of a copy.
+        for (const ButtonActions &a : def ? std::span(def->actions) : std::span<const ButtonActions>()) {
             if (a.conditions & condition & 0x1FF)
                 rt.enqueue(Runtime::Priority::Normal, {timeline, a.actions.bytes, {}, false});
         }
