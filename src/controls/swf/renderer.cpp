@@ -401,7 +401,10 @@ void Renderer::paintStroke(QPainter &painter, const QPainterPath &line, const Li
         b = QBrush(m_cache.gradient(style.fill, cx, toQt(style.fill.gradient.matrix) * world, area));
         b.setTransform(QTransform::fromTranslate(area.x(), area.y()));
     }
-    painter.fillPath(outline, b);
+    if (m_quality == Quality::Low)
+        fillAliased(painter, outline, b, EdgeGrid::Exact);
+    else
+        painter.fillPath(outline, b);
 }
 
 void Renderer::paintText(QPainter &painter, const StaticText &text, const QTransform &world,

@@ -31,6 +31,15 @@ QPointF onTwipGrid(QPointF p)
             std::round(p.y() * kTwipsPerPixel) / kTwipsPerPixel};
 }
 
+// Exact corners are still held to a grid far below a twip, so that the rounding of
+// their arithmetic (a pen's half width across a line) does not move an edge that lies
+// on pixel centres off them.
+QPointF onFineGrid(QPointF p)
+{
+    constexpr double kSteps = kTwipsPerPixel * 1024;
+    return {std::round(p.x() * kSteps) / kSteps, std::round(p.y() * kSteps) / kSteps};
+}
+
 int stepsFor(double bend)
 {
     const double steps = std::ceil(std::sqrt(bend / kFlatness));
@@ -44,17 +53,17 @@ double length(QPointF v)
 
 class Flattener {
 public:
-    explicit Flattener(std::vector<Segment> &out) : m_out(out) {}
+    Flattener(std::vector<Segment> &out, EdgeGrid grid) : m_out(out), m_grid(grid) {}
 
     void moveTo(QPointF exact)
     {
         close();
-        m_start = m_last = onTwipGrid(exact);
+        m_start = m_last = snap(exact);
         m_lastExact = exact;
     }
     void lineTo(QPointF exact)
     {
-        addEdge(onTwipGrid(exact));
+        addEdge(snap(exact));
         m_lastExact = exact;
     }
     // Qt keeps quadratic curves as cubics; the player's curves are quadratics, cut by
@@ -87,7 +96,12 @@ public:
     void close() { addEdge(m_start); }
 
 private:
-    // p is on the twip grid.
+    QPointF snap(QPointF exact) const
+    {
+        return m_grid == EdgeGrid::Exact ? onFineGrid(exact) : onTwipGrid(exact);
+    }
+
+    // p is on the grid.
     void addEdge(QPointF p)
     {
         if (p.y() != m_last.y()) {
@@ -100,14 +114,15 @@ private:
     }
 
     std::vector<Segment> &m_out;
+    EdgeGrid m_grid;
     QPointF m_start, m_last, m_lastExact;
 };
 
-std::vector<Segment> segmentsOf(const QPainterPath &path)
+std::vector<Segment> segmentsOf(const QPainterPath &path, EdgeGrid grid)
 {
     std::vector<Segment> segments;
     segments.reserve(static_cast<std::size_t>(path.elementCount()));
-    Flattener flattener(segments);
+    Flattener flattener(segments, grid);
     for (int i = 0; i < path.elementCount(); ++i) {
         const QPainterPath::Element e = path.elementAt(i);
         switch (e.type) {
@@ -133,12 +148,12 @@ std::vector<Segment> segmentsOf(const QPainterPath &path)
 
 } // namespace
 
-std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip)
+std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip, EdgeGrid grid)
 {
     std::vector<Span> spans;
     if (clip.isEmpty())
         return spans;
-    std::vector<Segment> segments = segmentsOf(devicePath);
+    std::vector<Segment> segments = segmentsOf(devicePath, grid);
     if (segments.empty())
         return spans;
     std::sort(segments.begin(), segments.end(),
@@ -189,10 +204,10 @@ std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip)
     return spans;
 }
 
-void fillAliased(QPainter &painter, const QPainterPath &devicePath, const QBrush &brush)
+void fillAliased(QPainter &painter, const QPainterPath &devicePath, const QBrush &brush, EdgeGrid grid)
 {
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const std::vector<Span> spans = scanConvert(devicePath, device);
+    const std::vector<Span> spans = scanConvert(devicePath, device, grid);
     // Rows with the same span are filled as one rectangle: the common case of the
     // straight sides of a shape.
     for (std::size_t i = 0; i < spans.size();) {

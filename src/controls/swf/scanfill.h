@@ -22,13 +22,19 @@ struct Span {
     friend bool operator==(const Span &, const Span &) = default;
 };
 
+// Where the corners of an outline lie: shapes and glyphs on the device's twip grid,
+// where the player kept them; the outlines of strokes where they fall (the player
+// builds them on the device from the centre line).
+enum class EdgeGrid { Twips, Exact };
+
 // The spans of a device-space path within clip, row by row, each row from left to
-// right. The path's fill rule applies; every subpath is closed. Corners are first put
-// on the device's twip grid, where the player kept them. A pixel whose centre lies
-// exactly on an edge goes to the area on its right, or below.
-std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip);
+// right. The path's fill rule applies; every subpath is closed. A pixel whose centre
+// lies exactly on an edge goes to the area on its right, or below.
+std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip,
+                              EdgeGrid grid = EdgeGrid::Twips);
 
 // Fills a device-space path with brush on a painter whose transform is the identity.
-void fillAliased(QPainter &painter, const QPainterPath &devicePath, const QBrush &brush);
+void fillAliased(QPainter &painter, const QPainterPath &devicePath, const QBrush &brush,
+                 EdgeGrid grid = EdgeGrid::Twips);
 
 } // namespace velmora::swf

@@ -1,5 +1,6 @@
 // Aliased scan conversion: every pixel decided by its centre, checked against an exact
 // integer point-in-polygon test; ties; hostile coordinates.
+#include "controls/swf/penoutline.h"
 #include "controls/swf/scanfill.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +94,29 @@ TEST(ScanFill, HostileCoordinatesCostOnlyTheClip)
     QPainterPath huge;
     huge.addRect(QRectF(QPointF(-3e10, -3e10), QPointF(3e10, 3e10)));
     EXPECT_EQ(pixelsOf(scanConvert(huge, QRect(0, 0, 64, 64))).size(), 64u * 64u);
+}
+
+TEST(PenOutline, EachEndOfAStrokeHasItsOwnCap)
+{
+    // A 6 px pen from (10, 10) to (30, 10): rows 7-12 have their centres within it.
+    QPainterPath line;
+    line.moveTo(10, 10);
+    line.lineTo(30, 10);
+    auto spansWith = [&](Cap start, Cap end) {
+        LineStyle style;
+        style.startCap = start;
+        style.endCap = end;
+        return scanConvert(penOutline(line, style, 6), QRect(0, 0, 64, 64), EdgeGrid::Exact);
+    };
+    std::vector<Span> flatThenSquare;
+    for (int y = 7; y <= 12; ++y)
+        flatThenSquare.push_back({y, 10, 33});
+    EXPECT_EQ(spansWith(Cap::None, Cap::Square), flatThenSquare);
+    // A round start reaches 3 px back on the centre line, less towards the pen's edge.
+    const std::vector<Span> round = spansWith(Cap::Round, Cap::None);
+    ASSERT_EQ(round.size(), 6u);
+    EXPECT_EQ(round[3], (Span{10, 7, 30}));
+    EXPECT_EQ(round[0], (Span{7, 8, 30}));
 }
 
 } // namespace

@@ -1,0 +1,18 @@
+// The area an aliased stroke covers, as the movies' own player builds it: each
+// straight piece of the centre line a band as wide as the pen, a round join or cap a
+// 32-sided polygon with its corners on the pen's circle, bevel and miter joins and
+// square caps by their corners. Qt's stroker rounds with finer arcs, which moves
+// pixels around every round corner of a wide stroke.
+#pragma once
+
+#include "controls/swf/types.h"
+
+#include <QPainterPath>
+
+namespace velmora::swf {
+
+// `line` and `width` in device pixels; the result is filled with the winding rule,
+// every piece turning the same way, and holds only straight edges.
+QPainterPath penOutline(const QPainterPath &line, const LineStyle &style, double width);
+
+} // namespace velmora::swf
