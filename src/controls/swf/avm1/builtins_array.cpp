@@ -1,5 +1,5 @@
 // Array: the constructor and the prototype's methods. They work on any object
-// with a length, as Flash's do, and on ArrayObject elements directly.
+// with a length, as Flash's do (sort and sortOn live in builtins_sort.cpp).
 #include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/builtins.h"
 
