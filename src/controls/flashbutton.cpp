@@ -3,6 +3,7 @@
 #include "common/casepath.h"
 #include "controls/audiooutput.h"
 #include "controls/flashbuttonaccessible.h"
+#include "controls/swf/framesignature.h"
 #include "controls/swf/player.h"
 #include "controls/swf/sound/moviesound.h"
 
@@ -47,6 +48,7 @@ void FlashButton::setMovie(const QString &fullPath)
         AudioOutput::instance().withdraw(&m_player->sound());
     m_player.reset();
     m_movieRead = false;
+    m_shownSignature.reset();
     if (isVisible())
         updateClock();
     update();
@@ -109,8 +111,17 @@ void FlashButton::tick(FrameClock::TimePoint now)
         return;
     if (m_player->advance(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed)) > 0) {
         playSound();
-        FrameClock::instance().repaintAfterTick(this);
+        repaintWhenChanged();
     }
+}
+
+void FlashButton::repaintWhenChanged()
+{
+    const std::uint64_t signature = swf::frameSignature(*m_player);
+    if (signature == m_shownSignature)
+        return;
+    m_shownSignature = signature;
+    FrameClock::instance().repaintAfterTick(this);
 }
 
 void FlashButton::paintEvent(QPaintEvent *)
@@ -179,7 +190,7 @@ void FlashButton::mouseMoveEvent(QMouseEvent *event)
     if (m_player) {
         m_player->mouseMove(event->position(), QRectF(rect()));
         playSound();
-        FrameClock::instance().repaintAfterTick(this);
+        repaintWhenChanged();
     }
 }
 
@@ -190,7 +201,7 @@ void FlashButton::mousePressEvent(QMouseEvent *event)
         m_player->mouseMove(event->position(), QRectF(rect()));
         m_player->mousePress();
         playSound();
-        FrameClock::instance().repaintAfterTick(this);
+        repaintWhenChanged();
     }
 }
 
@@ -200,7 +211,7 @@ void FlashButton::mouseReleaseEvent(QMouseEvent *event)
     if (m_player) {
         m_player->mouseRelease();
         playSound();
-        FrameClock::instance().repaintAfterTick(this);
+        repaintWhenChanged();
     }
 }
 
@@ -210,7 +221,7 @@ void FlashButton::leaveEvent(QEvent *event)
     if (m_player) {
         m_player->mouseLeave();
         playSound();
-        FrameClock::instance().repaintAfterTick(this);
+        repaintWhenChanged();
     }
 }
 

@@ -8,7 +8,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace velmora::swf {
 class Player;
@@ -61,6 +63,9 @@ protected:
 private:
     void tick(FrameClock::TimePoint now) override;
     void updateClock();
+    // Repaints after the clock's tick only when the movie's picture changed since the
+    // last time it was asked for: a loop that holds still costs no painting.
+    void repaintWhenChanged();
     // Hands a movie that sounds to the audio output, which mixes it in from now on.
     void playSound();
     void watchWindowFocus();
@@ -72,7 +77,8 @@ private:
     mutable std::unique_ptr<swf::Player> m_player;
     mutable bool m_movieRead = true; // false until the file of m_movie has been read
     FrameClock::TimePoint m_lastTick;
-    bool m_isFocusObject = false; // the button is its window's focus object
+    std::optional<std::uint64_t> m_shownSignature; // of the picture last asked to be painted
+    bool m_isFocusObject = false;                  // the button is its window's focus object
     ButtonDescription m_description;
 };
 

@@ -4,10 +4,12 @@
 #include "controls/frameclock.h"
 #include "controls/swf/player.h"
 #include "installfolder.h"
+#include "swfwriter.h"
 
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QPainterPath>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -217,6 +219,32 @@ TEST_F(FlashButtonTest, AMovieThatNobodyCanSeeIsNotPainted)
     cover.hide();
     QTest::qWait(400);
     EXPECT_GT(counter.paints, 1) << "uncovered, it plays on";
+}
+
+TEST_F(FlashButtonTest, ALoopWhoseFramesLookAlikeIsPaintedOnce)
+{
+    swfwriter::MovieBuilder movie(QSize(52, 52));
+    movie.setFrameRate(30);
+    QPainterPath box;
+    box.addRect(0, 0, 40 * swfwriter::kTwipsPerPixel, 40 * swfwriter::kTwipsPerPixel);
+    movie.placeObject(1, movie.defineShape(box, swfwriter::Fill::solid(Qt::red)));
+    movie.showFrame();
+    swfwriter::Placement stay;
+    stay.matrix = QTransform(); // moved to where it is
+    movie.moveObject(1, stay);
+    movie.showFrame();
+    folder.writeFile("pic/loop.swf", movie.build().toStdString());
+    button->setMovie(folder.path() + "\\pic\\loop.swf");
+    if (!button->hasMovie() || !button->player()->isAnimated())
+        GTEST_SKIP() << "the movie engine does not play movies yet";
+    QTest::qWait(200);
+    PaintCounter counter;
+    button->installEventFilter(&counter);
+    const int frames = button->player()->framesRun();
+    QTest::qWait(400);
+    EXPECT_GT(button->player()->framesRun(), frames + 4) << "the movie plays on";
+    EXPECT_EQ(counter.paints, 0) << "but its picture never changes";
+    EXPECT_EQ(button->grab().toImage().pixelColor(20, 20), QColor(Qt::red));
 }
 
 // A client counting its ticks.
