@@ -10,6 +10,7 @@
 #include "controls/swf/player.h"
 #include "installfolder.h"
 #include "mainwindow/mainformtables.h"
+#include "processtimes.h"
 #include "xdisplay.h"
 
 #include <QCoreApplication>
@@ -21,12 +22,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <optional>
-#include <unistd.h>
 #include <vector>
 
 using velmora::testing::InstallFolder;
+using velmora::testing::processTreeTimes;
 using velmora::testing::XDisplay;
 
 namespace {
@@ -35,40 +35,6 @@ constexpr QPoint kInPage(500, 672);        // below every chapter button
 constexpr QPoint kPageDownButton(943, 40); // ShockwaveFlash12
 constexpr int kTurns = 5;
 constexpr int kWaitMs = 30000;
-
-// Processor seconds used so far by `root` and every process below it.
-double treeSeconds(qint64 root)
-{
-    std::map<qint64, qint64> parentOf;
-    std::map<qint64, double> seconds;
-    const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid ... utime stime": the name may hold blanks, so count from its ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() < 13)
-            continue;
-        parentOf[pid] = fields[1].toLongLong();
-        seconds[pid] = (fields[11].toDouble() + fields[12].toDouble()) / tick;
-    }
-    double total = 0;
-    for (const auto &[pid, used] : seconds) {
-        for (qint64 p = pid; p > 1; p = parentOf.count(p) ? parentOf[p] : 0) {
-            if (p == root) {
-                total += used;
-                break;
-            }
-        }
-    }
-    return total;
-}
 
 struct Sample {
     double idleCores;            // processor time of the tree per second of idle time
@@ -111,11 +77,11 @@ public:
     }
     double idleCores(double seconds) const
     {
-        const double before = treeSeconds(m_process.processId());
+        const double before = processTreeTimes(m_process.processId()).total();
         QElapsedTimer wall;
         wall.start();
         QThread::msleep(static_cast<unsigned long>(seconds * 1000));
-        return (treeSeconds(m_process.processId()) - before) / (wall.nsecsElapsed() / 1e9);
+        return (processTreeTimes(m_process.processId()).total() - before) / (wall.nsecsElapsed() / 1e9);
     }
     void clickPageDown() const
     {

@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -49,6 +50,7 @@ void FlashButton::setMovie(const QString &fullPath)
     m_player.reset();
     m_movieRead = false;
     m_shownSignature.reset();
+    m_frames.clear();
     if (isVisible())
         updateClock();
     update();
@@ -128,8 +130,32 @@ void FlashButton::paintEvent(QPaintEvent *)
 {
     if (!loadedPlayer())
         return;
+    // The movie fills the whole button with its background: nothing beneath needs painting.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     QPainter painter(this);
-    m_player->render(painter, QRectF(rect()), swf::Quality::High);
+    const qreal ratio = devicePixelRatioF();
+    // A picture painted apart lands on the same device pixels only at a whole pixel ratio.
+    if (ratio != std::floor(ratio)) {
+        m_player->render(painter, QRectF(rect()), swf::Quality::High);
+        return;
+    }
+    const std::uint64_t signature = swf::frameSignature(*m_player);
+    if (const QImage *frame = m_frames.find(signature, size(), ratio)) {
+        painter.drawImage(QPoint(0, 0), *frame);
+        return;
+    }
+    QImage frame(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    if (frame.isNull()) {
+        m_player->render(painter, QRectF(rect()), swf::Quality::High);
+        return;
+    }
+    frame.setDevicePixelRatio(ratio);
+    {
+        QPainter framePainter(&frame);
+        m_player->render(framePainter, QRectF(rect()), swf::Quality::High);
+    }
+    painter.drawImage(QPoint(0, 0), frame);
+    m_frames.insert(signature, frame);
 }
 
 void FlashButton::focusInEvent(QFocusEvent *event)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "controls/buttondescription.h"
+#include "controls/framecache.h"
 #include "controls/frameclock.h"
 
 #include <QString>
@@ -78,7 +79,8 @@ private:
     mutable bool m_movieRead = true; // false until the file of m_movie has been read
     FrameClock::TimePoint m_lastTick;
     std::optional<std::uint64_t> m_shownSignature; // of the picture last asked to be painted
-    bool m_isFocusObject = false;                  // the button is its window's focus object
+    FrameCache m_frames;
+    bool m_isFocusObject = false; // the button is its window's focus object
     ButtonDescription m_description;
 };
 

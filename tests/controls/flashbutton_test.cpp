@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPainterPath>
 #include <QSignalSpy>
 #include <QTest>
@@ -245,6 +246,35 @@ TEST_F(FlashButtonTest, ALoopWhoseFramesLookAlikeIsPaintedOnce)
     EXPECT_GT(button->player()->framesRun(), frames + 4) << "the movie plays on";
     EXPECT_EQ(counter.paints, 0) << "but its picture never changes";
     EXPECT_EQ(button->grab().toImage().pixelColor(20, 20), QColor(Qt::red));
+}
+
+TEST_F(FlashButtonTest, ALoopPaintedFromItsKeptFramesShowsWhatTheMovieShows)
+{
+    swfwriter::MovieBuilder movie(QSize(52, 52));
+    movie.setFrameRate(60);
+    QPainterPath box;
+    box.addEllipse(0, 0, 30 * swfwriter::kTwipsPerPixel, 30 * swfwriter::kTwipsPerPixel);
+    movie.placeObject(1, movie.defineShape(box, swfwriter::Fill::solid(Qt::red)));
+    for (int frame = 1; frame <= 3; ++frame) {
+        movie.showFrame();
+        swfwriter::Placement moved;
+        moved.matrix = QTransform::fromTranslate(frame * 7 * swfwriter::kTwipsPerPixel, 0);
+        movie.moveObject(1, moved);
+    }
+    movie.showFrame();
+    folder.writeFile("pic/loop.swf", movie.build().toStdString());
+    button->setMovie(folder.path() + "\\pic\\loop.swf");
+    if (!button->hasMovie() || !button->player()->isAnimated())
+        GTEST_SKIP() << "the movie engine does not play movies yet";
+    // Over several loops every frame comes back from what was kept.
+    for (int look = 0; look < 12; ++look) {
+        QTest::qWait(23);
+        QImage painted(button->size(), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&painted);
+        button->player()->render(painter, QRectF(button->rect()), swf::Quality::High);
+        painter.end();
+        EXPECT_EQ(button->grab().toImage().convertToFormat(painted.format()), painted) << "look " << look;
+    }
 }
 
 // A client counting its ticks.

@@ -15,6 +15,7 @@ namespace avm1 {
 class ClipObject;
 }
 
+// frameSignature() (framesignature.h) reads every field that is drawn: a new one drawn goes there too.
 struct Instance {
     std::uint64_t serial = 0; // unique per placement, to follow an object across frames
     std::uint16_t characterId = 0;

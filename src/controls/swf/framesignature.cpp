@@ -4,6 +4,7 @@
 #include "controls/swf/player.h"
 
 #include <bit>
+#include <cstdint>
 #include <span>
 
 namespace velmora::swf {
@@ -66,6 +67,8 @@ void addList(SignatureHash &h, const DisplayList &list)
     h.add(static_cast<std::uint64_t>(list.objects().size()));
     for (const auto &[depth, object] : list.objects()) {
         h.add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(depth)) << 16 | object.characterId);
+        // What is drawn comes from the character itself (a script's empty clip has no id).
+        h.add(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(object.character)));
         const Matrix &m = object.matrix;
         for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty})
             h.add(v);

@@ -11,7 +11,8 @@ class Player;
 
 // Equal signatures mean the same picture for the same target rectangle: every object's
 // character, depth, matrix, colour transform, ratio, clipping, visibility, blend mode,
-// filters and button state, nested lists included, and the background colour.
+// filters, opaque background and button state, nested lists included, and the background
+// colour. Whatever else the renderer comes to draw from an object must be added here.
 std::uint64_t frameSignature(const Player &player);
 
 } // namespace velmora::swf
