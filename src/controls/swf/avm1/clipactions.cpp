@@ -2,6 +2,7 @@
 // the addresses a movie asks for.
 #include "controls/swf/avm1/clipobject.h"
 #include "controls/swf/avm1/machine.h"
+#include "controls/swf/avm1/paths.h"
 #include "controls/swf/bitreader.h"
 #include "controls/swf/displaylist.h"
 
@@ -12,12 +13,17 @@ namespace velmora::swf::avm1 {
 void Machine::setTarget(const Value &path)
 {
     ClipObject *clip = nullptr;
+    m_act.targetLost = false;
     if (path.isObject() && path.asObject()->kind() == Object::Kind::Clip) {
-        clip = static_cast<ClipObject *>(path.asObject());
+        // A clip stands for its path: the first clip of that name answers.
+        ClipObject *named = liveClip(m_rt, static_cast<ClipObject *>(path.asObject()));
+        clip = named ? clipAtTargetPath(m_rt, clipTargetPath(named)) : nullptr;
     } else {
         const std::string name = m_rt.toString(path);
         if (name.empty()) {
             clip = m_act.baseClip; // tellTarget("") ends a tellTarget
+        } else if (m_act.baseClip && !liveClip(m_rt, m_act.baseClip)) {
+            m_act.targetLost = true;
         } else {
             const Value t = resolveTarget(m_act, name);
             Object *o = t.isObject() ? t.asObject() : nullptr;
@@ -153,10 +159,13 @@ bool Machine::clipAction(const ActionRecord &a)
     }
     case ActionCode::Call: {
         const Value frame = frameOperand(pop(m_stack));
-        if (ClipObject *clip = target()) {
+        if (ClipObject *clip = timelineClip()) {
             for (Code block : clipFrameActions(m_rt, clip, frame))
                 m_rt.runBlock(block, clip);
         }
+        // Code whose clip has left the stage ends once a frame it called returns.
+        if (m_act.baseClip && !liveClip(m_rt, m_act.baseClip))
+            throw BlockEnded{};
         break;
     }
     case ActionCode::ToggleQuality:
@@ -175,7 +184,7 @@ bool Machine::clipAction(const ActionRecord &a)
 void Machine::timelineAction(const ActionRecord &a, std::size_t &pc)
 {
     const ActionCode code = a.code;
-    ClipObject *clip = m_act.target ? target() : m_rt.root;
+    ClipObject *clip = timelineClip();
     switch (code) {
     case ActionCode::NextFrame:
         if (clip)

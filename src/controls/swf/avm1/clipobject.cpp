@@ -3,6 +3,7 @@
 #include "controls/swf/avm1/clipobject.h"
 
 #include "controls/swf/avm1/bounds.h"
+#include "controls/swf/avm1/paths.h"
 #include "controls/swf/avm1/stage.h"
 #include "controls/swf/displaylist.h"
 
@@ -115,19 +116,15 @@ ClipObject *liveClip(Runtime &rt, ClipObject *clip)
 {
     if (!clip || !clip->removed)
         return clip;
-    // Find the clip that now has this path.
-    ClipObject *current = rt.root;
-    std::size_t start = clip->path.find('.');
-    if (clip->path.compare(0, start, "_level0") != 0)
-        return nullptr;
-    while (current && start != std::string::npos) {
-        const std::size_t end = clip->path.find('.', start + 1);
-        const std::string name =
-            clip->path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
-        current = clipChild(rt, current, name);
-        start = end;
-    }
-    return current == clip ? nullptr : current;
+    ClipObject *now = clipAtTargetPath(rt, clip->path);
+    return now == clip ? nullptr : now;
+}
+
+std::string clipString(Runtime &rt, ClipObject *clip)
+{
+    if (ClipObject *live = liveClip(rt, clip))
+        return clipTargetPath(live);
+    return clip == rt.unloading ? clip->path : std::string();
 }
 
 std::optional<ClipProperty> clipPropertyByName(const std::string &name, bool)
@@ -294,16 +291,16 @@ bool getClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, Valu
         out = getClipProperty(rt, clip, *p);
         return true;
     }
-    const std::string folded = foldCase(name);
-    if (folded == "_parent") {
+    // Unlike the display properties these names match case from SWF 7 on.
+    if (sameName(rt, name, "_parent")) {
         out = clip->parent ? Value(clip->parent) : Value();
         return true;
     }
-    if (folded == "_root" || folded == "_level0") {
+    if (sameName(rt, name, "_root") || sameName(rt, name, "_level0")) {
         out = rt.root;
         return true;
     }
-    if (folded == "_global" && rt.version() >= 6) {
+    if (sameName(rt, name, "_global") && rt.version() >= 6) {
         out = rt.global();
         return true;
     }
@@ -325,8 +322,13 @@ ClipObject *clipChild(Runtime &rt, ClipObject *clip, const std::string &name)
     if (!list || name.empty())
         return nullptr;
     for (auto &[depth, object] : list->objects()) {
-        if (object.script && !object.name.empty() && sameName(rt, object.name, name))
+        if (object.name.empty() || !sameName(rt, object.name, name))
+            continue;
+        if (object.script)
             return object.script;
+        // A named shape has no object of its own: its name reads as its clip.
+        if (object.character && !std::holds_alternative<EditText>(*object.character))
+            return clip;
     }
     return nullptr;
 }

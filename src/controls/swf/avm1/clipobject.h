@@ -39,6 +39,8 @@ public:
 // The clip a reference means now: itself while on stage, otherwise the clip at its
 // path (null when there is none).
 ClipObject *liveClip(Runtime &rt, ClipObject *clip);
+// A clip as a string: its target path, or "" once nothing is at that path.
+std::string clipString(Runtime &rt, ClipObject *clip);
 
 enum class ClipProperty : std::uint8_t {
     X = 0,

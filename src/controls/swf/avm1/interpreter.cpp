@@ -2,6 +2,7 @@
 
 #include "controls/swf/avm1/clipobject.h"
 #include "controls/swf/avm1/machine.h"
+#include "controls/swf/avm1/paths.h"
 #include "controls/swf/bitreader.h"
 
 #include <bit>
@@ -63,7 +64,14 @@ Value &Machine::reg(std::size_t i)
 
 ClipObject *Machine::target()
 {
-    return m_act.target ? liveClip(m_rt, m_act.target) : nullptr;
+    return m_act.target && !m_act.targetLost ? currentTarget(m_act) : nullptr;
+}
+
+ClipObject *Machine::timelineClip()
+{
+    if (m_act.targetLost)
+        return nullptr;
+    return m_act.target ? currentTarget(m_act) : m_rt.root;
 }
 
 RangeEnd Machine::runRange(std::size_t pc, std::size_t begin, std::size_t end)
@@ -314,6 +322,8 @@ Value execute(Activation &act)
         return machine.run();
     } catch (const TruncatedData &) {
         return {}; // an action cut short ends its block
+    } catch (const BlockEnded &) {
+        return {};
     }
 }
 

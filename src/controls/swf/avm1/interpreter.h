@@ -57,6 +57,9 @@ struct Activation {
     std::shared_ptr<const std::vector<std::string>> constants;
     bool inFunction = false;
     bool thisSuppressed = false; // DefineFunction2 without `this`: the name means the timeline
+    // A tellTarget made after the code's own clip left the stage names nothing:
+    // timeline actions then go nowhere.
+    bool targetLost = false;
 };
 
 // The top of the stack, removed; undefined when the stack is empty.
@@ -66,8 +69,15 @@ Value pop(std::vector<Value> &stack);
 Value execute(Activation &act);
 
 // Variables by name or path ("a.b", "/a/b:c", "../x", "_root.x").
+struct FoundVariable {
+    Value value;
+    Value holder; // the object a path named, which a call by that path gets as `this`
+};
+FoundVariable findVariable(Activation &act, const std::string &name);
 Value getVariable(Activation &act, const std::string &name);
 void setVariable(Activation &act, const std::string &name, const Value &v);
+// DefineLocal2: the variable exists afterwards, undefined unless it had a value.
+void declareVariable(Activation &act, const std::string &name);
 // The clip or object a target path names (tellTarget, GetProperty, paths);
 // undefined when nothing is there.
 Value resolveTarget(Activation &act, const std::string &path);

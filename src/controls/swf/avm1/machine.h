@@ -16,6 +16,9 @@ std::string decodeString(std::string raw, int version);
 // Pops an argument count, then that many values (fewer when the stack is shorter).
 std::vector<Value> popArgs(std::vector<Value> &stack, Runtime &rt);
 
+// Ends the block that is running (not the ones that called it).
+struct BlockEnded {};
+
 // Where a run of actions ended: at a Return, or at the offset it left off.
 struct RangeEnd {
     bool returned = false;
@@ -56,7 +59,10 @@ private:
     void newMethod();
     void getUrl(const std::string &url, const std::string &target);
     void enumerate(const Value &v);
+    // The target for properties and paths; null after a tellTarget that found nothing.
     ClipObject *target();
+    // Where timeline actions go: the target, the root when a tellTarget found nothing.
+    ClipObject *timelineClip();
 
     Activation &m_act;
     Runtime &m_rt;

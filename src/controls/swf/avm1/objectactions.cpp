@@ -24,14 +24,17 @@ void Machine::callFunction()
     const Value name = pop(m_stack);
     std::vector<Value> args = popArgs(m_stack, m_rt);
     const std::string n = m_rt.toString(name);
-    Value f = getVariable(m_act, n);
-    // Called without a receiver: `this` is the object the name was found on when it
-    // is a with-object, else undefined (the function picks its default).
-    Value self;
-    if (f.isObject() && f.asObject()->isFunction()) {
+    const FoundVariable found = findVariable(m_act, n);
+    const Value &f = found.value;
+    // Called without a receiver: `this` is the object a path named, or the object
+    // the name was found on when it is a with-object, else undefined (the function
+    // picks its default).
+    Value self = found.holder;
+    if (self.isUndefined() && f.isObject() && f.asObject()->isFunction()) {
         for (auto it = m_act.scope.rbegin(); it != m_act.scope.rend(); ++it) {
-            if (it->kind == ScopeEntry::Kind::With && m_rt.has(it->object, n)) {
-                self = it->object;
+            if (m_rt.has(it->object, n)) {
+                if (it->kind == ScopeEntry::Kind::With || it->kind == ScopeEntry::Kind::Local)
+                    self = it->object;
                 break;
             }
         }
@@ -140,6 +143,8 @@ void Machine::defineFunction(const ActionRecord &a, bool version2, std::size_t &
         m_stack.emplace_back(f);
     } else if (m_act.locals) {
         m_rt.define(m_act.locals, name, f);
+    } else if (name.find_first_of(":./") != std::string::npos) {
+        setVariable(m_act, name, f); // "/:f" defines f on the root
     } else if (ClipObject *clip = target()) {
         m_rt.set(clip, name, f);
     }
@@ -180,17 +185,9 @@ bool Machine::objectAction(const ActionRecord &a)
             setVariable(m_act, name, v);
         break;
     }
-    case ActionCode::DefineLocal2: {
-        const std::string name = m_rt.toString(pop(m_stack));
-        if (m_act.locals) {
-            if (!m_rt.hasOwn(m_act.locals, name))
-                m_rt.define(m_act.locals, name, Value());
-        } else if (ClipObject *clip = target()) {
-            if (!m_rt.hasOwn(clip, name))
-                m_rt.set(clip, name, Value());
-        }
+    case ActionCode::DefineLocal2:
+        declareVariable(m_act, m_rt.toString(pop(m_stack)));
         break;
-    }
     case ActionCode::GetMember: {
         const Value name = pop(m_stack);
         const Value object = pop(m_stack);

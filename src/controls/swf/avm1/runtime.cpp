@@ -103,7 +103,7 @@ Value Runtime::toPrimitive(const Value &v, bool preferString)
         return v;
     Object *o = v.asObject();
     if (o->kind() == Object::Kind::Clip)
-        return preferString ? Value(clipTargetPath(static_cast<ClipObject *>(o))) : v;
+        return preferString ? Value(clipString(*this, static_cast<ClipObject *>(o))) : v;
     std::vector<Value> none;
     if (preferString)
         return toString(v);
@@ -157,7 +157,7 @@ std::string Runtime::toString(const Value &v)
     case Value::Type::Object: {
         Object *o = v.asObject();
         if (o->kind() == Object::Kind::Clip)
-            return clipTargetPath(static_cast<ClipObject *>(o));
+            return clipString(*this, static_cast<ClipObject *>(o));
         Value f = get(o, "toString");
         if (f.isObject() && f.asObject()->isFunction()) {
             std::vector<Value> none;
@@ -520,6 +520,9 @@ void Runtime::runQueue()
 
 void Runtime::runQueued(const QueuedAction &a)
 {
+    ClipObject *const savedUnloading = unloading;
+    if (a.runOnRemoved && a.clip->removed)
+        unloading = a.clip;
     try {
         if (!a.method.empty()) {
             // A handler method: looked up when it runs, skipped when the clip is gone.
@@ -537,6 +540,7 @@ void Runtime::runQueued(const QueuedAction &a)
         // Flash's script time-out: every script stops for the rest of the frame.
         m_aborted = true;
     }
+    unloading = savedUnloading;
     m_callDepth = 0;
 }
 

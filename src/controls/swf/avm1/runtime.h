@@ -140,6 +140,8 @@ public:
     std::vector<ClipObject *> liveClips;
     ClipObject *root = nullptr;
     ScriptStage *stage = nullptr; // the display side, for clips and input
+    // The removed clip whose unload handler is running: it still reads as its path.
+    ClipObject *unloading = nullptr;
 
     // Script functions are executed by the interpreter (interpreter.cpp).
     Value callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee,

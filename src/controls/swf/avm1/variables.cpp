@@ -1,7 +1,8 @@
-// Variables by name along the scope chain, and the two path syntaxes that name
-// clips and their variables: slash paths ("/a/b:v", "../x") and dot paths ("a.b.v").
+// Variables by name along the scope chain, and by path ("/a/b:v", "a.b.v"): a path
+// that names nothing falls back to the plain name, which scripts may have defined.
 #include "controls/swf/avm1/clipobject.h"
 #include "controls/swf/avm1/interpreter.h"
+#include "controls/swf/avm1/paths.h"
 
 namespace velmora::swf::avm1 {
 
@@ -12,11 +13,9 @@ bool sameName(Runtime &rt, const std::string &a, const char *b)
     return rt.version() >= 7 ? a == b : foldCase(a) == foldCase(b);
 }
 
-Object *live(Runtime &rt, Object *o)
+bool isPath(const std::string &name)
 {
-    if (o && o->kind() == Object::Kind::Clip)
-        return liveClip(rt, static_cast<ClipObject *>(o));
-    return o;
+    return name.find_first_of(":./") != std::string::npos;
 }
 
 // _level0, _level1, ...: this player has one level.
@@ -51,134 +50,115 @@ std::optional<Value> specialName(Activation &act, const std::string &name)
     return std::nullopt;
 }
 
-// One segment of a path from the object `from`.
-Value pathSegment(Activation &act, const Value &from, const std::string &segment)
+ClipObject *fallbackClip(Activation &act)
 {
-    Runtime &rt = act.rt;
-    Object *o = from.isObject() ? live(rt, from.asObject()) : nullptr;
-    if (!o)
-        return {};
-    if (segment == "..") {
-        if (o->kind() == Object::Kind::Clip) {
-            ClipObject *parent = static_cast<ClipObject *>(o)->parent;
-            return parent ? Value(parent) : Value();
-        }
-        return {};
-    }
-    if (auto special = specialName(act, segment); special && !sameName(rt, segment, "this"))
-        return *special;
-    if (sameName(rt, segment, "this"))
-        return from;
-    if (o->kind() == Object::Kind::Clip) {
-        if (ClipObject *child = clipChild(rt, static_cast<ClipObject *>(o), segment))
-            return child;
-    }
-    return rt.get(o, segment);
+    ClipObject *base = liveClip(act.rt, act.baseClip);
+    return base ? base : act.rt.root;
 }
 
-// Splits "a/b:v" or "a.b.v" into the path of a target and a variable name; false
-// for a plain name.
-bool splitPath(const std::string &name, std::string &path, std::string &variable)
+// The object a scope entry stands for now. A timeline that left the stage hands
+// its variables to the clip the code belongs to, or to the root when that went
+// too; a with-object that was a removed clip drops out.
+Object *scopeObject(Activation &act, const ScopeEntry &entry)
 {
-    const std::size_t colon = name.rfind(':');
-    if (colon != std::string::npos) {
-        path = name.substr(0, colon);
-        variable = name.substr(colon + 1);
-        return true;
-    }
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0 && name[dot - 1] != '.' && dot + 1 < name.size()) {
-        path = name.substr(0, dot);
-        variable = name.substr(dot + 1);
-        return true;
-    }
-    return false;
+    Object *o = entry.object;
+    if (!o || o->kind() != Object::Kind::Clip)
+        return o;
+    if (ClipObject *clip = liveClip(act.rt, static_cast<ClipObject *>(o)))
+        return clip;
+    return entry.kind == ScopeEntry::Kind::Target ? fallbackClip(act) : nullptr;
+}
+
+// SWF 4 has no clip values: a name that finds a clip reads as undefined.
+Value asValue(Runtime &rt, Value v)
+{
+    if (rt.version() < 5 && v.isObject() && v.asObject()->kind() == Object::Kind::Clip)
+        return {};
+    return v;
+}
+
+// The holder a variable path names, if it names one ("a/b:v" → a/b).
+Object *pathHolder(Activation &act, const std::string &name, std::string &variable)
+{
+    std::string_view holderPath, own;
+    if (!splitVariablePath(act.rt.version(), name, holderPath, own))
+        return nullptr;
+    if (act.rt.version() < 5 && holderPath.empty())
+        return nullptr;
+    const Value holder = walkPath(act, currentTarget(act), holderPath, FirstName::InScope);
+    if (!holder.isObject())
+        return nullptr;
+    variable = own;
+    Object *o = holder.asObject();
+    if (o->kind() == Object::Kind::Clip)
+        o = liveClip(act.rt, static_cast<ClipObject *>(o));
+    return o;
 }
 
 } // namespace
 
-Value resolveTarget(Activation &act, const std::string &path)
+ClipObject *currentTarget(Activation &act)
 {
-    Runtime &rt = act.rt;
-    Value current = act.target ? Value(liveClip(rt, act.target)) : Value();
-    if (current.isObject() && !current.asObject())
-        current = Value();
-    std::size_t i = 0;
-    if (path.empty())
-        return current;
-    if (path[0] == '/') {
-        current = rt.root;
-        i = 1;
-    }
-    bool first = i == 0;
-    while (i < path.size()) {
-        std::size_t end = i;
-        if (path.compare(i, 2, "..") == 0) {
-            end = i + 2;
-        } else {
-            while (end < path.size() && path[end] != '/' && path[end] != '.')
-                ++end;
-        }
-        std::string segment = path.substr(i, end - i);
-        i = end < path.size() ? end + 1 : end;
-        if (segment.empty()) {
-            first = false;
-            continue;
-        }
-        if (first && segment != "..") {
-            // The first name of a relative path: a child of the target, or any variable in scope.
-            Value child = pathSegment(act, current, segment);
-            if (child.isObject()) {
-                current = child;
-            } else {
-                current = getVariable(act, segment);
-            }
-        } else {
-            current = pathSegment(act, current, segment);
-        }
-        first = false;
-        if (!current.isObject())
-            return {};
-    }
-    return current;
+    if (ClipObject *target = liveClip(act.rt, act.target))
+        return target;
+    return fallbackClip(act);
 }
 
-Value getVariable(Activation &act, const std::string &name)
+Value scopeLookup(Activation &act, const std::string &name)
 {
     Runtime &rt = act.rt;
-    std::string path, variable;
-    if (name.find_first_of(":./") != std::string::npos) {
-        if (splitPath(name, path, variable)) {
-            const Value t = resolveTarget(act, path);
-            if (!t.isObject())
-                return {};
-            return pathSegment(act, t, variable);
-        }
-        if (name.find('/') != std::string::npos)
-            return resolveTarget(act, name);
-    }
     if (auto special = specialName(act, name))
         return *special;
     for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
-        Object *o = live(rt, it->object);
+        Object *o = scopeObject(act, *it);
         if (o && rt.has(o, name))
             return rt.get(o, name);
     }
     return {};
 }
 
+Value resolveTarget(Activation &act, const std::string &path)
+{
+    return walkPath(act, currentTarget(act), path, FirstName::InTarget);
+}
+
+FoundVariable findVariable(Activation &act, const std::string &name)
+{
+    Runtime &rt = act.rt;
+    if (isPath(name)) {
+        std::string variable;
+        if (Object *holder = pathHolder(act, name, variable))
+            return {asValue(rt, rt.get(holder, variable)), holder};
+        std::string_view unusedHolder, unusedName;
+        if (!splitVariablePath(rt.version(), name, unusedHolder, unusedName) &&
+            name.find('/') != std::string::npos) {
+            // Slashes alone name a clip.
+            const Value clip = resolveTarget(act, name);
+            if (clip.isObject())
+                return {asValue(rt, clip), {}};
+        }
+    }
+    return {asValue(rt, scopeLookup(act, name)), {}};
+}
+
+Value getVariable(Activation &act, const std::string &name)
+{
+    return findVariable(act, name).value;
+}
+
 void setVariable(Activation &act, const std::string &name, const Value &v)
 {
     Runtime &rt = act.rt;
-    std::string path, variable;
-    if (name.find_first_of(":.") != std::string::npos && splitPath(name, path, variable)) {
-        const Value t = resolveTarget(act, path);
-        if (t.isObject())
-            rt.set(live(rt, t.asObject()), variable, v);
+    std::string variable;
+    std::string_view holderPath, own;
+    if (splitVariablePath(rt.version(), name, holderPath, own)) {
+        // A variable path whose holder does not exist sets nothing.
+        if (Object *holder = pathHolder(act, name, variable))
+            rt.set(holder, variable, v);
         return;
     }
     for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
-        Object *o = live(rt, it->object);
+        Object *o = scopeObject(act, *it);
         if (!o)
             continue;
         if (it->kind == ScopeEntry::Kind::Target || it->kind == ScopeEntry::Kind::Global || rt.has(o, name)) {
@@ -186,6 +166,22 @@ void setVariable(Activation &act, const std::string &name, const Value &v)
             return;
         }
     }
+}
+
+void declareVariable(Activation &act, const std::string &name)
+{
+    Runtime &rt = act.rt;
+    if (act.locals) {
+        if (!rt.hasOwn(act.locals, name))
+            rt.define(act.locals, name, Value());
+        return;
+    }
+    std::string variable = name;
+    std::string_view holderPath, own;
+    Object *holder = splitVariablePath(rt.version(), name, holderPath, own) ? pathHolder(act, name, variable)
+                                                                            : currentTarget(act);
+    if (holder && !rt.hasOwn(holder, variable))
+        rt.set(holder, variable, Value());
 }
 
 } // namespace velmora::swf::avm1
