@@ -309,7 +309,8 @@ TEST(MovieReader, EveryTruncationOfAValidMovieIsHandled)
 namespace velmora::swf {
 namespace {
 
-// Inputs the fuzzer found slow or crashing; each must load (or fail) and play.
+// Inputs the fuzzer found slow or crashing; each must load (or fail) and play, clicked
+// in the middle as the fuzzer clicks.
 TEST(FuzzRegressions, EachInputLoadsAndPlays)
 {
     const std::filesystem::path folder = VELMORA_SOURCE_DIR "/tests/controls/swf/fuzz-regressions";
@@ -322,6 +323,9 @@ TEST(FuzzRegressions, EachInputLoadsAndPlays)
             QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
             QPainter painter(&image);
             player.render(painter, QRectF(0, 0, 64, 48), Quality::High);
+            player.mouseMove({32, 24}, QRectF(0, 0, 64, 48));
+            player.mousePress();
+            player.mouseRelease();
             player.stepFrame();
         }
         ++count;
