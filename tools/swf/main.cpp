@@ -12,14 +12,12 @@
 #include "controls/swf/sound/offlineaudio.h"
 #include "soundcommands.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 using namespace velmora::swf;
@@ -128,28 +126,18 @@ int shapes(const Movie &movie)
 int run(std::shared_ptr<const Movie> movie, int argc, char **argv)
 {
     int frames = 1;
-    std::vector<avm1::InputEvent> events;
+    InputBatches input;
     for (int i = 3; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--frames")) {
             frames = std::clamp(std::atoi(argv[i + 1]), 1, 1000000);
         } else if (!std::strcmp(argv[i], "--input")) {
-            std::ifstream in(argv[i + 1], std::ios::binary);
-            if (!in) {
-                std::fprintf(stderr, "cannot read %s\n", argv[i + 1]);
+            if (!velmora::swftool::readInput(argv[i + 1], input))
                 return 1;
-            }
-            const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            auto parsed = avm1::parseInputEvents(json);
-            if (!parsed) {
-                std::fprintf(stderr, "%s\n", parsed.error().description.c_str());
-                return 1;
-            }
-            events = std::move(*parsed);
         } else {
             return usage();
         }
     }
-    const std::string text = avm1::runHeadless(std::move(movie), frames, events);
+    const std::string text = avm1::runHeadless(std::move(movie), frames, input);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
 }
@@ -201,12 +189,8 @@ int main(int argc, char **argv)
             if (std::sscanf(argv[i + 1], "%dx%d", &target.rwidth(), &target.rheight()) != 2)
                 return usage();
         } else if (!std::strcmp(argv[i], "--input")) {
-            QFile file(QString::fromLocal8Bit(argv[i + 1]));
-            if (!file.open(QIODevice::ReadOnly)) {
-                std::fprintf(stderr, "cannot read %s\n", argv[i + 1]);
+            if (!velmora::swftool::readInput(argv[i + 1], input))
                 return 1;
-            }
-            input = parseInputScript(file.readAll());
         } else {
             return usage();
         }

@@ -5,8 +5,6 @@
 #include "controls/swf/sound/offlineaudio.h"
 #include "controls/swf/sound/wavfile.h"
 
-#include <QFile>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -142,6 +140,17 @@ int soundsCommand(const Movie &movie, int argc, char **argv)
     return argc == 3 ? 0 : 2;
 }
 
+bool readInput(const char *path, swf::InputBatches &input)
+{
+    auto parsed = swf::loadInputEventsFile(path);
+    if (!parsed) {
+        std::fprintf(stderr, "%s\n", parsed.error().description.c_str());
+        return false;
+    }
+    input = std::move(*parsed);
+    return true;
+}
+
 int audioCommand(std::shared_ptr<const Movie> movie, int argc, char **argv)
 {
     int frames = movie->header.frameCount;
@@ -150,12 +159,8 @@ int audioCommand(std::shared_ptr<const Movie> movie, int argc, char **argv)
         if (!std::strcmp(argv[i], "--frames")) {
             frames = std::clamp(std::atoi(argv[i + 1]), 1, kMaxFrames);
         } else if (!std::strcmp(argv[i], "--input")) {
-            QFile file(QString::fromLocal8Bit(argv[i + 1]));
-            if (!file.open(QIODevice::ReadOnly)) {
-                std::fprintf(stderr, "cannot read %s\n", argv[i + 1]);
+            if (!readInput(argv[i + 1], input))
                 return 1;
-            }
-            input = parseInputScript(file.readAll());
         } else {
             return 2;
         }

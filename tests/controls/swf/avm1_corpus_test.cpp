@@ -160,13 +160,13 @@ std::vector<TestResult> runAll()
             results.push_back(r);
             continue;
         }
-        std::vector<InputEvent> events;
+        InputBatches input;
         if (QFile::exists(folder + "/input.json")) {
-            auto parsed = parseInputEvents(readAll(folder + "/input.json").toStdString());
+            auto parsed = parseInputEvents(readAll(folder + "/input.json"));
             if (parsed)
-                events = std::move(*parsed);
+                input = std::move(*parsed);
         }
-        const std::string trace = runHeadless(*movie, frames.captured(1).toInt(), events);
+        const std::string trace = runHeadless(*movie, frames.captured(1).toInt(), input);
         QString expected = QString::fromUtf8(readAll(folder + "/output.txt"));
         expected.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         r.passed = sameTrace(QString::fromStdString(trace), expected, readApproximations(toml));

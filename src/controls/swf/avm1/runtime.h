@@ -37,6 +37,7 @@ struct Limits {
     static constexpr std::size_t kMaxArrayLength = 1 << 18;
     static constexpr std::size_t kMaxProperties = 1 << 16;
     static constexpr std::size_t kMaxStack = 1 << 16;
+    static constexpr int kMaxPrototypeChain = 256;
 };
 
 // What the host does with what scripts ask of the outside world.

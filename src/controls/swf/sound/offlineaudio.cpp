@@ -3,10 +3,6 @@
 #include "controls/swf/player.h"
 #include "controls/swf/sound/moviesound.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <cmath>
 
 namespace velmora::swf {
@@ -18,42 +14,6 @@ constexpr std::size_t kMaxRenderedFrames = std::size_t{3600} * kMixRate;
 constexpr double kFallbackFrameRate = 12;
 
 } // namespace
-
-InputBatches parseInputScript(const QByteArray &json)
-{
-    InputBatches batches(1);
-    for (const QJsonValue value : QJsonDocument::fromJson(json).array()) {
-        const QJsonObject event = value.toObject();
-        const QString type = event.value("type").toString();
-        const QJsonArray pos = event.value("pos").toArray();
-        if (type == "Wait") {
-            batches.emplace_back();
-            continue;
-        }
-        InputEvent e;
-        e.position = QPointF(pos.at(0).toDouble(), pos.at(1).toDouble());
-        if (type == "MouseDown")
-            e.kind = InputEvent::Kind::Press;
-        else if (type == "MouseUp")
-            e.kind = InputEvent::Kind::Release;
-        else if (type != "MouseMove")
-            continue;
-        batches.back().push_back(e);
-    }
-    return batches;
-}
-
-void applyInput(Player &player, const std::vector<InputEvent> &events)
-{
-    const QRectF stage(QPointF(0, 0), player.stageSize());
-    for (const InputEvent &e : events) {
-        player.mouseMove(e.position, stage);
-        if (e.kind == InputEvent::Kind::Press)
-            player.mousePress();
-        else if (e.kind == InputEvent::Kind::Release)
-            player.mouseRelease();
-    }
-}
 
 PcmBuffer renderAudio(Player &player, int frames, const InputBatches &input)
 {
