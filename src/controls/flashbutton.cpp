@@ -7,6 +7,7 @@
 #include "controls/swf/player.h"
 #include "controls/swf/sound/moviesound.h"
 
+#include <QDesktopServices>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -24,7 +25,29 @@ namespace {
 constexpr std::chrono::milliseconds kShortestInterval{8};
 constexpr std::chrono::milliseconds kLongestInterval{1000};
 
+FlashButton::UrlOpener &urlOpener()
+{
+    static FlashButton::UrlOpener opener;
+    return opener;
+}
+
+void openFromMovie(const std::string &address)
+{
+    const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
+    if (!url.isValid())
+        return;
+    if (const FlashButton::UrlOpener &opener = urlOpener())
+        opener(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
 } // namespace
+
+void FlashButton::setUrlOpener(UrlOpener opener)
+{
+    urlOpener() = std::move(opener);
+}
 
 FlashButton::FlashButton(const QString &applicationPath, QWidget *parent)
     : QWidget(parent), m_applicationPath(applicationPath)
@@ -69,7 +92,8 @@ swf::Player *FlashButton::loadedPlayer() const
         try {
             auto movie = swf::loadMovieFile(file);
             if (movie)
-                m_player = std::make_unique<swf::Player>(std::move(movie).value());
+                m_player = std::make_unique<swf::Player>(
+                    std::move(movie).value(), swf::ScriptHost{.trace = {}, .openUrl = openFromMovie});
         } catch (const std::exception &) {
             m_player.reset(); // the engine's own fault with this file: still only an empty button
         }

@@ -7,9 +7,11 @@
 #include "controls/frameclock.h"
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -44,6 +46,12 @@ public:
     // Takes the focus as a click on the button does, so that the focus event follows the
     // same rule: raised when the button takes the focus, not when it holds it already.
     void press();
+
+    // Where the address a movie's button script opens goes (http, https or mailto, from
+    // a press or release only, once per action): the desktop's handler, unless
+    // replaced (tests do; an empty function restores the desktop's).
+    using UrlOpener = std::function<void(const QUrl &)>;
+    static void setUrlOpener(UrlOpener opener);
 
 signals:
     // The button took the input focus, whatever the reason: a click on it (the click

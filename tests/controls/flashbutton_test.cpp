@@ -321,5 +321,73 @@ TEST(FrameClockTest, AClientMayLeaveWhileTicked)
     EXPECT_EQ(clock.clientCount(), 0);
 }
 
+// A GetURL action record.
+QByteArray getUrlAction(const QByteArray &address)
+{
+    const QByteArray body = address + '\0' + '\0';
+    QByteArray record(1, static_cast<char>(swf::ActionCode::GetUrl));
+    record.append(static_cast<char>(body.size() & 0xFF)).append(static_cast<char>(body.size() >> 8));
+    return record + body;
+}
+
+// A button as large as the stage whose press and release scripts ask for addresses.
+QByteArray addressButtonMovie()
+{
+    swfwriter::MovieBuilder movie(QSize(52, 52));
+    QPainterPath box;
+    box.addRect(0, 0, 52 * swfwriter::kTwipsPerPixel, 52 * swfwriter::kTwipsPerPixel);
+    const quint16 shape = movie.defineShape(box, swfwriter::Fill::solid(Qt::blue));
+    swfwriter::BitWriter records;
+    records.writeU8(0x0F); // every state and the hit area
+    records.writeU16(shape);
+    records.writeU16(1);
+    swfwriter::writeMatrix(records, QTransform());
+    swfwriter::writeColorTransform(records, {});
+    records.writeU8(0);
+    const auto condition = [](quint16 size, quint16 when, const QByteArray &actions) {
+        QByteArray c;
+        c.append(static_cast<char>(size & 0xFF)).append(static_cast<char>(size >> 8));
+        c.append(static_cast<char>(when & 0xFF)).append(static_cast<char>(when >> 8));
+        return c + actions + '\0';
+    };
+    // Two addresses from one press: only the first is opened.
+    const QByteArray press =
+        getUrlAction("http://example.org/press") + getUrlAction("https://example.org/second");
+    const QByteArray release =
+        getUrlAction("javascript:alert(1)") + getUrlAction("mailto:reader@example.org");
+    const QByteArray first = condition(0, swf::OverUpToOverDown, press);
+    const QByteArray conditions =
+        condition(static_cast<quint16>(first.size()), swf::OverUpToOverDown, press) +
+        condition(0, swf::OverDownToOverUp, release);
+    swfwriter::BitWriter button;
+    button.writeU16(2);
+    button.writeU8(0);
+    button.writeU16(static_cast<quint16>(records.bytes().size() + 2));
+    button.writeBytes(records.bytes());
+    button.writeBytes(conditions);
+    movie.addDefinition(swf::TagCode::DefineButton2, button.bytes());
+    movie.placeObject(1, 2);
+    // A frame script is no user action: its address is dropped.
+    movie.timeline().doAction(getUrlAction("http://example.org/frame"));
+    movie.stop();
+    movie.showFrame();
+    return movie.build();
+}
+
+TEST_F(FlashButtonTest, AnAddressFromAButtonScriptReachesTheDesktopOncePerAction)
+{
+    QStringList opened;
+    FlashButton::setUrlOpener([&](const QUrl &url) { opened << url.toString(); });
+    folder.writeFile("pic/link.swf", addressButtonMovie().toStdString());
+    button->setMovie(folder.path() + "\\pic\\link.swf");
+    ASSERT_TRUE(button->hasMovie());
+    QTest::qWait(100);
+    EXPECT_TRUE(opened.isEmpty()) << opened.join(' ').toStdString();
+    QTest::mouseMove(button, QPoint(26, 26));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(26, 26));
+    FlashButton::setUrlOpener({});
+    EXPECT_EQ(opened, QStringList({"http://example.org/press", "mailto:reader@example.org"}));
+}
+
 } // namespace
 } // namespace velmora::controls

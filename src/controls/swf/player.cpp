@@ -6,6 +6,7 @@
 #include "controls/swf/moviereader.h"
 #include "controls/swf/renderer.h"
 #include "controls/swf/sound/moviesound.h"
+#include "controls/swf/urlpolicy.h"
 
 #include <QPainter>
 
@@ -89,17 +90,17 @@ Player::Player(std::shared_ptr<const Movie> movie, ScriptHost host)
 // from a user action only; nothing else leaves the player.
 void Player::openUrl(const std::string &url, const std::string &)
 {
-    const QString address = QString::fromStdString(url).trimmed();
-    if (address.startsWith(QLatin1String("fscommand:"), Qt::CaseInsensitive)) {
-        if (address.mid(10).compare(QLatin1String("quit"), Qt::CaseInsensitive) == 0)
-            m_quitRequested = true;
-        return;
+    switch (classifyUrl(url)) {
+    case UrlRequest::Quit:
+        m_quitRequested = true;
+        break;
+    case UrlRequest::OpenOnDesktop:
+        if (m_host.openUrl && m_scripts && m_scripts->takeUrlPermission())
+            m_host.openUrl(QString::fromStdString(url).trimmed().toStdString());
+        break;
+    case UrlRequest::Ignore:
+        break;
     }
-    const bool web = address.startsWith(QLatin1String("http:"), Qt::CaseInsensitive) ||
-                     address.startsWith(QLatin1String("https:"), Qt::CaseInsensitive) ||
-                     address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive);
-    if (web && m_host.openUrl && m_scripts && m_scripts->takeUrlPermission())
-        m_host.openUrl(address.toStdString());
 }
 
 Player::~Player() = default;

@@ -396,12 +396,13 @@ void ScriptStage::mouseDown(QPointF stage)
     m_mouse = stage;
     m_mouseDown = true;
     ClipObject *under = interactiveAt(m_mouse);
-    m_userAction = true;
-    m_urlOpened = false;
     if (under && under != m_hovered) {
         m_hovered = under;
         buttonTransition(under, IdleToOverUp);
     }
+    // The press is the user's action (a roll-over on the way is not).
+    m_userAction = true;
+    m_urlOpened = false;
     m_pressed = under;
     if (under)
         buttonTransition(under, OverUpToOverDown);
