@@ -255,22 +255,26 @@ int keyPressCode(const KeyEvent &key)
 void ScriptStage::listenerCall(const char *listeners, const char *method)
 {
     Runtime &rt = *m_runtime;
-    const Value owner = rt.get(rt.global(), listeners);
-    if (!owner.isObject())
-        return;
-    const Value list = rt.get(owner.asObject(), "_listeners");
-    if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array)
-        return;
-    const std::vector<Value> targets = arrayElements(rt, list.asObject());
-    for (const Value &t : targets) {
-        try {
-            std::vector<Value> none;
-            rt.callMethod(t, method, none);
-        } catch (ScriptThrow &thrown) {
-            rt.warn("Uncaught exception, " + rt.toString(thrown.value));
-        } catch (ScriptAbort &) {
+    // Reading the list spends the frame's budget too: once it is spent, no listener runs
+    // (and the abort never leaves the stage for the player's caller).
+    try {
+        const Value owner = rt.get(rt.global(), listeners);
+        if (!owner.isObject())
             return;
+        const Value list = rt.get(owner.asObject(), "_listeners");
+        if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array)
+            return;
+        const std::vector<Value> targets = arrayElements(rt, list.asObject());
+        for (const Value &t : targets) {
+            try {
+                std::vector<Value> none;
+                rt.callMethod(t, method, none);
+            } catch (ScriptThrow &thrown) {
+                rt.warn("Uncaught exception, " + rt.toString(thrown.value));
+            }
         }
+    } catch (ScriptAbort &) {
+        return;
     }
 }
 
