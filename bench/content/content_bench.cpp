@@ -21,7 +21,8 @@ constexpr const char *kPassword = "64tolvaner82";
 // A page of about `bytes` bytes of HTML.
 std::string htmlPage(size_t k, size_t bytes)
 {
-    std::string page = "<html><head><meta charset=\"utf-8\"><title>" + std::to_string(k) + "</title></head><body>";
+    std::string page =
+        "<html><head><meta charset=\"utf-8\"><title>" + std::to_string(k) + "</title></head><body>";
     while (page.size() + 16 < bytes)
         page += "<p>第" + std::to_string(k) + "页 text</p>";
     return page + "</body></html>";
@@ -49,8 +50,9 @@ const std::string &bookFile(size_t records, size_t pageBytes)
 std::shared_ptr<Connection> openConnection(const std::string &file)
 {
     auto connection = std::make_shared<Connection>();
-    connection->setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source=" + file +
-                                    " ;Jet OLEDB:Database Password=" + kPassword);
+    connection->setConnectionString(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source=" + file +
+        " ;Jet OLEDB:Database Password=" + kPassword);
     connection->open().check();
     return connection;
 }

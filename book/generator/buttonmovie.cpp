@@ -126,7 +126,8 @@ QByteArray makeButtonMovie(const MovieSpec &entry, const QFont &font)
 
     const quint16 face = movie.defineShape(
         {{roundedRect(l.face, l.radius),
-          Fill::linear(l.face.topLeft(), l.face.bottomLeft(), stops(entry.colour1, entry.colour2)), l.border}});
+          Fill::linear(l.face.topLeft(), l.face.bottomLeft(), stops(entry.colour1, entry.colour2)),
+          l.border}});
 
     // The glow: a light sheen over the upper part of the face whose strength breathes.
     const QRectF sheen = l.face.adjusted(l.border.widthTwips, l.border.widthTwips, -l.border.widthTwips,

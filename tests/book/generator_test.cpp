@@ -64,8 +64,10 @@ TEST(MovieTable, MalformedRowsNameTheirLine)
         SCOPED_TRACE(r.name);
         const auto entries = parseMovieTable(r.text);
         ASSERT_FALSE(entries.ok());
-        EXPECT_NE(entries.error().description.find("line 2"), std::string::npos) << entries.error().description;
-        EXPECT_NE(entries.error().description.find(r.fault), std::string::npos) << entries.error().description;
+        EXPECT_NE(entries.error().description.find("line 2"), std::string::npos)
+            << entries.error().description;
+        EXPECT_NE(entries.error().description.find(r.fault), std::string::npos)
+            << entries.error().description;
     }
 }
 
