@@ -12,9 +12,9 @@ namespace velmora::controls {
 namespace {
 
 // Pages larger than this are refused rather than read whole into memory.
-constexpr qint64 kMaxFileBytes = 256 * 1024 * 1024;
+constexpr qint64 kMaxFileBytes = qint64{256} * 1024 * 1024;
 // A charset declaration is looked for in the head of the page, no further.
-constexpr qsizetype kDeclarationWindow = 64 * 1024;
+constexpr qsizetype kDeclarationWindow = qsizetype{64} * 1024;
 
 bool isPageName(const QString &fileName)
 {

@@ -129,7 +129,7 @@ void BrowserView::setLeft(double twips)
 
 QUrl BrowserView::urlFor(const QString &address) const
 {
-    const QUrl web(address, QUrl::StrictMode);
+    QUrl web(address, QUrl::StrictMode);
     const QString scheme = web.scheme().toLower();
     if (web.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
         return web;

@@ -19,7 +19,7 @@ std::vector<std::uint8_t> unpackLzma(std::span<const std::uint8_t> props, std::s
 
     std::vector<std::uint8_t> out(std::min<std::uint64_t>(size, limit));
     lzma_stream strm = LZMA_STREAM_INIT;
-    if (lzma_alone_decoder(&strm, 512u * 1024 * 1024) != LZMA_OK)
+    if (lzma_alone_decoder(&strm, std::uint64_t{512} * 1024 * 1024) != LZMA_OK)
         return {};
     strm.next_in = input.data();
     strm.avail_in = input.size();
