@@ -28,7 +28,7 @@ QList<IcoEntry> icoDirectory(const QByteArray &ico)
     const auto *d = reinterpret_cast<const uchar *>(ico.constData());
     const int count = qFromLittleEndian<quint16>(d + 4);
     for (int i = 0; i < count; ++i) {
-        const uchar *e = d + 6 + 16 * i;
+        const uchar *e = d + 6 + std::ptrdiff_t{16} * i;
         entries.append({e[0], e[1], qFromLittleEndian<quint16>(e + 6), qFromLittleEndian<quint32>(e + 8),
                         qFromLittleEndian<quint32>(e + 12)});
     }
@@ -77,7 +77,8 @@ static bool maskedOut(const QByteArray &ico, const IcoEntry &entry, int x, int y
     const int paletteBytes = entry.bitCount == 8 ? 256 * 4 : 0;
     const int colourStride = ((entry.width * entry.bitCount + 31) / 32) * 4;
     const int maskStride = ((entry.width + 31) / 32) * 4;
-    const qsizetype maskStart = entry.offset + 40 + paletteBytes + colourStride * entry.height;
+    const qsizetype maskStart =
+        entry.offset + 40 + paletteBytes + static_cast<qsizetype>(colourStride) * entry.height;
     const char byte = ico.at(maskStart + (entry.height - 1 - y) * maskStride + x / 8);
     return (static_cast<uchar>(byte) & (0x80 >> (x % 8))) != 0;
 }

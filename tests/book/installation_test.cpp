@@ -99,7 +99,7 @@ protected:
 std::optional<QByteArray> gbkToUtf8(const QByteArray &in)
 {
     iconv_t cd = iconv_open("UTF-8", "GBK");
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (cd == reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr): iconv's failure value
         return std::nullopt;
     QByteArray out(in.size() * 2 + 16, '\0');
     char *src = const_cast<char *>(in.constData());
@@ -277,7 +277,7 @@ TEST_F(Installation, MoviesHaveTheirControlsSizeAndLoop)
         EXPECT_TRUE((*movie)->warnings.empty()) << (*movie)->warnings.front();
         EXPECT_EQ((*movie)->header.frameCount, 24);
         velmora::swf::Player player(*movie);
-        EXPECT_EQ(player.stageSize(), QSizeF(c.width / 15, c.height / 15));
+        EXPECT_EQ(player.stageSize(), QSizeF(QSize(c.width / 15, c.height / 15)));
         EXPECT_DOUBLE_EQ(player.frameRate(), 12.0);
         EXPECT_TRUE(player.isAnimated());
         // Rendered at the control's size the face and its label show: many colours, not a blank.

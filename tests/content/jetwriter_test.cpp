@@ -41,7 +41,7 @@ protected:
         JetWriteOptions options;
         options.password = layout.password;
         options.pageKey = layout.pageKey;
-        const std::filesystem::path file = m_dir / "book.mdb";
+        std::filesystem::path file = m_dir / "book.mdb";
         test::writeBook(file, m_table, options);
         return file;
     }

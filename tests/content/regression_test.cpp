@@ -96,7 +96,7 @@ TEST(DamagedDatabase, BrokenStructuresAreRejectedCleanly)
         {"chain that loops on itself",
          [&](std::string &i) {
              const size_t page = (chainStart >> 8) * kPage;
-             const size_t row = page + get16(i, page + 14 + 2 * (chainStart & 0xFF));
+             const size_t row = page + get16(i, page + 14 + size_t{2} * (chainStart & 0xFF));
              put32(i, row, chainStart); // its next link is itself
              put32(i, chain, 1000000);  // and it claims more bytes than it holds
          }},

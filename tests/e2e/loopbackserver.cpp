@@ -8,7 +8,7 @@ namespace velmora::testing {
 namespace {
 
 // A request larger than this is no request of our pages.
-constexpr qsizetype kMaxRequestBytes = 64 * 1024;
+constexpr qsizetype kMaxRequestBytes = qsizetype{64} * 1024;
 
 } // namespace
 

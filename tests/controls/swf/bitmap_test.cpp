@@ -19,8 +19,8 @@ std::vector<std::uint8_t> zipped(const std::vector<std::uint8_t> &raw)
     return out;
 }
 
-std::vector<std::uint8_t> losslessBody(int format, int width, int height, std::vector<std::uint8_t> raw,
-                                       int paletteSize = 0)
+std::vector<std::uint8_t> losslessBody(int format, int width, int height,
+                                       const std::vector<std::uint8_t> &raw, int paletteSize = 0)
 {
     std::vector<std::uint8_t> body{static_cast<std::uint8_t>(format), static_cast<std::uint8_t>(width), 0,
                                    static_cast<std::uint8_t>(height), 0};
