@@ -171,7 +171,7 @@ protected:
                 out << what << ": window " << actual << ", model " << expected << "\n";
         };
         differ("pageno", Form1->pageno, static_cast<std::int16_t>(model.pageno));
-        const std::string expectedPath = model.pagepath.rfind("\\", 0) == 0
+        const std::string expectedPath = model.pagepath.rfind('\\', 0) == 0
                                              ? folder.path().toStdString() + model.pagepath
                                              : model.pagepath;
         differ("pagepath", Form1->pagepath.toStdString(), expectedPath);

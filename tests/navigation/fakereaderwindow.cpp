@@ -15,8 +15,10 @@ namespace {
 
 std::vector<std::optional<std::string>> standardRows()
 {
+    constexpr int kRecords = 26;
     std::vector<std::optional<std::string>> rows;
-    for (int k = 0; k < 26; ++k)
+    rows.reserve(kRecords);
+    for (int k = 0; k < kRecords; ++k)
         rows.emplace_back(recordDocument(k));
     return rows;
 }
