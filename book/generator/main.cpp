@@ -39,6 +39,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
+// NOLINTNEXTLINE(bugprone-exception-escape): each Result is read only after its check
 int main(int argc, char **argv)
 {
     // No window is shown; glyph outlines only need the font database.
