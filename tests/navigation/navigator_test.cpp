@@ -103,9 +103,8 @@ TEST(Navigator, FixedPageChapterKeepsTheRecordPosition)
 
 TEST(Navigator, ShortTableShowsEmptyPagesBeyondItsEndWithoutFailing)
 {
-    std::vector<std::optional<std::string>> rows;
-    for (int k = 0; k < 3; ++k)
-        rows.emplace_back(recordDocument(k));
+    const std::vector<std::optional<std::string>> rows{recordDocument(0), recordDocument(1),
+                                                       recordDocument(2)};
     FakeReaderWindow w(rows);
     Navigator nav(w);
     nav.chapter(26);
