@@ -49,7 +49,7 @@ std::vector<QJsonArray> mouseGroups(const QString &folder)
     if (!file.open(QIODevice::ReadOnly))
         return groups;
     QJsonArray current;
-    for (const QJsonValue &v : QJsonDocument::fromJson(file.readAll()).array()) {
+    for (const QJsonValue v : QJsonDocument::fromJson(file.readAll()).array()) {
         if (v.toObject().value("type").toString() == "Wait") {
             groups.push_back(current);
             current = {};
@@ -70,7 +70,7 @@ std::vector<CaptureResult> runAll()
     if (!manifestFile.open(QIODevice::ReadOnly))
         return results;
     const QJsonArray tests = QJsonDocument::fromJson(manifestFile.readAll()).array();
-    for (const QJsonValue &tv : tests) {
+    for (const QJsonValue tv : tests) {
         const QJsonObject test = tv.toObject();
         const QString name = test.value("name").toString();
         const QString folder = corpusDir() + "/" + name;
@@ -84,7 +84,7 @@ std::vector<CaptureResult> runAll()
 
         QJsonArray captures = test.value("captures").toArray();
         std::vector<QJsonObject> ordered;
-        for (const QJsonValue &c : captures)
+        for (const QJsonValue c : captures)
             ordered.push_back(c.toObject());
         std::sort(ordered.begin(), ordered.end(), [](const QJsonObject &a, const QJsonObject &b) {
             return a.value("after_frames").toInt() < b.value("after_frames").toInt();
@@ -93,7 +93,7 @@ std::vector<CaptureResult> runAll()
         auto applyMouse = [&](int afterFrame) {
             if (afterFrame - 1 >= static_cast<int>(groups.size()))
                 return;
-            for (const QJsonValue &ev : groups[static_cast<std::size_t>(afterFrame - 1)]) {
+            for (const QJsonValue ev : groups[static_cast<std::size_t>(afterFrame - 1)]) {
                 const QJsonObject e = ev.toObject();
                 const QJsonArray pos = e.value("pos").toArray();
                 const QPointF p(pos.at(0).toDouble(), pos.at(1).toDouble());

@@ -132,7 +132,8 @@ QImage XDisplay::screenshot() const
     QImage result;
     // A 24-bit screen keeps its pixels in 32 bits, blue first: Qt's RGB32 on this machine.
     if (image && xcb_get_image_data_length(image) == width * height * 4)
-        result = QImage(xcb_get_image_data(image), width, height, width * 4, QImage::Format_RGB32).copy();
+        result = QImage(xcb_get_image_data(image), width, height, qsizetype{width} * 4, QImage::Format_RGB32)
+                     .copy();
     std::free(image);
     return result;
 }

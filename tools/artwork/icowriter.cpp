@@ -28,7 +28,7 @@ int rowBytes(int width, int bitsPerPixel)
 // DIB rows run bottom-up; the mask has a 1 bit where the icon is transparent.
 QByteArray andMask(const QImage &argb)
 {
-    const int stride = rowBytes(argb.width(), 1);
+    const qsizetype stride = rowBytes(argb.width(), 1);
     QByteArray mask(stride * argb.height(), '\0');
     for (int y = 0; y < argb.height(); ++y) {
         char *row = mask.data() + (argb.height() - 1 - y) * stride;
@@ -42,13 +42,13 @@ QByteArray andMask(const QImage &argb)
 
 QByteArray pixels24(const QImage &argb)
 {
-    const int stride = rowBytes(argb.width(), 24);
+    const qsizetype stride = rowBytes(argb.width(), 24);
     QByteArray data(stride * argb.height(), '\0');
     for (int y = 0; y < argb.height(); ++y) {
         char *row = data.data() + (argb.height() - 1 - y) * stride;
         for (int x = 0; x < argb.width(); ++x) {
             const QRgb p = argb.pixel(x, y);
-            row[3 * x] = static_cast<char>(qBlue(p));
+            row[std::ptrdiff_t{3} * x] = static_cast<char>(qBlue(p));
             row[3 * x + 1] = static_cast<char>(qGreen(p));
             row[3 * x + 2] = static_cast<char>(qRed(p));
         }
