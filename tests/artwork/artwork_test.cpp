@@ -76,7 +76,7 @@ static bool maskedOut(const QByteArray &ico, const IcoEntry &entry, int x, int y
 {
     const int paletteBytes = entry.bitCount == 8 ? 256 * 4 : 0;
     const int colourStride = ((entry.width * entry.bitCount + 31) / 32) * 4;
-    const int maskStride = ((entry.width + 31) / 32) * 4;
+    const qsizetype maskStride = qsizetype{(entry.width + 31) / 32} * 4;
     const qsizetype maskStart =
         entry.offset + 40 + paletteBytes + static_cast<qsizetype>(colourStride) * entry.height;
     const char byte = ico.at(maskStart + (entry.height - 1 - y) * maskStride + x / 8);
