@@ -180,7 +180,7 @@ void Runtime::runQueued(const QueuedAction &a)
     ClipObject *const savedUnloading = unloading;
     if (a.runOnRemoved && a.clip->removed)
         unloading = a.clip;
-    try {
+    contained([&] {
         if (!a.method.empty()) {
             // A handler method: looked up when it runs, skipped when the clip is gone.
             if (a.clip->removed && !a.runOnRemoved)
@@ -191,14 +191,21 @@ void Runtime::runQueued(const QueuedAction &a)
         } else if (!a.clip->removed || a.runOnRemoved) {
             runBlock(a.code, a.clip);
         }
-    } catch (ScriptThrow &thrown) {
-        warn("Uncaught exception, " + toString(thrown.value));
-    } catch (ScriptAbort &) {
-        // Flash's script time-out: every script stops for the rest of the frame.
-        m_aborted = true;
-    }
+    });
     unloading = savedUnloading;
     m_callDepth = 0;
+}
+
+void Runtime::reportUncaught(const Value &thrown)
+{
+    // Turning the value into text may run its toString, which may throw or time out too.
+    try {
+        warn("Uncaught exception, " + toString(thrown));
+    } catch (const ScriptThrow &) {
+        warn("Uncaught exception");
+    } catch (const ScriptAbort &) {
+        m_aborted = true;
+    }
 }
 
 void Runtime::beginFrame()

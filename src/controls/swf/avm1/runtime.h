@@ -118,6 +118,14 @@ public:
     enum class Priority { Initialize, Construct, Normal };
     void enqueue(Priority p, QueuedAction a);
     void runQueue();
+    // Runs script code the host calls into (a queued action, a listener, a handler
+    // read while the pointer moves) and ends it as Flash does: an uncaught throw
+    // becomes the debug player's warning, a limit stops every script for the rest
+    // of the frame. Nothing a script does leaves the engine. False when the code
+    // did not run to its end.
+    template <class ScriptCode> bool contained(ScriptCode &&code);
+    // A limit was hit this frame: the remaining scripts of the frame do not run.
+    bool aborted() const { return m_aborted; }
     // True while a native function is running as a constructor (`new X`); natives
     // read it first thing.
     bool constructing() const { return m_constructing; }
@@ -151,6 +159,7 @@ public:
 private:
     void installBuiltins();
     void runQueued(const QueuedAction &a);
+    void reportUncaught(const Value &thrown);
 
     int m_version;
     RuntimeHost m_host;
@@ -164,5 +173,18 @@ private:
     bool m_aborted = false;
     bool m_constructingNative = false, m_constructing = false;
 };
+
+template <class ScriptCode> bool Runtime::contained(ScriptCode &&code)
+{
+    try {
+        code();
+        return true;
+    } catch (const ScriptThrow &thrown) {
+        reportUncaught(thrown.value);
+    } catch (const ScriptAbort &) {
+        m_aborted = true;
+    }
+    return false;
+}
 
 } // namespace velmora::swf::avm1

@@ -255,26 +255,22 @@ int keyPressCode(const KeyEvent &key)
 void ScriptStage::listenerCall(const char *listeners, const char *method)
 {
     Runtime &rt = *m_runtime;
-    // Reading the list spends the frame's budget too: once it is spent, no listener runs
-    // (and the abort never leaves the stage for the player's caller).
-    try {
+    std::vector<Value> targets;
+    rt.contained([&] {
         const Value owner = rt.get(rt.global(), listeners);
         if (!owner.isObject())
             return;
         const Value list = rt.get(owner.asObject(), "_listeners");
-        if (!list.isObject() || list.asObject()->kind() != Object::Kind::Array)
+        if (list.isObject() && list.asObject()->kind() == Object::Kind::Array)
+            targets = arrayElements(rt, list.asObject());
+    });
+    for (const Value &t : targets) {
+        const bool ranToEnd = rt.contained([&] {
+            std::vector<Value> none;
+            rt.callMethod(t, method, none);
+        });
+        if (!ranToEnd && rt.aborted())
             return;
-        const std::vector<Value> targets = arrayElements(rt, list.asObject());
-        for (const Value &t : targets) {
-            try {
-                std::vector<Value> none;
-                rt.callMethod(t, method, none);
-            } catch (ScriptThrow &thrown) {
-                rt.warn("Uncaught exception, " + rt.toString(thrown.value));
-            }
-        }
-    } catch (ScriptAbort &) {
-        return;
     }
 }
 
@@ -304,11 +300,14 @@ ClipObject *ScriptStage::interactiveAt(QPointF stage)
         ClipObject *clip = *it;
         if (clip->removed || clip->isButton || !clip->instance || !clip->instance->visible)
             continue;
-        if (!hasHandler(*m_runtime, clip))
-            continue;
-        std::vector<Value> point{stage.x(), stage.y(), true};
-        Value hit = m_runtime->callMethod(clip, "hitTest", point);
-        if (m_runtime->toBoolean(hit))
+        bool hit = false;
+        m_runtime->contained([&] {
+            if (!hasHandler(*m_runtime, clip))
+                return;
+            std::vector<Value> point{stage.x(), stage.y(), true};
+            hit = m_runtime->toBoolean(m_runtime->callMethod(clip, "hitTest", point));
+        });
+        if (hit)
             return clip;
     }
     return nullptr;
@@ -327,7 +326,8 @@ void ScriptStage::buttonTransition(ClipObject *target, std::uint16_t condition)
         {OutDownToOverDown, ClipEvent::DragOver, "onDragOver"},
         {OutDownToIdle, ClipEvent::ReleaseOutside, "onReleaseOutside"},
     };
-    const bool enabled = m_runtime->toBoolean(m_runtime->get(target, "enabled"));
+    bool enabled = false;
+    m_runtime->contained([&] { enabled = m_runtime->toBoolean(m_runtime->get(target, "enabled")); });
     if (!enabled)
         return;
     Runtime &rt = *m_runtime;
