@@ -62,11 +62,6 @@ private:
 
 namespace {
 
-QRect pixels(const TwipsRect &r)
-{
-    return twipsRect(r.left, r.top, r.width, r.height);
-}
-
 // The window's picture, decoded when it is first painted: by then the first page is
 // already on its way, and the start-up does not wait for the picture.
 class PictureBox : public QWidget {
@@ -188,18 +183,18 @@ void MainForm::buildWindow(forms::FormWindow &window)
     }
 
     Label1 = new QLabel(QString::fromLatin1(kMakerName), &window);
-    Label1->setGeometry(pixels(kLabel1Rect));
+    Label1->setGeometry(toPixels(kLabel1Rect));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label1->setFont(label1Font(Label1->text(), Label1->size()));
     Label1->setAttribute(Qt::WA_TranslucentBackground);
 
     Text1 = new QLineEdit(QStringLiteral("Text1"), &window);
-    Text1->setGeometry(pixels(kText1Rect));
+    Text1->setGeometry(toPixels(kText1Rect));
     Text2 = new QLineEdit(QStringLiteral("Text2"), &window);
-    Text2->setGeometry(pixels(kText2Rect));
+    Text2->setGeometry(toPixels(kText2Rect));
 
     WebBrowser1 = new controls::BrowserView(appPath, &window);
-    WebBrowser1->setGeometry(pixels(kStoredBrowserRect));
+    WebBrowser1->setGeometry(toPixels(kStoredBrowserRect));
     WebBrowser1->schemeHandler().setPageSource([this](const std::filesystem::path &file) {
         return controls::BookSchemeHandler::WrittenPage{
             m_writtenPages.pageFor(file), QByteArray::fromStdString(m_writtenPages.charsetOf(file))};
@@ -208,7 +203,7 @@ void MainForm::buildWindow(forms::FormWindow &window)
     for (const ButtonPlace &place : buttonLayout()) {
         auto *button = new controls::FlashButton(appPath, &window);
         button->setObjectName(QStringLiteral("ShockwaveFlash%1").arg(place.control));
-        button->setGeometry(pixels(place.rect));
+        button->setGeometry(toPixels(place.rect));
         button->setVisible(place.storedVisible);
         const int number = place.control;
         button->setDescription(

@@ -1,7 +1,8 @@
 // The main window as data: which movie each button plays, where every control stands
-// (in twips, from the top left of the client area), and the button groups.
+// (in window twips, from the top left of the client area), and the button groups.
 #pragma once
 
+#include "controls/twips.h"
 #include "navigation/pagetable.h"
 
 #include <QString>
@@ -16,16 +17,9 @@ struct ButtonMovie {
     QString movie; // relative to the application path, Windows-style
 };
 
-struct TwipsRect {
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
 struct ButtonPlace {
     int control;
-    TwipsRect rect;
+    WindowTwipsRect rect;
     bool storedVisible; // as the window is laid out, before Load hides any
 };
 
@@ -55,9 +49,9 @@ ButtonPlace buttonPlace(int control);
 // The window and its other controls.
 inline constexpr int kOuterWidthTwips = 15070;
 inline constexpr int kOuterHeightTwips = 11715;
-inline constexpr TwipsRect kStoredBrowserRect{14000, 1080, 15000, 9375};
-inline constexpr TwipsRect kText1Rect{6720, 4320, 540, 270};
-inline constexpr TwipsRect kText2Rect{8760, 4080, 855, 375};
-inline constexpr TwipsRect kLabel1Rect{13080, 10440, 1695, 255};
+inline constexpr WindowTwipsRect kStoredBrowserRect{14000, 1080, 15000, 9375};
+inline constexpr WindowTwipsRect kText1Rect{6720, 4320, 540, 270};
+inline constexpr WindowTwipsRect kText2Rect{8760, 4080, 855, 375};
+inline constexpr WindowTwipsRect kLabel1Rect{13080, 10440, 1695, 255};
 
 } // namespace velmora::mainwindow

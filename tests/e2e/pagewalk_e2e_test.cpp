@@ -82,7 +82,7 @@ QPoint uncoveredPoint()
 
 QPoint buttonCentre(int control)
 {
-    const mainwindow::TwipsRect r = mainwindow::buttonPlace(control).rect;
+    const WindowTwipsRect r = mainwindow::buttonPlace(control).rect;
     return QPoint((r.left + r.width / 2) / 15, (r.top + r.height / 2) / 15);
 }
 

@@ -62,7 +62,7 @@ public:
 
 QPoint buttonCentre(int control)
 {
-    const mainwindow::TwipsRect r = mainwindow::buttonPlace(control).rect;
+    const WindowTwipsRect r = mainwindow::buttonPlace(control).rect;
     return QPoint((r.left + r.width / 2) / 15, (r.top + r.height / 2) / 15);
 }
 

@@ -91,7 +91,7 @@ protected:
     {
         if (!screen.isOpen())
             GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
-        const mainwindow::TwipsRect r = mainwindow::buttonPlace(mainwindow::kPageDownButton).rect;
+        const WindowTwipsRect r = mainwindow::buttonPlace(mainwindow::kPageDownButton).rect;
         const QSize size(r.width / 15, r.height / 15);
         ASSERT_TRUE(installation.isValid());
         installation.writeFile("pic/down.swf", soundButtonMovie(size).toStdString());

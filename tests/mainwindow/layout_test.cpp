@@ -109,7 +109,7 @@ TEST(LayoutTable, EveryButtonsPlaceAndStoredVisibilityMatchTheDrawing)
     EXPECT_EQ(buttons, 40);
     const struct {
         const char *name;
-        TwipsRect program;
+        WindowTwipsRect program;
     } others[] = {{"Text1", kText1Rect}, {"Text2", kText2Rect}, {"Label1", kLabel1Rect}};
     for (const auto &other : others) {
         SCOPED_TRACE(other.name);

@@ -49,7 +49,7 @@ TEST(MainFormTables, ButtonsLieInTheWindowAndTheTopRowAboveThePage)
     const int pageBottom = kStoredBrowserRect.top + kStoredBrowserRect.height;
     for (const ButtonPlace &place : buttonLayout()) {
         SCOPED_TRACE(place.control);
-        const TwipsRect &r = place.rect;
+        const WindowTwipsRect &r = place.rect;
         EXPECT_GT(r.width, 0);
         EXPECT_GT(r.height, 0);
         EXPECT_LE(r.left + r.width, kStoredBrowserRect.width);

@@ -13,6 +13,7 @@
 #include "bitwriter.h"
 #include "common/result.h"
 #include "controls/swf/swfcodes.h"
+#include "controls/swf/types.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -28,7 +29,8 @@ class QFont;
 
 namespace velmora::swfwriter {
 
-constexpr int kTwipsPerPixel = 20;
+// The movie's twips, as whole numbers for the writer's integer geometry.
+constexpr int kTwipsPerPixel = static_cast<int>(swf::kTwipsPerPixel);
 
 using swf::TagCode;
 

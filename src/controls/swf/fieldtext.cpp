@@ -14,7 +14,6 @@ constexpr std::size_t kMaxNesting = 64;
 constexpr std::size_t kMaxEntityLength = 10;
 constexpr int kMaxFontPixels = 2000;
 constexpr double kMaxLetterSpacingPixels = 1000;
-constexpr int kTwipsPerPixel = 20;
 constexpr char32_t kLineSeparator = 0x2028;
 
 std::string lower(std::string s)
@@ -124,7 +123,7 @@ void applyFont(const Attributes &attrs, SpanFormat &format)
     if (auto it = attrs.find("size"); it != attrs.end() && parseNumber(it->second, value)) {
         // "+2" and "-2" are relative to the size around the tag.
         const bool relative = !it->second.empty() && (it->second[0] == '+' || it->second[0] == '-');
-        const double pixels = relative ? format.size / double(kTwipsPerPixel) + value : value;
+        const double pixels = relative ? format.size / kTwipsPerPixel + value : value;
         format.size = twips(std::max(pixels, 1.0), kMaxFontPixels);
     }
     if (auto it = attrs.find("color"); it != attrs.end())

@@ -8,7 +8,8 @@
 
 namespace velmora::swf {
 
-// One twip is a twentieth of a pixel; every coordinate in a movie is in twips.
+// A movie twip is a twentieth of the movie's pixel; every coordinate in a movie is in
+// movie twips (the window's twips, 15 to a pixel, are kWindowTwipsPerPixel).
 constexpr double kTwipsPerPixel = 20.0;
 
 struct Rgba {
@@ -16,6 +17,7 @@ struct Rgba {
     friend bool operator==(const Rgba &, const Rgba &) = default;
 };
 
+// The format's rectangle: its edges in movie twips.
 struct TwipsRect {
     std::int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;
     std::int32_t width() const { return xMax - xMin; }
