@@ -1,4 +1,5 @@
 #include "controls/swf/bitmapdecoder.h"
+#include "controls/swf/movieerror.h"
 #include "controls/swf/moviereader.h"
 
 #include <lzma.h>
@@ -40,14 +41,14 @@ std::vector<std::uint8_t> unpackLzma(std::span<const std::uint8_t> props, std::s
 Result<MovieBody> decompressMovie(std::span<const std::uint8_t> file)
 {
     if (file.size() < 8)
-        return Error(1, "SWF: the file is too short to be a movie");
+        return movieError(MovieError::FileTooShort);
     MovieBody body;
     body.compression = static_cast<char>(file[0]);
     if ((file[0] != 'F' && file[0] != 'C' && file[0] != 'Z') || file[1] != 'W' || file[2] != 'S')
-        return Error(2, "SWF: the file does not start with a movie signature");
+        return movieError(MovieError::NoSignature);
     body.version = file[3];
     if (body.version == 0)
-        return Error(3, "SWF: version 0 is not a movie version");
+        return movieError(MovieError::VersionZero);
     body.declaredLength =
         file[4] | (file[5] << 8) | (file[6] << 16) | (static_cast<std::uint32_t>(file[7]) << 24);
     const std::size_t expected = body.declaredLength > 8 ? body.declaredLength - 8 : 0;
@@ -67,12 +68,12 @@ Result<MovieBody> decompressMovie(std::span<const std::uint8_t> file)
     }
     case 'Z':
         if (file.size() < 17)
-            return Error(4, "SWF: the LZMA header is incomplete");
+            return movieError(MovieError::LzmaHeaderIncomplete);
         body.bytes = unpackLzma(file.subspan(12, 5), file.subspan(17), expected, limit);
         break;
     }
     if (body.bytes.empty())
-        return Error(5, "SWF: the movie body could not be decompressed");
+        return movieError(MovieError::BodyUndecodable);
     return body;
 }
 

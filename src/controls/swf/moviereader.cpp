@@ -2,6 +2,7 @@
 
 #include "controls/swf/bitreader.h"
 #include "controls/swf/definitionreader.h"
+#include "controls/swf/movieerror.h"
 #include "controls/swf/sound/soundtags.h"
 #include "controls/swf/swfcodes.h"
 #include "controls/swf/timelinereader.h"
@@ -146,7 +147,7 @@ Result<std::shared_ptr<Movie>> readMovie(std::span<const std::uint8_t> file)
         movie->header.frameRate = in.u8() + fraction / 256.0;
         movie->header.frameCount = in.u16();
     } catch (const TruncatedData &) {
-        return Error(6, "SWF: the movie header ends early");
+        return movieError(MovieError::HeaderEndsEarly);
     }
     if (body->bytes.size() + 8 < body->declaredLength)
         movie->warnings.push_back("the movie is shorter than its header says");

@@ -3,6 +3,7 @@
 #include "controls/swf/avm1/stage.h"
 #include "controls/swf/displaylist.h"
 #include "controls/swf/hittest.h"
+#include "controls/swf/movieerror.h"
 #include "controls/swf/moviereader.h"
 #include "controls/swf/renderer.h"
 #include "controls/swf/sound/moviesound.h"
@@ -56,7 +57,7 @@ Result<std::shared_ptr<const Movie>> loadMovieFile(const std::filesystem::path &
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return Error(10, "SWF: cannot open " + path.string());
+        return movieError(MovieError::CannotOpenFile, path.string());
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto movie = loadMovie(bytes);
     if (!movie)

@@ -5,6 +5,7 @@
 #include "controls/swf/actionreader.h"
 #include "controls/swf/bitmapdecoder.h"
 #include "controls/swf/bitreader.h"
+#include "controls/swf/movieerror.h"
 #include "controls/swf/moviereader.h"
 #include "controls/swf/player.h"
 
@@ -170,14 +171,15 @@ TEST(MovieReader, RefusesWhatIsNotAMovie)
     struct Row {
         const char *name;
         std::vector<std::uint8_t> bytes;
+        MovieError cause;
     } rows[] = {
-        {"empty", {}},
-        {"shorter than the header", {'F', 'W', 'S', 10}},
-        {"bad signature", {'G', 'W', 'S', 10, 20, 0, 0, 0, 0, 0, 0, 0}},
-        {"version 0", {'F', 'W', 'S', 0, 20, 0, 0, 0, 0x50, 0, 0, 0}},
-        {"header rectangle cut", {'F', 'W', 'S', 10, 20, 0, 0, 0, 0x80}},
-        {"zlib garbage", {'C', 'W', 'S', 10, 100, 0, 0, 0, 1, 2, 3, 4, 5}},
-        {"LZMA header cut", {'Z', 'W', 'S', 13, 100, 0, 0, 0, 5, 0, 0}},
+        {"empty", {}, MovieError::FileTooShort},
+        {"shorter than the header", {'F', 'W', 'S', 10}, MovieError::FileTooShort},
+        {"bad signature", {'G', 'W', 'S', 10, 20, 0, 0, 0, 0, 0, 0, 0}, MovieError::NoSignature},
+        {"version 0", {'F', 'W', 'S', 0, 20, 0, 0, 0, 0x50, 0, 0, 0}, MovieError::VersionZero},
+        {"header rectangle cut", {'F', 'W', 'S', 10, 20, 0, 0, 0, 0x80}, MovieError::HeaderEndsEarly},
+        {"zlib garbage", {'C', 'W', 'S', 10, 100, 0, 0, 0, 1, 2, 3, 4, 5}, MovieError::BodyUndecodable},
+        {"LZMA header cut", {'Z', 'W', 'S', 13, 100, 0, 0, 0, 5, 0, 0}, MovieError::LzmaHeaderIncomplete},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -185,6 +187,7 @@ TEST(MovieReader, RefusesWhatIsNotAMovie)
         EXPECT_FALSE(movie);
         if (!movie) {
             EXPECT_EQ(movie.error().description.rfind("SWF:", 0), 0u);
+            EXPECT_EQ(movie.error(), movieError(row.cause));
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "controls/swf/sound/decoder.h"
 
 #include "controls/swf/bitreader.h"
+#include "controls/swf/movieerror.h"
 
 namespace velmora::swf {
 
@@ -24,7 +25,7 @@ Result<PcmBuffer> decodeRun(const SoundFormat &format, std::span<const std::uint
     case SoundCodec::Nellymoser:
         return decodeNellymoser(format, data);
     }
-    return Error(20, "sound: unknown codec");
+    return movieError(MovieError::UnknownSoundCodec);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // MP3 through libmpg123, fed from memory. Every audio frame is kept: the caller skips
 // SeekSamples or LatencySeek, and no gapless trimming is applied.
+#include "controls/swf/movieerror.h"
 #include "controls/swf/sound/decoder.h"
 
 #include <mpg123.h>
@@ -47,9 +48,9 @@ Result<PcmBuffer> decodeMp3(std::span<const std::uint8_t> data)
 {
     Handle h = openDecoder();
     if (!h)
-        return Error(21, "sound: the MP3 decoder cannot start");
+        return movieError(MovieError::Mp3DecoderCannotStart);
     if (mpg123_feed(h.get(), data.data(), data.size()) != MPG123_OK)
-        return Error(22, "sound: the MP3 data cannot be read");
+        return movieError(MovieError::Mp3DataUnreadable);
     PcmBuffer out;
     out.channels = 0;
     std::vector<std::int16_t> chunk(4096);
@@ -75,7 +76,7 @@ Result<PcmBuffer> decodeMp3(std::span<const std::uint8_t> data)
             break; // the end of the data, or data past which nothing decodes
     }
     if (out.channels == 0)
-        return Error(23, "sound: no MP3 frame found");
+        return movieError(MovieError::NoMp3Frame);
     return out;
 }
 

@@ -1,6 +1,7 @@
 // Nellymoser through libavcodec: 64-byte blocks of 256 mono samples each, decoded in
 // order (each block overlaps the one before). The decoder yields floats; they are
 // rounded to 16 bits as the reference conversion does.
+#include "controls/swf/movieerror.h"
 #include "controls/swf/sound/decoder.h"
 
 extern "C" {
@@ -60,14 +61,14 @@ Result<PcmBuffer> decodeNellymoser(const SoundFormat &format, std::span<const st
     std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
     std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
     if (!context || !packet || !frame)
-        return Error(24, "sound: the Nellymoser decoder is missing");
+        return movieError(MovieError::NellymoserMissing);
     PcmBuffer out;
     out.rate = format.rate();
     out.channels = 1;
     context->sample_rate = static_cast<int>(out.rate);
     av_channel_layout_default(&context->ch_layout, 1);
     if (avcodec_open2(context.get(), codec, nullptr) < 0)
-        return Error(24, "sound: the Nellymoser decoder cannot start");
+        return movieError(MovieError::NellymoserCannotStart);
     const std::size_t usable = data.size() / kBlockBytes * kBlockBytes;
     for (std::size_t at = 0; at < usable; at += kBlockBytes * kBlocksPerPacket) {
         const std::size_t size = std::min(usable - at, kBlockBytes * kBlocksPerPacket);
