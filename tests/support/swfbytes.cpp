@@ -1,50 +1,48 @@
 #include "swfbytes.h"
 
+#include "swfwriter.h"
+
 #include <lzma.h>
 #include <zlib.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace velmora::swf::test {
 
 BitWriter &BitWriter::bits(std::uint32_t value, int n)
 {
-    for (int i = n - 1; i >= 0; --i) {
-        if (m_used == 0)
-            m_out.push_back(0);
-        if ((value >> i) & 1u)
-            m_out.back() |= static_cast<std::uint8_t>(0x80 >> m_used);
-        m_used = (m_used + 1) % 8;
-    }
+    m_out.writeUB(value, n);
     return *this;
 }
 
 BitWriter &BitWriter::align()
 {
-    m_used = 0;
+    m_out.align();
     return *this;
 }
 
 BitWriter &BitWriter::u8(std::uint8_t v)
 {
-    align();
-    m_out.push_back(v);
+    m_out.writeU8(v);
     return *this;
 }
 
 BitWriter &BitWriter::u16(std::uint16_t v)
 {
-    return u8(v & 0xFF).u8(static_cast<std::uint8_t>(v >> 8));
+    m_out.writeU16(v);
+    return *this;
 }
+
 BitWriter &BitWriter::u32(std::uint32_t v)
 {
-    return u16(v & 0xFFFF).u16(static_cast<std::uint16_t>(v >> 16));
+    m_out.writeU32(v);
+    return *this;
 }
 
 BitWriter &BitWriter::bytes(const std::vector<std::uint8_t> &v)
 {
-    align();
-    m_out.insert(m_out.end(), v.begin(), v.end());
+    m_out.writeBytes(QByteArray(reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())));
     return *this;
 }
 
@@ -64,8 +62,8 @@ BitWriter &BitWriter::translate(int tx, int ty)
 
 std::vector<std::uint8_t> BitWriter::take()
 {
-    m_used = 0;
-    return std::move(m_out);
+    const QByteArray bytes = std::exchange(m_out, {}).bytes();
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 MovieBytes &MovieBytes::tag(TagCode code, const std::vector<std::uint8_t> &body)
@@ -85,7 +83,9 @@ MovieBytes &MovieBytes::tag(TagCode code, const std::vector<std::uint8_t> &body)
 std::vector<std::uint8_t> MovieBytes::build(char compression) const
 {
     BitWriter body;
-    body.rect(0, widthPx * 20, 0, heightPx * 20).u8(0).u8(static_cast<std::uint8_t>(frameRate));
+    body.rect(0, widthPx * swfwriter::kTwipsPerPixel, 0, heightPx * swfwriter::kTwipsPerPixel)
+        .u8(0)
+        .u8(static_cast<std::uint8_t>(frameRate));
     body.u16(static_cast<std::uint16_t>(frameCount)).bytes(tags).u16(0);
     std::vector<std::uint8_t> raw = body.take();
 

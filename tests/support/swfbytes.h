@@ -1,7 +1,8 @@
-// Test helpers that write movie bytes by hand: a bit writer (MSB first, as the
-// format packs its bit fields) and a tag-stream builder with optional compression.
+// Test helpers that write movie bytes by hand: the writer's bit writer behind calls
+// that chain and give byte vectors, and a tag-stream builder with optional compression.
 #pragma once
 
+#include "bitwriter.h"
 #include "controls/swf/swfcodes.h"
 
 #include <cstdint>
@@ -25,8 +26,7 @@ public:
     std::vector<std::uint8_t> take();
 
 private:
-    std::vector<std::uint8_t> m_out;
-    int m_used = 0; // bits used in the last byte
+    swfwriter::BitWriter m_out;
 };
 
 struct MovieBytes {
