@@ -3,6 +3,7 @@
 #include "controls/swf/avm1/machine.h"
 #include "controls/swf/bitreader.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velmora::swf::avm1 {
@@ -10,8 +11,9 @@ namespace velmora::swf::avm1 {
 std::vector<Value> popArgs(std::vector<Value> &stack, Runtime &rt)
 {
     const double n = rt.toNumber(pop(stack));
-    std::size_t count = std::isfinite(n) && n > 0 ? static_cast<std::size_t>(n) : 0;
-    count = std::min(count, stack.size());
+    // Held to the stack in floating point: a count past the integers is undefined to convert.
+    const double held = std::min(n, static_cast<double>(stack.size()));
+    const std::size_t count = std::isfinite(held) && held > 0 ? static_cast<std::size_t>(held) : 0;
     std::vector<Value> args;
     args.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
