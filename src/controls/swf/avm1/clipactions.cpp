@@ -6,9 +6,21 @@
 #include "controls/swf/bitreader.h"
 #include "controls/swf/displaylist.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velmora::swf::avm1 {
+
+namespace {
+
+// A property number as the actions take it: truncated, and held to int's range first
+// (a number past it is undefined as an int); not a number is none.
+int propertyIndex(double index)
+{
+    return std::isfinite(index) ? static_cast<int>(std::clamp(index, -1.0, 1e6)) : -1;
+}
+
+} // namespace
 
 void Machine::setTarget(const Value &path)
 {
@@ -92,7 +104,7 @@ bool Machine::clipAction(const ActionRecord &a)
     case ActionCode::GetProperty: {
         const double index = m_rt.toNumber(pop(m_stack));
         ClipObject *clip = clipFromStack(pop(m_stack));
-        const int i = std::isfinite(index) ? static_cast<int>(index) : -1;
+        const int i = propertyIndex(index);
         if (clip && i >= 0 && i < static_cast<int>(ClipProperty::Count))
             m_stack.push_back(getClipProperty(m_rt, clip, static_cast<ClipProperty>(i)));
         else
@@ -103,7 +115,7 @@ bool Machine::clipAction(const ActionRecord &a)
         Value v = pop(m_stack);
         const double index = m_rt.toNumber(pop(m_stack));
         ClipObject *clip = clipFromStack(pop(m_stack));
-        const int i = std::isfinite(index) ? static_cast<int>(index) : -1;
+        const int i = propertyIndex(index);
         // The value is read for the property whether or not the clip is there: the
         // name as a string, the addresses (read-only) not at all, the rest by valueOf.
         if (i == static_cast<int>(ClipProperty::Name))
