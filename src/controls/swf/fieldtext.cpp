@@ -1,4 +1,5 @@
 #include "controls/swf/fieldtext.h"
+#include "common/utf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,19 +39,6 @@ char32_t entity(const std::string &name)
     if (error != std::errc() || end != last || first == last || value > 0x10FFFF)
         return 0;
     return value;
-}
-
-void appendUtf8(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-        return;
-    }
-    const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-    constexpr unsigned char kLead[] = {0xC0, 0xE0, 0xF0};
-    out.push_back(static_cast<char>(kLead[extra - 1] | (c >> (6 * extra))));
-    for (int k = extra - 1; k >= 0; --k)
-        out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
 }
 
 using Attributes = std::map<std::string, std::string>;
