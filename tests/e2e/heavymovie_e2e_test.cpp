@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -33,90 +35,93 @@ constexpr int kTurnGivenUpMs = 20000;
 // 60 frames a second, 60 frames of about 120 placements, photographs and blend modes.
 const char *const kHeavyMovie = VELMORA_SHARED_DIR "/corpus/swf/bmp_jpeg2_acid_blend_2/test.swf";
 
-TEST(HeavyMovieE2e, TheContentsPageShowsAtOnceWhileAHeavyChapterButtonPlays)
-{
-    OwnXServer server;
-    if (!server.isOpen())
-        GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
-    QFile movie(QString::fromUtf8(kHeavyMovie));
-    if (!movie.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "no movie corpus at " << kHeavyMovie;
-    InstallFolder installation;
-    ASSERT_TRUE(installation.isValid());
-    installation.writeFile("pic/19.swf", movie.readAll().toStdString());
-    std::filesystem::copy_file(VELMORA_EXECUTABLE, installation.root() / "velmora");
-    QProcess reader;
-    ASSERT_TRUE(
-        startReader(reader, installation.path() + "/velmora", QDir::tempPath(), server.environment()));
-    const auto window = waitForReaderWindow(reader, server.display());
-    ASSERT_TRUE(window.has_value());
-    const QPoint origin = window->geometry.topLeft();
-    const auto colourInPage = [&] {
+class HeavyMovieE2e : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!server.isOpen())
+            GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
+        QFile movie(QString::fromUtf8(kHeavyMovie));
+        if (!movie.open(QIODevice::ReadOnly))
+            GTEST_SKIP() << "no movie corpus at " << kHeavyMovie;
+        heavy = movie.readAll().toStdString();
+        ASSERT_TRUE(installation.isValid());
+    }
+    ~HeavyMovieE2e() override { stopReader(reader); }
+
+    // Starts the reader with the heavy movie as each of `files` and waits for its first page.
+    void startWithHeavyMovieAs(std::initializer_list<const char *> files)
+    {
+        for (const char *name : files)
+            installation.writeFile(name, heavy);
+        std::filesystem::copy_file(VELMORA_EXECUTABLE, installation.root() / "velmora");
+        ASSERT_TRUE(
+            startReader(reader, installation.path() + "/velmora", QDir::tempPath(), server.environment()));
+        const auto window = waitForReaderWindow(reader, server.display());
+        ASSERT_TRUE(window.has_value());
+        readerWindow = *window;
+        origin = window->geometry.topLeft();
+        waitForPage(InstallFolder::pageColor(0), kReaderStartTimeoutMs, 50);
+        ASSERT_EQ(colourInPage(), InstallFolder::pageColor(0));
+    }
+    QColor colourInPage() const
+    {
         const QImage shot = server.display().screenshot();
         return shot.isNull() ? QColor() : shot.pixelColor(origin + kInPage);
-    };
-    QElapsedTimer clock;
-    clock.start();
-    while (colourInPage() != InstallFolder::pageColor(0) && clock.elapsed() < kReaderStartTimeoutMs)
-        QTest::qWait(50);
-    ASSERT_EQ(colourInPage(), InstallFolder::pageColor(0));
+    }
+    // Waits until the page shows `colour` or `timeoutMs` have passed, looking every
+    // `pollMs`; the time it took.
+    qint64 waitForPage(const QColor &colour, int timeoutMs, int pollMs = 10) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (colourInPage() != colour && clock.elapsed() < timeoutMs)
+            QTest::qWait(pollMs);
+        return clock.elapsed();
+    }
+    void click(QPoint inWindow) { clickWithMouse(server, readerWindow, origin + inWindow); }
+    // What the window shows in `place` (in the window).
+    QImage shotOf(const QRect &place) const
+    {
+        return server.display().screenshot().copy(QRect(origin + place.topLeft(), place.size()));
+    }
 
-    clickWithMouse(server, *window, origin + kContentsButton);
-    clock.restart();
-    while (colourInPage() != InstallFolder::pageColor(2) && clock.elapsed() < kPageShownWithinMs)
-        QTest::qWait(30);
-    EXPECT_EQ(colourInPage(), InstallFolder::pageColor(2)) << "after " << clock.elapsed() << " ms";
+    OwnXServer server;
+    InstallFolder installation;
+    std::string heavy;
+    QProcess reader;
+    XWindow readerWindow;
+    QPoint origin;
+};
+
+TEST_F(HeavyMovieE2e, TheContentsPageShowsAtOnceWhileAHeavyChapterButtonPlays)
+{
+    ASSERT_NO_FATAL_FAILURE(startWithHeavyMovieAs({"pic/19.swf"}));
+
+    click(kContentsButton);
+    const qint64 elapsed = waitForPage(InstallFolder::pageColor(2), kPageShownWithinMs);
+    EXPECT_EQ(colourInPage(), InstallFolder::pageColor(2)) << "after " << elapsed << " ms";
 
     // The movie itself plays on.
-    const QRect button(origin + kChapter19.topLeft(), kChapter19.size());
-    const QImage before = server.display().screenshot().copy(button);
+    const QImage before = shotOf(kChapter19);
     QTest::qWait(500);
-    EXPECT_NE(server.display().screenshot().copy(button), before);
-    stopReader(reader);
+    EXPECT_NE(shotOf(kChapter19), before);
 }
 
 // Heavy movies on the buttons that show on every page: each page down shows its page at
 // once. A reader that composed the window through OpenGL drawn by the processor took 4 to
 // 8 s for each turn on a virtual display; this one takes well under a second.
-TEST(HeavyMovieE2e, PagesTurnAtOnceWhileHeavyMoviesPlayOnEveryPage)
+TEST_F(HeavyMovieE2e, PagesTurnAtOnceWhileHeavyMoviesPlayOnEveryPage)
 {
-    OwnXServer server;
-    if (!server.isOpen())
-        GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
-    QFile movie(QString::fromUtf8(kHeavyMovie));
-    if (!movie.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "no movie corpus at " << kHeavyMovie;
-    const std::string heavy = movie.readAll().toStdString();
-    InstallFolder installation;
-    ASSERT_TRUE(installation.isValid());
-    for (const char *name : {"pic/brevanto.swf", "pic/g.swf", "pic/index.swf", "pic/up.swf"})
-        installation.writeFile(name, heavy);
-    std::filesystem::copy_file(VELMORA_EXECUTABLE, installation.root() / "velmora");
-    QProcess reader;
-    ASSERT_TRUE(
-        startReader(reader, installation.path() + "/velmora", QDir::tempPath(), server.environment()));
-    const auto window = waitForReaderWindow(reader, server.display());
-    ASSERT_TRUE(window.has_value());
-    const QPoint origin = window->geometry.topLeft();
-    const auto colourInPage = [&] {
-        const QImage shot = server.display().screenshot();
-        return shot.isNull() ? QColor() : shot.pixelColor(origin + kInPage);
-    };
-    QElapsedTimer clock;
-    clock.start();
-    while (colourInPage() != InstallFolder::pageColor(0) && clock.elapsed() < kReaderStartTimeoutMs)
-        QTest::qWait(50);
-    ASSERT_EQ(colourInPage(), InstallFolder::pageColor(0));
+    ASSERT_NO_FATAL_FAILURE(
+        startWithHeavyMovieAs({"pic/brevanto.swf", "pic/g.swf", "pic/index.swf", "pic/up.swf"}));
     QTest::qWait(1000); // the movies under way
 
     std::vector<qint64> turns;
     for (int page = 1; page < 8; ++page) {
-        clickWithMouse(server, *window, origin + kPageDownButton);
-        clock.restart();
-        while (colourInPage() != InstallFolder::pageColor(page) && clock.elapsed() < kTurnGivenUpMs)
-            QTest::qWait(10);
+        click(kPageDownButton);
+        turns.push_back(waitForPage(InstallFolder::pageColor(page), kTurnGivenUpMs));
         ASSERT_EQ(colourInPage(), InstallFolder::pageColor(page)) << "page " << page << " never showed";
-        turns.push_back(clock.elapsed());
     }
     std::vector<qint64> sorted = turns;
     std::sort(sorted.begin(), sorted.end());
@@ -127,11 +132,9 @@ TEST(HeavyMovieE2e, PagesTurnAtOnceWhileHeavyMoviesPlayOnEveryPage)
     EXPECT_LT(sorted.back(), kPageShownWithinMs) << "turns (ms): " << all;
 
     // The movies play on, dropping frames where they must.
-    const QRect button(origin + kContentsMovie.topLeft(), kContentsMovie.size());
-    const QImage before = server.display().screenshot().copy(button);
+    const QImage before = shotOf(kContentsMovie);
     QTest::qWait(500);
-    EXPECT_NE(server.display().screenshot().copy(button), before);
-    stopReader(reader);
+    EXPECT_NE(shotOf(kContentsMovie), before);
 }
 
 } // namespace
