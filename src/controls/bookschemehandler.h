@@ -22,8 +22,11 @@ public:
     // Must run before the QApplication is made: the web engine fixes its schemes at start.
     static void registerScheme();
 
-    // The address of a file on disk: "velmora:/abs/path".
-    static QUrl urlForFile(const std::filesystem::path &file);
+    // The address of a file on disk: "velmora://book/abs/path". The host names only the
+    // site the page belongs to (all pages of one site share a renderer process);
+    // `site` above 0 gives another one ("velmora://book2/abs/path"), for the same file.
+    static QUrl urlForFile(const std::filesystem::path &file, int site = 0);
+    static QString hostOfSite(int site);
 
     // The MIME type of the reply for `fileName` holding `data`. A page whose encoding the
     // program knows, having written it (`charset`), is marked so; pages that declare no

@@ -6,6 +6,7 @@
 #include "controls/compositionpath.h"
 #include "controls/requestpolicy.h"
 #include "controls/silentpage.h"
+#include "controls/stuckpagewatch.h"
 #include "controls/twips.h"
 
 #include <QApplication>
@@ -102,6 +103,7 @@ BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     installDialogSilencer();
+    m_stuckWatch = new StuckPageWatch(*m_page, this);
 }
 
 BrowserView::~BrowserView()
@@ -134,7 +136,7 @@ QUrl BrowserView::urlFor(const QString &address) const
     if (web.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
         return web;
     return BookSchemeHandler::urlForFile(
-        resolveInstallationPath(m_applicationPath.toStdString(), address.toStdString()));
+        resolveInstallationPath(m_applicationPath.toStdString(), address.toStdString()), m_site);
 }
 
 void BrowserView::Navigate(const QString &address)
@@ -144,8 +146,18 @@ void BrowserView::Navigate(const QString &address)
     // engine a new document, read afresh with its images. A reload would wait for the
     // page on show, forever if its script never returns, and a plain load of the same
     // address takes the images from the cache.
-    if (target == url() && target.scheme() == QLatin1String(BookSchemeHandler::kScheme))
+    const auto isBook = [](const QUrl &url) {
+        return url.scheme() == QLatin1String(BookSchemeHandler::kScheme);
+    };
+    if (target == url() && isBook(target))
         target.setQuery(QStringLiteral("again"));
+    // The page on show, of the same site, would have its own process show the next one.
+    if (isBook(target) && isBook(url()) && target.host() == url().host()) {
+        m_stuckWatch->watch([this, target]() mutable {
+            target.setHost(BookSchemeHandler::hostOfSite(++m_site));
+            load(target);
+        });
+    }
     load(target);
 }
 

@@ -11,6 +11,7 @@ namespace velmora::controls {
 
 class BookSchemeHandler;
 class SilentPage;
+class StuckPageWatch;
 
 class BrowserView : public QWebEngineView {
     Q_OBJECT
@@ -50,6 +51,8 @@ private:
     QWebEngineProfile *m_profile = nullptr;
     BookSchemeHandler *m_handler = nullptr;
     SilentPage *m_page = nullptr;
+    StuckPageWatch *m_stuckWatch = nullptr;
+    int m_site = 0; // the book's site, moved on when a page's process is stuck
 };
 
 } // namespace velmora::controls

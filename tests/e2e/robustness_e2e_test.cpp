@@ -240,7 +240,7 @@ TEST_F(RobustnessE2eTest, ABookPageReadsItsOwnInstallationAndNothingBeyondIt)
         "%2fsecret.txt')),"
         "  refused(read('linked.txt')),"
         "  refused(xhr('linked.txt')),"
-        "  refused(xhr('velmora:" +
+        "  refused(xhr('velmora://book" +
         secret.string() +
         "')),"
         "  refused(read('file://" +
@@ -266,7 +266,7 @@ TEST_F(RobustnessE2eTest, ALinkShowsTheWebSiteAndTheWebNeverReachesTheInstallati
     LoopbackServer web;
     ASSERT_TRUE(web.isListening());
     Installation installation;
-    const QString book = QStringLiteral("velmora:") + installation.path();
+    const QString book = QStringLiteral("velmora://book") + installation.path();
     const QColor siteColour(0xe0, 0xa0, 0x40);
     // The site tries every way into the installation; each outcome is a request for a
     // marker path, "-read" where it got in. It ends with "/report/done".

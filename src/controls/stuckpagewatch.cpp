@@ -1,0 +1,41 @@
+#include "controls/stuckpagewatch.h"
+
+#include <QPointer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include <utility>
+
+namespace velmora::controls {
+
+StuckPageWatch::StuckPageWatch(QWebEnginePage &page, QObject *parent) : QObject(parent), m_page(page)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (!m_answered && m_stuck)
+            std::exchange(m_stuck, {})();
+    });
+    // A finished load needed a process that runs: nothing is stuck.
+    connect(&page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (ok) {
+            m_timer.stop();
+            m_stuck = {};
+        }
+    });
+}
+
+void StuckPageWatch::watch(std::function<void()> stuck)
+{
+    m_stuck = std::move(stuck);
+    m_answered = false;
+    const quint64 question = ++m_question;
+    // In a world of its own, out of reach of the page's scripts.
+    m_page.runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                         [self = QPointer<StuckPageWatch>(this), question](const QVariant &) {
+                             if (self && self->m_question == question)
+                                 self->m_answered = true;
+                         });
+    m_timer.start(kPatience);
+}
+
+} // namespace velmora::controls

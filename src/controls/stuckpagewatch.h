@@ -1,0 +1,38 @@
+// A page whose script never returns holds its renderer process, and with it every
+// navigation to an address of the same site, which that process would be asked to show.
+// The watch asks the page on show for an answer as such a navigation starts; when none
+// comes in time and nothing has finished loading since, it tells the view, which then
+// makes the navigation again under a site of its own: a new process shows it.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+
+class QWebEnginePage;
+
+namespace velmora::controls {
+
+class StuckPageWatch : public QObject {
+    Q_OBJECT
+public:
+    // A page that runs its scripts answers within a few milliseconds.
+    static constexpr std::chrono::milliseconds kPatience{400};
+
+    explicit StuckPageWatch(QWebEnginePage &page, QObject *parent = nullptr);
+
+    // Watches the navigation just asked for: `stuck` runs once if the page on show gives
+    // no answer within kPatience and no load finishes before. A later watch replaces it.
+    void watch(std::function<void()> stuck);
+
+private:
+    QWebEnginePage &m_page;
+    QTimer m_timer;
+    std::function<void()> m_stuck;
+    quint64 m_question = 0;
+    bool m_answered = false;
+};
+
+} // namespace velmora::controls
