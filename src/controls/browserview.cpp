@@ -4,6 +4,7 @@
 #include "controls/bookfetch.h"
 #include "controls/bookschemehandler.h"
 #include "controls/compositionpath.h"
+#include "controls/frameclock.h"
 #include "controls/requestpolicy.h"
 #include "controls/silentpage.h"
 #include "controls/stuckpagewatch.h"
@@ -20,6 +21,9 @@
 
 namespace velmora::controls {
 namespace {
+
+// The movies wait for a page at most this long; a book page loads in a tenth of it.
+constexpr std::chrono::milliseconds kMoviesWaitForPage{150};
 
 // The web engine opens a colour picker for <input type=color> that no page hook can
 // refuse; it is turned away here, as soon as it shows, when it belongs to a silent view.
@@ -104,6 +108,9 @@ BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     installDialogSilencer();
     m_stuckWatch = new StuckPageWatch(*m_page, this);
+    connect(this, &QWebEngineView::loadStarted, this,
+            [] { FrameClock::instance().pageLoading(kMoviesWaitForPage); });
+    connect(this, &QWebEngineView::loadFinished, this, [] { FrameClock::instance().pageLoaded(); });
 }
 
 BrowserView::~BrowserView()
@@ -158,6 +165,7 @@ void BrowserView::Navigate(const QString &address)
             load(target);
         });
     }
+    FrameClock::instance().pageLoading(kMoviesWaitForPage);
     load(target);
 }
 

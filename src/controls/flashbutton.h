@@ -71,6 +71,7 @@ protected:
 
 private:
     void tick(FrameClock::TimePoint now) override;
+    bool yieldsToPageLoads() const override { return true; }
     void updateClock();
     // Repaints after the clock's tick only when the movie's picture changed since the
     // last time it was asked for: a loop that holds still costs no painting.

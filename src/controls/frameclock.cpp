@@ -52,6 +52,11 @@ void FrameClock::repaintAfterTick(QWidget *widget)
         m_timer.start(0);
 }
 
+void FrameClock::pageLoading(std::chrono::milliseconds most)
+{
+    m_heldUntil = std::max(m_heldUntil, std::chrono::steady_clock::now() + most);
+}
+
 void FrameClock::restart()
 {
     if (m_clients.empty()) {
@@ -72,16 +77,21 @@ void FrameClock::restart()
 void FrameClock::fire()
 {
     const TimePoint now = std::chrono::steady_clock::now();
+    const bool held = now < m_heldUntil;
     // A client may unsubscribe itself (or another) while ticked: walk a copy.
     const std::vector<Entry> clients = m_clients;
     for (const Entry &e : clients) {
-        if (isSubscribed(e.client))
+        if (isSubscribed(e.client) && !(held && e.client->yieldsToPageLoads()))
             e.client->tick(now);
     }
-    repaintPending();
+    if (!held)
+        repaintPending();
     m_lastCost = std::chrono::steady_clock::now() - now;
-    if (m_clients.empty())
+    if (m_clients.empty()) {
+        if (!m_pendingRepaints.empty()) // held: they come when the hold ends
+            m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(m_heldUntil - now));
         return;
+    }
     // The next tick leaves the rest of the GUI thread its share, whatever the movies ask.
     const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(m_lastCost);
     const auto wait = std::max(m_shortest - spent, spent * (kTimeShareDivisor - 1));

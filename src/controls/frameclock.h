@@ -3,6 +3,8 @@
 // The movies may take only a share of the GUI thread: when a frame's ticks and repaint
 // take longer than that share allows, the next tick comes later and the movies drop
 // frames, so that commands, page loads and the page's own repaints keep their time.
+// While a page loads, the movies wait altogether: each step of a load needs the GUI
+// thread, and a tick in progress would hold it up.
 #pragma once
 
 #include <QObject>
@@ -24,6 +26,8 @@ public:
     public:
         virtual ~Client() = default;
         virtual void tick(TimePoint now) = 0;
+        // True for a client that paints: it is not ticked while a page loads.
+        virtual bool yieldsToPageLoads() const { return false; }
     };
 
     // Of the GUI thread's time, the movies' ticks and repaints take at most one part in this.
@@ -44,6 +48,10 @@ public:
     // every other widget asked for then: one synchronous repaint of each window. Asked
     // between ticks, the repaint waits for the next one (which comes at once when idle).
     void repaintAfterTick(QWidget *widget);
+    // A page starts loading: the clients that yield, and the repaints, wait until
+    // pageLoaded() or for `most` at the longest.
+    void pageLoading(std::chrono::milliseconds most);
+    void pageLoaded() { m_heldUntil = {}; }
     // How long the last tick took, its repaints included.
     std::chrono::nanoseconds lastTickCost() const { return m_lastCost; }
 
@@ -61,6 +69,7 @@ private:
     std::vector<QPointer<QWidget>> m_pendingRepaints;
     std::chrono::milliseconds m_shortest{0};
     std::chrono::nanoseconds m_lastCost{0};
+    TimePoint m_heldUntil{};
     QTimer m_timer;
 };
 

@@ -321,6 +321,31 @@ TEST(FrameClockTest, AClientMayLeaveWhileTicked)
     EXPECT_EQ(clock.clientCount(), 0);
 }
 
+TEST(FrameClockTest, PaintingClientsWaitWhileAPageLoadsAndOthersKeepTheirTicks)
+{
+    FrameClock &clock = FrameClock::instance();
+    struct Painter : Counter {
+        bool yieldsToPageLoads() const override { return true; }
+    } movie;
+    Counter sound;
+    clock.subscribe(&movie, std::chrono::milliseconds(10));
+    clock.subscribe(&sound, std::chrono::milliseconds(10));
+    clock.pageLoading(std::chrono::seconds(10));
+    QTest::qWait(80);
+    EXPECT_EQ(movie.ticks, 0);
+    EXPECT_GT(sound.ticks, 0);
+    clock.pageLoaded();
+    QTest::qWait(80);
+    EXPECT_GT(movie.ticks, 0);
+    // A page that never finishes holds them no longer than it was given.
+    clock.pageLoading(std::chrono::milliseconds(30));
+    const int before = movie.ticks;
+    QTest::qWait(120);
+    EXPECT_GT(movie.ticks, before);
+    clock.unsubscribe(&movie);
+    clock.unsubscribe(&sound);
+}
+
 // A GetURL action record.
 QByteArray getUrlAction(const QByteArray &address)
 {
