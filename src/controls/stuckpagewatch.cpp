@@ -12,8 +12,14 @@ StuckPageWatch::StuckPageWatch(QWebEnginePage &page, QObject *parent) : QObject(
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (!m_answered && m_stuck)
+        if (!m_stuck)
+            return;
+        if (!m_answered)
             std::exchange(m_stuck, {})();
+        else if (m_questionsLeft > 0)
+            ask();
+        else
+            m_stuck = {};
     });
     // A finished load needed a process that runs: nothing is stuck.
     connect(&page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
@@ -27,6 +33,13 @@ StuckPageWatch::StuckPageWatch(QWebEnginePage &page, QObject *parent) : QObject(
 void StuckPageWatch::watch(std::function<void()> stuck)
 {
     m_stuck = std::move(stuck);
+    m_questionsLeft = kMaxQuestions;
+    ask();
+}
+
+void StuckPageWatch::ask()
+{
+    --m_questionsLeft;
     m_answered = false;
     const quint64 question = ++m_question;
     // In a world of its own, out of reach of the page's scripts.

@@ -1,8 +1,10 @@
 // A page whose script never returns holds its renderer process, and with it every
 // navigation to an address of the same site, which that process would be asked to show.
-// The watch asks the page on show for an answer as such a navigation starts; when none
-// comes in time and nothing has finished loading since, it tells the view, which then
-// makes the navigation again under a site of its own: a new process shows it.
+// The watch asks the page on show for an answer as such a navigation starts, and again
+// each time an answer came but the navigation has not finished (a script may start its
+// endless loop after answering, from a timer); when an answer does not come in time, it
+// tells the view, which then makes the navigation again under a site of its own: a new
+// process shows it.
 #pragma once
 
 #include <QObject>
@@ -23,16 +25,22 @@ public:
 
     explicit StuckPageWatch(QWebEnginePage &page, QObject *parent = nullptr);
 
-    // Watches the navigation just asked for: `stuck` runs once if the page on show gives
-    // no answer within kPatience and no load finishes before. A later watch replaces it.
+    // How long a navigation is watched at most: a page still answering by then runs.
+    static constexpr int kMaxQuestions = 75;
+
+    // Watches the navigation just asked for: `stuck` runs once if the page on show leaves
+    // a question unanswered for kPatience before a load finishes. A later watch replaces it.
     void watch(std::function<void()> stuck);
 
 private:
+    void ask();
+
     QWebEnginePage &m_page;
     QTimer m_timer;
     std::function<void()> m_stuck;
     quint64 m_question = 0;
     bool m_answered = false;
+    int m_questionsLeft = 0;
 };
 
 } // namespace velmora::controls
