@@ -280,7 +280,7 @@ void DisplayList::runActions(const std::vector<Action> &actions)
     --m_actionDepth;
 }
 
-void DisplayList::gotoFrame(int target)
+void DisplayList::gotoFrame(int target, bool withActions)
 {
     if (!m_timeline)
         return;
@@ -292,7 +292,7 @@ void DisplayList::gotoFrame(int target)
     m_current = target;
     if (target > from) {
         for (int f = from + 1; f <= target; ++f)
-            runFrame(f, nullptr, f == target);
+            runFrame(f, nullptr, withActions && f == target);
     } else {
         // A rewind rebuilds the list as of the target frame; objects that are still
         // there keep their identity (and a sprite its playhead), the rest go.
@@ -307,7 +307,7 @@ void DisplayList::gotoFrame(int target)
             }
         }
         for (int f = 0; f <= target; ++f)
-            runFrame(f, &old, f == target);
+            runFrame(f, &old, withActions && f == target);
         for (auto &[depth, object] : old)
             discard(object, true);
     }

@@ -94,7 +94,8 @@ public:
 
     // Runs one frame of this timeline and of every nested timeline placed earlier.
     void tick();
-    void gotoFrame(int target);
+    // Without actions the target frame's scripts do not run (a script's goto past the end).
+    void gotoFrame(int target, bool withActions = true);
     void runActions(const std::vector<Action> &actions);
     // Stopping ends the timeline's sound stream.
     void setPlaying(bool playing);

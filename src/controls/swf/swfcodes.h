@@ -204,6 +204,10 @@ enum class ActionCode : std::uint8_t {
 // Actions from this code up have a length field and a body.
 constexpr std::uint8_t kFirstActionWithBody = 0x80;
 
+// The most frames a timeline may have. A fully loaded movie answers WaitForFrame
+// for every 0-based frame up to this one, whatever its own length.
+constexpr int kMaxFrameCount = 16000;
+
 // Filter ids in a PlaceObject3 or button record filter list.
 enum class FilterId : std::uint8_t {
     DropShadow = 0,

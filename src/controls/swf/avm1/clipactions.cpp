@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace velmora::swf::avm1 {
 
@@ -18,6 +19,22 @@ namespace {
 int propertyIndex(double index)
 {
     return std::isfinite(index) ? static_cast<int>(std::clamp(index, -1.0, 1e6)) : -1;
+}
+
+// WaitForFrame2 on a movie that is loaded whole: an integral frame number (wrapping
+// as a 32-bit integer, 1-based) is loaded up to the format's last frame; anything
+// else names a label, and a label is loaded or does not exist.
+bool frameLoaded(Runtime &rt, const Value &frame)
+{
+    double n = std::numeric_limits<double>::quiet_NaN();
+    if (frame.isNumber())
+        n = frame.asNumber();
+    else if (frame.isString())
+        n = stringToNumber(frame.asString(), rt.version());
+    if (!std::isfinite(n) || n != std::trunc(n))
+        return true;
+    const auto zeroBased = static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(n)) - 1u);
+    return zeroBased <= kMaxFrameCount;
 }
 
 } // namespace
@@ -233,32 +250,18 @@ void Machine::timelineAction(const ActionRecord &a, std::size_t &pc)
         BitReader body(a.body);
         const std::uint8_t flags = body.u8();
         const int bias = (flags & 0x02) ? body.u16() : 0;
-        Value frame = frameOperand(pop(m_stack));
+        const Value frame = frameOperand(pop(m_stack));
         if (!clip)
             break;
-        if (frame.isNumber() && bias)
-            frame = Value(frame.asNumber() + bias);
-        clipGotoFrame(m_rt, clip, frame, (flags & 0x01) != 0);
+        clipGotoFrame(m_rt, clip, frame, (flags & 0x01) != 0, bias);
         break;
     }
     case ActionCode::WaitForFrame:
     case ActionCode::WaitForFrame2: {
         BitReader body(a.body);
-        Value frame;
-        if (code == ActionCode::WaitForFrame)
-            frame = Value(static_cast<double>(body.u16()) + 1);
-        else
-            frame = frameOperand(pop(m_stack));
+        const bool loaded = code == ActionCode::WaitForFrame ? body.u16() <= kMaxFrameCount
+                                                             : frameLoaded(m_rt, frameOperand(pop(m_stack)));
         const int skip = body.u8();
-        // The whole movie is loaded before it plays: a frame that exists has arrived.
-        const int total = clip ? clipTotalFrames(clip) : 0;
-        bool loaded = true;
-        if (code == ActionCode::WaitForFrame2) {
-            const double n = m_rt.toNumber(frame);
-            loaded = !frame.isString() || !std::isnan(n) ? (std::isnan(n) || n <= total) : true;
-        } else {
-            loaded = m_rt.toNumber(frame) <= total;
-        }
         if (!loaded) {
             for (int i = 0; i < skip; ++i) {
                 auto next = readActionRecord(m_act.code, pc);

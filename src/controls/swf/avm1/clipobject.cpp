@@ -8,6 +8,7 @@
 #include "controls/swf/displaylist.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace velmora::swf::avm1 {
@@ -368,42 +369,66 @@ void clipGotoNumber(Runtime &, ClipObject *clip, int zeroBasedFrame, bool play)
 {
     if (!clip->list || !clip->list->timeline())
         return;
-    clip->list->setPlaying(play);
-    // Before the first frame: nothing happens; past the last: the last frame.
+    // Before the first frame: nothing happens; past the last: the last frame, whose
+    // scripts Flash does not run then.
     if (zeroBasedFrame < 0)
         return;
-    clip->list->gotoFrame(std::min(zeroBasedFrame, clipTotalFrames(clip) - 1));
+    clip->list->setPlaying(play);
+    const int last = clipTotalFrames(clip) - 1;
+    clip->list->gotoFrame(std::min(zeroBasedFrame, last), zeroBasedFrame <= last);
+}
+
+std::optional<int> clipLabelFrame(ClipObject *clip, const std::string &label)
+{
+    // Labels match without regard to case in every version.
+    const Timeline *t = timelineOf(clip);
+    const std::string folded = foldCase(label);
+    for (std::size_t f = 0; t && f < t->frames.size(); ++f) {
+        if (!t->frames[f].label.empty() && foldCase(t->frames[f].label) == folded)
+            return static_cast<int>(f);
+    }
+    return std::nullopt;
 }
 
 void clipGotoLabel(Runtime &rt, ClipObject *clip, const std::string &label, bool play)
 {
-    const Timeline *t = timelineOf(clip);
-    if (!t)
-        return;
-    for (std::size_t f = 0; f < t->frames.size(); ++f) {
-        if (!t->frames[f].label.empty() && sameName(rt, t->frames[f].label, label)) {
-            clipGotoNumber(rt, clip, static_cast<int>(f), play);
-            return;
-        }
-    }
+    if (const auto frame = clipLabelFrame(clip, label))
+        clipGotoNumber(rt, clip, *frame, play);
 }
 
-void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play)
+void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play, int bias)
 {
-    if (frame.isString()) {
+    double number = std::numeric_limits<double>::quiet_NaN();
+    std::string label;
+    if (frame.isNumber()) {
+        number = frame.asNumber();
+    } else if (frame.isString()) {
         const std::string &s = frame.asString();
-        const double n = stringToNumber(s, rt.version());
-        if (!std::isnan(n)) {
-            clipGotoFrame(rt, clip, Value(n), play);
+        // "path:frame" goes to a frame of the clip the path names.
+        if (const std::size_t colon = s.rfind(':'); colon != std::string::npos) {
+            Activation from(rt);
+            from.target = from.baseClip = clip;
+            const Value holder =
+                walkPath(from, clip, std::string_view(s).substr(0, colon), FirstName::InTarget);
+            Object *o = holder.isObject() ? holder.asObject() : nullptr;
+            if (o && o->kind() == Object::Kind::Clip)
+                clipGotoFrame(rt, static_cast<ClipObject *>(o), Value(s.substr(colon + 1)), play, bias);
             return;
         }
-        clipGotoLabel(rt, clip, s, play);
+        number = stringToNumber(s, rt.version());
+        label = s;
+    }
+    if (std::isfinite(number) && number == std::trunc(number)) {
+        // Frame numbers wrap as 32-bit integers, the 0-based one too.
+        const auto zeroBased = static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(number)) - 1u);
+        clipGotoNumber(rt, clip, zeroBased + bias, play);
         return;
     }
-    // Frame numbers wrap as 32-bit integers, the 0-based one too.
-    const auto zeroBased =
-        static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(rt.toNumber(frame))) - 1u);
-    clipGotoNumber(rt, clip, zeroBased, play);
+    // Anything else names a label by its string: 4.5, NaN, undefined, false.
+    if (!frame.isString())
+        label = rt.toString(frame);
+    if (const auto labelled = clipLabelFrame(clip, label))
+        clipGotoNumber(rt, clip, *labelled + bias, play);
 }
 
 void clipNextFrame(Runtime &rt, ClipObject *clip)

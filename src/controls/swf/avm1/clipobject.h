@@ -74,9 +74,11 @@ void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value 
 
 // Timeline control. frame is a 1-based number or a label (or "label" after a
 // slash path: "/a:label"); out-of-range numbers clamp as Flash does.
-void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play);
+// A scene's bias is added to the frame found.
+void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play, int bias = 0);
 void clipGotoNumber(Runtime &rt, ClipObject *clip, int zeroBasedFrame, bool play);
 void clipGotoLabel(Runtime &rt, ClipObject *clip, const std::string &label, bool play);
+std::optional<int> clipLabelFrame(ClipObject *clip, const std::string &label); // 0-based
 void clipSetPlaying(ClipObject *clip, bool playing);
 void clipNextFrame(Runtime &rt, ClipObject *clip);
 void clipPrevFrame(Runtime &rt, ClipObject *clip);

@@ -263,6 +263,12 @@ Value convertPoint(Runtime &rt, ClipObject *clip, std::vector<Value> &args, bool
     return {};
 }
 
+// An object given as a frame names it by its string (a number or a label).
+Value frameArgument(Runtime &rt, const Value &v)
+{
+    return v.isObject() ? Value(rt.toString(v)) : v;
+}
+
 void installTimelineMethods(Runtime &rt, Object *proto)
 {
     method(rt, proto, "play", [](Runtime &, ClipObject *c, std::vector<Value> &) -> Value {
@@ -275,12 +281,12 @@ void installTimelineMethods(Runtime &rt, Object *proto)
     });
     method(rt, proto, "gotoAndPlay", [](Runtime &r, ClipObject *c, std::vector<Value> &a) -> Value {
         if (!a.empty())
-            clipGotoFrame(r, c, a[0], true);
+            clipGotoFrame(r, c, frameArgument(r, a[0]), true);
         return {};
     });
     method(rt, proto, "gotoAndStop", [](Runtime &r, ClipObject *c, std::vector<Value> &a) -> Value {
         if (!a.empty())
-            clipGotoFrame(r, c, a[0], false);
+            clipGotoFrame(r, c, frameArgument(r, a[0]), false);
         return {};
     });
     method(rt, proto, "nextFrame", [](Runtime &r, ClipObject *c, std::vector<Value> &) -> Value {
