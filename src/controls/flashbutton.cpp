@@ -160,7 +160,7 @@ void FlashButton::paintEvent(QPaintEvent *)
     const qreal ratio = devicePixelRatioF();
     // A picture painted apart lands on the same device pixels only at a whole pixel ratio.
     if (ratio != std::floor(ratio)) {
-        m_player->render(painter, QRectF(rect()), swf::Quality::High);
+        renderWithinBudget(painter);
         return;
     }
     const std::uint64_t signature = swf::frameSignature(*m_player);
@@ -170,16 +170,25 @@ void FlashButton::paintEvent(QPaintEvent *)
     }
     QImage frame(size() * ratio, QImage::Format_ARGB32_Premultiplied);
     if (frame.isNull()) {
-        m_player->render(painter, QRectF(rect()), swf::Quality::High);
+        renderWithinBudget(painter);
         return;
     }
     frame.setDevicePixelRatio(ratio);
-    {
-        QPainter framePainter(&frame);
-        m_player->render(framePainter, QRectF(rect()), swf::Quality::High);
-    }
+    QPainter framePainter(&frame);
+    const bool full = renderWithinBudget(framePainter);
+    framePainter.end();
     painter.drawImage(QPoint(0, 0), frame);
-    m_frames.insert(signature, frame);
+    if (full)
+        m_frames.insert(signature, frame); // a stinted picture is not kept for the next loop
+}
+
+bool FlashButton::renderWithinBudget(QPainter &painter)
+{
+    FrameClock &clock = FrameClock::instance();
+    const bool full = m_player->render(painter, QRectF(rect()), swf::Quality::High, clock.filterBudget());
+    if (!full)
+        clock.repaintAfterTick(this);
+    return full;
 }
 
 void FlashButton::focusInEvent(QFocusEvent *event)

@@ -76,6 +76,9 @@ private:
     // Repaints after the clock's tick only when the movie's picture changed since the
     // last time it was asked for: a loop that holds still costs no painting.
     void repaintWhenChanged();
+    // Paints the movie with the filter work all buttons share in a tick; a picture drawn
+    // coarser for want of it (false) is painted again at the next tick.
+    bool renderWithinBudget(QPainter &painter);
     // Hands a movie that sounds to the audio output, which mixes it in from now on.
     void playSound();
     void watchWindowFocus();

@@ -78,6 +78,7 @@ void FrameClock::fire()
 {
     const TimePoint now = std::chrono::steady_clock::now();
     const bool held = now < m_heldUntil;
+    m_filterBudget.refill();
     // A client may unsubscribe itself (or another) while ticked: walk a copy.
     const std::vector<Entry> clients = m_clients;
     for (const Entry &e : clients) {
@@ -87,12 +88,14 @@ void FrameClock::fire()
     if (!held)
         repaintPending();
     m_lastCost = std::chrono::steady_clock::now() - now;
-    if (m_clients.empty()) {
-        if (!m_pendingRepaints.empty()) // held: they come when the hold ends
-            m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(m_heldUntil - now));
+    if (m_clients.empty() && m_pendingRepaints.empty())
+        return;
+    if (m_clients.empty() && held) { // the repaints come when the hold ends
+        m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(m_heldUntil - now));
         return;
     }
-    // The next tick leaves the rest of the GUI thread its share, whatever the movies ask.
+    // The next tick leaves the rest of the GUI thread its share, whatever the movies ask;
+    // so do repaints asked for while painting (pictures drawn coarse for want of budget).
     const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(m_lastCost);
     const auto wait = std::max(m_shortest - spent, spent * (kTimeShareDivisor - 1));
     m_timer.start(wait);

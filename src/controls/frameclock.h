@@ -5,7 +5,11 @@
 // frames, so that commands, page loads and the page's own repaints keep their time.
 // While a page loads, the movies wait altogether: each step of a load needs the GUI
 // thread, and a tick in progress would hold it up.
+// Their filters share one budget per tick as well: a page of many heavy buttons draws
+// them coarser and catches up over the next ticks instead of taking the page's time.
 #pragma once
+
+#include "controls/swf/filterbudget.h"
 
 #include <QObject>
 #include <QPointer>
@@ -54,6 +58,9 @@ public:
     void pageLoaded() { m_heldUntil = {}; }
     // How long the last tick took, its repaints included.
     std::chrono::nanoseconds lastTickCost() const { return m_lastCost; }
+    // What every movie's filters draw from, refilled at each tick; a repaint between
+    // ticks takes what the last one left.
+    swf::FilterBudget &filterBudget() { return m_filterBudget; }
 
 private:
     explicit FrameClock(QObject *parent = nullptr);
@@ -70,6 +77,7 @@ private:
     std::chrono::milliseconds m_shortest{0};
     std::chrono::nanoseconds m_lastCost{0};
     TimePoint m_heldUntil{};
+    swf::FilterBudget m_filterBudget;
     QTimer m_timer;
 };
 

@@ -7,6 +7,7 @@
 #include "swfwriter.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -275,6 +276,36 @@ TEST_F(FlashButtonTest, ALoopPaintedFromItsKeptFramesShowsWhatTheMovieShows)
         painter.end();
         EXPECT_EQ(button->grab().toImage().convertToFormat(painted.format()), painted) << "look " << look;
     }
+}
+
+// The buttons of a page share one tick's filter work: forty of a movie whose blur alone
+// would take far more than a frame's worth cost about one frame together, not forty,
+// and those drawn coarser for it are painted again at the next ticks.
+TEST_F(FlashButtonTest, TheButtonsOfAPageShareOneFramesFilterWork)
+{
+    QFile heavy(VELMORA_SOURCE_DIR
+                "/tests/controls/swf/fuzz-regressions/blur-of-largest-width-and-passes-slow.swf");
+    ASSERT_TRUE(heavy.open(QIODevice::ReadOnly));
+    folder.writeFile("pic/blur.swf", heavy.readAll().toStdString());
+    constexpr int kButtons = 40;
+    std::vector<FlashButton *> buttons;
+    for (int i = 0; i < kButtons; ++i) {
+        buttons.push_back(new FlashButton(folder.path(), &window));
+        buttons.back()->setGeometry(i % 10 * 30, i / 10 * 30, 28, 28);
+        buttons.back()->setMovie(folder.path() + "\\pic\\blur.swf");
+        buttons.back()->show();
+    }
+    if (!buttons.back()->hasMovie())
+        GTEST_SKIP() << "the movie engine does not read movies yet";
+    swf::FilterBudget &budget = FrameClock::instance().filterBudget();
+    budget.refill();
+    window.repaint();
+    EXPECT_GT(budget.spent(), 0);
+    EXPECT_LE(budget.spent(), swf::FilterBudget::kWorkPerFrame * (1 + kButtons / swf::FilterBudget::kShares));
+    PaintCounter counter;
+    buttons.back()->installEventFilter(&counter);
+    QTest::qWait(200);
+    EXPECT_GT(counter.paints, 0);
 }
 
 // A client counting its ticks.

@@ -57,10 +57,17 @@ std::size_t contentSignature(const Instance &object)
     return hash;
 }
 
-const QImage *LayerCache::find(std::uint64_t serial, const Key &key) const
+LayerCache::Kept LayerCache::find(std::uint64_t serial, const Key &key) const
 {
     auto it = m_entries.find(serial);
-    return it != m_entries.end() && it->second.key == key ? &it->second.layer : nullptr;
+    if (it == m_entries.end())
+        return {};
+    const Key &kept = it->second.key;
+    Key finer = key;
+    finer.coarseness = kept.coarseness;
+    if (kept.coarseness > key.coarseness || !(kept == finer))
+        return {};
+    return {&it->second.layer, kept.coarseness};
 }
 
 void LayerCache::store(std::uint64_t serial, Key key, QImage layer)

@@ -35,8 +35,14 @@ public:
         friend bool operator==(const Key &, const Key &) = default;
     };
 
-    // The layer stored for the object with this serial under the same key, or null.
-    const QImage *find(std::uint64_t serial, const Key &key) const;
+    struct Kept {
+        const QImage *layer = nullptr; // null when none serves
+        int coarseness = 1;
+    };
+    // The layer stored for the object with this serial under the same key, or under one
+    // that differs only in being drawn finer: a layer drawn coarse for want of filter
+    // work gives way to its full drawing, never the other way round.
+    Kept find(std::uint64_t serial, const Key &key) const;
     void store(std::uint64_t serial, Key key, QImage layer);
 
 private:

@@ -178,15 +178,24 @@ void Player::stepFrame()
 
 void Player::render(QPainter &painter, const QRectF &target, Quality quality) const
 {
+    FilterBudget frameBudget;
+    render(painter, target, quality, frameBudget);
+}
+
+bool Player::render(QPainter &painter, const QRectF &target, Quality quality,
+                    FilterBudget &filterBudget) const
+{
     painter.save();
     painter.setClipRect(target, Qt::IntersectClip);
     painter.fillRect(target, backgroundColor());
     painter.setRenderHint(QPainter::Antialiasing, quality == Quality::High);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QTransform base = stageToTarget(*m_movie, target) * painter.transform();
-    Renderer renderer(*m_movie, m_state->cache, quality, std::sqrt(std::abs(base.determinant())));
+    Renderer renderer(*m_movie, m_state->cache, quality, filterBudget,
+                      std::sqrt(std::abs(base.determinant())));
     renderer.paint(painter, *m_root, base, {});
     painter.restore();
+    return !renderer.wasStinted();
 }
 
 void Player::mouseMove(QPointF pos, const QRectF &target)

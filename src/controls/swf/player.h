@@ -24,6 +24,7 @@ namespace velmora::swf {
 
 class Movie;
 class DisplayList;
+class FilterBudget;
 class MovieSound;
 struct Instance;
 namespace avm1 {
@@ -79,7 +80,11 @@ public:
     // Paints the stage fitted "ShowAll" into target: uniform scale, centred, the
     // margins and the stage filled with the background colour. Drawing is clipped to
     // target, not to the stage: what lies outside the stage shows in the margins.
+    // Filters draw from a frame's budget of their own, or from `filterBudget` shared with
+    // other movies; false when some were drawn coarser than their own budget would have
+    // allowed because the shared one had been spent (paint again once it is refilled).
     void render(QPainter &painter, const QRectF &target, Quality quality) const;
+    bool render(QPainter &painter, const QRectF &target, Quality quality, FilterBudget &filterBudget) const;
 
     // Mouse in target coordinates (the same rectangle as for render).
     void mouseMove(QPointF pos, const QRectF &target);

@@ -91,6 +91,23 @@ int coarse(int pixels, int coarseness)
     return (pixels + coarseness - 1) / coarseness;
 }
 
+// The fewest device pixels either way per layer pixel that keep a layer's filters,
+// at `perPixel` steps a layer pixel, within `allowed` steps.
+int coarsenessWithin(const QRect &area, double perPixel, double allowed)
+{
+    auto work = [&](int k) {
+        return double(coarse(area.width(), k)) * double(coarse(area.height(), k)) * perPixel;
+    };
+    if (work(1) <= allowed)
+        return 1;
+    // From the estimate up: rounding each side up may need a step or two more.
+    const int widest = std::max(area.width(), area.height());
+    int k = static_cast<int>(std::min(std::ceil(std::sqrt(work(1) / allowed)), double(widest)));
+    while (k < widest && work(k) > allowed)
+        ++k;
+    return k;
+}
+
 // The device pixels of an object's layer: its bounds rounded out and grown by what
 // its filters add, within the device grown the same (what lies just off the device
 // still blurs into view).
@@ -165,22 +182,12 @@ void Renderer::paintObject(QPainter &painter, const Instance &object, const QTra
 }
 
 // How many device pixels either way one layer pixel stands for, so that the layer's
-// filters cost no more than the frame has left (or than a share, once it has none).
-int Renderer::layerCoarseness(const QRect &area, const std::vector<Filter> &filters) const
+// filters cost no more than the budget lets one layer spend now (`whole`: than it
+// would let a layer spend that had the budget to itself).
+int Renderer::layerCoarseness(const QRect &area, const std::vector<Filter> &filters, bool whole) const
 {
-    const double perPixel = filterWorkPerPixel(filters);
-    const double allowed = std::max(m_filterWorkLeft, m_filterWorkShare);
-    auto work = [&](int k) {
-        return double(coarse(area.width(), k)) * double(coarse(area.height(), k)) * perPixel;
-    };
-    if (work(1) <= allowed)
-        return 1;
-    // From the estimate up: rounding each side up may need a step or two more.
-    const int widest = std::max(area.width(), area.height());
-    int k = static_cast<int>(std::min(std::ceil(std::sqrt(work(1) / allowed)), double(widest)));
-    while (k < widest && work(k) > allowed)
-        ++k;
-    return k;
+    return coarsenessWithin(area, filterWorkPerPixel(filters),
+                            whole ? m_filterBudget.whole() : m_filterBudget.allowed());
 }
 
 // The object drawn on a layer over `area`, its filters and then its colour transform
@@ -214,8 +221,7 @@ QImage Renderer::drawLayer(const QPainter &painter, const Instance &object, cons
         m_quality = quality;
     }
     const double work = double(layer.width()) * double(layer.height()) * filterWorkPerPixel(object.filters);
-    m_filterWorkLeft -= work;
-    m_filterWorkSpent += work;
+    m_filterBudget.spend(work);
     applyFilters(layer, object.filters, FilterScale{scale.pixelsPerStagePixel / coarseness});
     if (!object.filters.empty()) {
         const ColorTransform tint = cx * object.colorTransform;
@@ -242,7 +248,7 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
     const QTransform placement = toQt(object.matrix) * world;
     const QPoint pixels(static_cast<int>(std::floor(placement.dx())),
                         static_cast<int>(std::floor(placement.dy())));
-    const int coarseness = layerCoarseness(area, object.filters);
+    int coarseness = layerCoarseness(area, object.filters);
     LayerCache::Key key{contentSignature(object),
                         placement * QTransform::fromTranslate(-pixels.x(), -pixels.y()),
                         cx,
@@ -252,9 +258,14 @@ void Renderer::paintBlended(QPainter &painter, const Instance &object, const QTr
                         static_cast<int>(m_quality),
                         coarseness};
     QImage layer;
-    if (const QImage *kept = m_cache.layers().find(object.serial, key)) {
-        layer = *kept;
+    if (const LayerCache::Kept kept = m_cache.layers().find(object.serial, key); kept.layer) {
+        layer = *kept.layer;
+        coarseness = kept.coarseness;
     } else {
+        // Drawn coarser than the budget would have allowed had others not spent it first:
+        // the host paints again later.
+        if (coarseness > 1 && coarseness > layerCoarseness(area, object.filters, true))
+            m_stinted = true;
         layer = drawLayer(painter, object, world, cx, area, scale, coarseness);
         if (layer.isNull())
             return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "controls/swf/displaylist.h"
+#include "controls/swf/filterbudget.h"
 #include "controls/swf/filters.h"
 #include "controls/swf/quality.h"
 #include "controls/swf/rendercache.h"
@@ -17,24 +18,20 @@ namespace velmora::swf {
 
 class Renderer {
 public:
-    // Filter work one frame may spend, in steps (see filterWorkPerPixel). A layer whose
-    // filters would cost more than is left is drawn coarser, so that a hostile or heavy
-    // movie cannot hold up whatever draws it; once none is left, each layer still gets
-    // a small share.
-    static constexpr double kFilterWorkPerFrame = 1 << 23;
-    static constexpr double kFilterWorkShares = 32;
-
     // viewScale: device pixels per twip of the stage as the view shows it, the width
-    // of strokes that scale in neither direction.
-    Renderer(const Movie &movie, RenderCache &cache, Quality quality, double viewScale = 1 / kTwipsPerPixel,
-             double filterWork = kFilterWorkPerFrame)
+    // of strokes that scale in neither direction. Filters draw from `filterBudget`, so
+    // that a hostile or heavy movie cannot hold up whatever draws it.
+    Renderer(const Movie &movie, RenderCache &cache, Quality quality, FilterBudget &filterBudget,
+             double viewScale = 1 / kTwipsPerPixel)
         : m_movie(movie), m_cache(cache), m_quality(quality), m_viewScale(viewScale),
-          m_filterWorkLeft(filterWork), m_filterWorkShare(filterWork / kFilterWorkShares)
+          m_filterBudget(filterBudget)
     {
     }
 
     void paint(QPainter &painter, const DisplayList &list, const QTransform &world, const ColorTransform &cx);
-    double filterWorkSpent() const { return m_filterWorkSpent; }
+    // Whether a layer was drawn coarser than a budget of its own would have allowed,
+    // because other layers or movies had spent it.
+    bool wasStinted() const { return m_stinted; }
 
 private:
     // ownColor false: the object's own colour transform is left out (the caller
@@ -46,7 +43,7 @@ private:
     // coarseness: device pixels per layer pixel either way.
     QImage drawLayer(const QPainter &painter, const Instance &object, const QTransform &world,
                      const ColorTransform &cx, const QRect &area, FilterScale scale, int coarseness);
-    int layerCoarseness(const QRect &area, const std::vector<Filter> &filters) const;
+    int layerCoarseness(const QRect &area, const std::vector<Filter> &filters, bool whole = false) const;
     QTransform paintBackground(QPainter &painter, const Instance &object, const QTransform &world,
                                const ColorTransform &cx);
     void paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
@@ -68,9 +65,8 @@ private:
     Quality m_quality;
     double m_viewScale;
     int m_layers = 0; // enclosing objects drawn on layers of their own
-    double m_filterWorkLeft;
-    double m_filterWorkShare;
-    double m_filterWorkSpent = 0;
+    FilterBudget &m_filterBudget;
+    bool m_stinted = false;
 };
 
 } // namespace velmora::swf

@@ -503,14 +503,15 @@ TEST(Filters, HeavyLayersAreDrawnCoarserWithinTheFrameWork)
                    double *spent = nullptr) {
         Player player(movie);
         RenderCache cache;
-        Renderer renderer(*movie, cache, Quality::Low, 1 / kTwipsPerPixel, filterWork);
+        FilterBudget budget(filterWork);
+        Renderer renderer(*movie, cache, Quality::Low, budget);
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
         renderer.paint(painter, player.root(), QTransform::fromScale(1 / kTwipsPerPixel, 1 / kTwipsPerPixel),
                        {});
         if (spent)
-            *spent = renderer.filterWorkSpent();
+            *spent = budget.spent();
         return image;
     };
     // A 205-byte movie of the largest blur, 15 passes, over a layer reaching 1024 pixels
@@ -519,9 +520,9 @@ TEST(Filters, HeavyLayersAreDrawnCoarserWithinTheFrameWork)
         VELMORA_SOURCE_DIR "/tests/controls/swf/fuzz-regressions/blur-of-largest-width-and-passes-slow.swf");
     ASSERT_TRUE(hostile);
     double spent = 0;
-    draw(*hostile, {550, 400}, Renderer::kFilterWorkPerFrame, &spent);
+    draw(*hostile, {550, 400}, FilterBudget::kWorkPerFrame, &spent);
     EXPECT_GT(spent, 0);
-    EXPECT_LE(spent, Renderer::kFilterWorkPerFrame);
+    EXPECT_LE(spent, FilterBudget::kWorkPerFrame);
 
     MovieBytes m;
     m.widthPx = m.heightPx = kStage;
@@ -535,6 +536,38 @@ TEST(Filters, HeavyLayersAreDrawnCoarserWithinTheFrameWork)
     const QImage coarse = draw(*movie, {kStage, kStage}, full / 4, &quarter);
     EXPECT_LE(quarter, full / 4);
     EXPECT_EQ(differing(coarse, fine, 6), 0) << "a quarter of the work, four pixels to one";
+}
+
+// Movies drawn together share one budget: the second is stinted while the first has
+// spent it, says so, and is drawn in full once the budget is refilled; a layer kept
+// from a full drawing is reused whatever is left.
+TEST(Filters, MoviesDrawnTogetherShareOneBudget)
+{
+    MovieBytes m;
+    m.widthPx = m.heightPx = kStage;
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 400, 400, 800, 800, 255, 0, 0))
+        .tag(TagCode::PlaceObject3, placeObject3({.filters = filterList({blur(15, 3)})}))
+        .showFrame();
+    auto movie = loadMovie(m.build('F'));
+    ASSERT_TRUE(movie);
+    QImage image(kStage, kStage, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    const QRectF target(0, 0, kStage, kStage);
+    FilterBudget unlimited(1e9);
+    ASSERT_TRUE(Player(*movie).render(painter, target, Quality::Low, unlimited));
+    const double full = unlimited.spent();
+
+    Player first(*movie), second(*movie);
+    FilterBudget shared(full * 1.5);
+    EXPECT_TRUE(first.render(painter, target, Quality::Low, shared));
+    EXPECT_FALSE(second.render(painter, target, Quality::Low, shared)) << "half a drawing was left";
+    EXPECT_LE(shared.spent(), full * 1.5);
+    shared.refill();
+    EXPECT_TRUE(second.render(painter, target, Quality::Low, shared));
+    EXPECT_EQ(shared.spent(), full) << "drawn again in full, not kept coarse";
+    shared.spend(full);
+    EXPECT_TRUE(first.render(painter, target, Quality::Low, shared));
+    EXPECT_EQ(shared.spent(), 2 * full) << "its full layer was kept";
 }
 
 TEST(Filters, KeptLayersFollowMovesAndChanges)
