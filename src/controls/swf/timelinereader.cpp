@@ -146,10 +146,11 @@ std::vector<ClipActions> TimelineReader::readClipActions(BitReader &in) const
     in.u16();
     events();
     std::vector<ClipActions> all;
-    while (!in.atEnd()) {
+    // A list cut short (no end record, a partial flags word) keeps the records read whole.
+    while (in.remaining() >= (wide ? 4u : 2u)) {
         ClipActions clip;
         clip.events = events();
-        if (clip.events == 0)
+        if (clip.events == 0 || in.remaining() < 4)
             break;
         const std::size_t size = in.u32();
         BitReader record(in.bytes(std::min(size, in.remaining())));

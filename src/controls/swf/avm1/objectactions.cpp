@@ -358,8 +358,13 @@ Value Runtime::callScript(FunctionObject *f, const Value &self, std::vector<Valu
                            ? static_cast<ClipObject *>(f->baseClip)
                            : nullptr;
     if (base) {
-        if (ClipObject *live = liveClip(*this, base))
-            base = live;
+        // A function whose clip left the stage (and has no successor at its path)
+        // runs on the clip it is called on, or else on the root.
+        ClipObject *live = liveClip(*this, base);
+        ClipObject *selfClip = self.isObject() && self.asObject()->kind() == Object::Kind::Clip
+                                   ? liveClip(*this, static_cast<ClipObject *>(self.asObject()))
+                                   : nullptr;
+        base = live ? live : selfClip ? selfClip : root;
     }
     act.target = act.baseClip = base;
     act.self = self.isNullish() && rule == ThisRule::TimelineWhenMissing ? Value(base) : self;
