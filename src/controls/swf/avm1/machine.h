@@ -57,6 +57,7 @@ private:
     void newObject();
     bool deleteAtPath(const std::string &path, const std::string &name);
     void newMethod();
+    void endIfClipRemoved() const;
     void getUrl(const std::string &url, const std::string &target);
     void enumerate(const Value &v);
     // The target for properties and paths; null after a tellTarget that found nothing.

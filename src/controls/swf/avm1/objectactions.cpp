@@ -152,21 +152,40 @@ void Machine::defineFunction(const ActionRecord &a, bool version2, std::size_t &
     }
 }
 
+// Code whose own clip left the stage during a call (or a construction) ends when
+// the call returns, even where another clip took the clip's place and name; a
+// method asked of something that is not an object does not count as a call.
+void Machine::endIfClipRemoved() const
+{
+    if (m_act.baseClip && m_act.baseClip->removed)
+        throw BlockEnded{};
+}
+
 bool Machine::objectAction(const ActionRecord &a)
 {
     switch (a.code) {
     case ActionCode::CallFunction:
         callFunction();
+        endIfClipRemoved();
         break;
-    case ActionCode::CallMethod:
+    case ActionCode::CallMethod: {
+        const bool onObject = m_stack.size() >= 2 && m_stack[m_stack.size() - 2].isObject();
         callMethod();
+        if (onObject)
+            endIfClipRemoved();
         break;
+    }
     case ActionCode::NewObject:
         newObject();
+        endIfClipRemoved();
         break;
-    case ActionCode::NewMethod:
+    case ActionCode::NewMethod: {
+        const bool onObject = m_stack.size() >= 2 && m_stack[m_stack.size() - 2].isObject();
         newMethod();
+        if (onObject)
+            endIfClipRemoved();
         break;
+    }
     case ActionCode::GetVariable: {
         const Value name = pop(m_stack);
         m_stack.push_back(getVariable(m_act, m_rt.toString(name)));
