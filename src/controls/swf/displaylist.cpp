@@ -194,7 +194,12 @@ void DisplayList::tickScripted()
     std::sort(nested.begin(), nested.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
     for (const auto &[serial, list] : nested)
         list->tick();
-    if (!m_timeline)
+    advanceOwnFrame();
+}
+
+void DisplayList::advanceOwnFrame()
+{
+    if (!m_timeline || !m_observer || m_current < 0)
         return;
     m_observer->enteringFrame(*this);
     if (!m_playing)

@@ -94,6 +94,9 @@ public:
 
     // Runs one frame of this timeline and of every nested timeline placed earlier.
     void tick();
+    // With scripts: only this timeline's enterFrame and next frame, not the nested
+    // ones (the script engine runs every timeline of the movie in its own order).
+    void advanceOwnFrame();
     // Without actions the target frame's scripts do not run (a script's goto past the end).
     void gotoFrame(int target, bool withActions = true);
     void runActions(const std::vector<Action> &actions);

@@ -167,11 +167,13 @@ int Player::catchUpWithStream()
 void Player::stepFrame()
 {
     m_state->budget.createdThisFrame = 0;
-    if (m_scripts)
+    if (m_scripts) {
         m_scripts->beginFrame();
-    m_root->tick();
-    if (m_scripts)
+        m_scripts->advanceTimelines();
         m_scripts->endFrame();
+    } else {
+        m_root->tick();
+    }
     ++m_framesRun;
     updateButtons();
 }

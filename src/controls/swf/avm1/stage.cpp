@@ -77,6 +77,22 @@ void ScriptStage::beginFrame()
     m_runtime->beginFrame();
 }
 
+void ScriptStage::advanceTimelines()
+{
+    if (m_root.currentFrame() < 0) {
+        m_root.tick(); // the first frame places and starts everything
+        return;
+    }
+    // Clips placed during this pass have run their first frame already, and clips
+    // removed during it are skipped.
+    const std::vector<ClipObject *> clips = m_runtime->liveClips;
+    for (auto it = clips.rbegin(); it != clips.rend(); ++it) {
+        if (!(*it)->removed && (*it)->list)
+            (*it)->list->advanceOwnFrame();
+    }
+    m_root.advanceOwnFrame();
+}
+
 void ScriptStage::endFrame()
 {
     m_runtime->runQueue();

@@ -39,6 +39,8 @@ public:
     // Around the root's tick: the budget renews, then the queued scripts run.
     void beginFrame();
     void endFrame();
+    // One frame of every timeline: the most recently placed clip first, the root last.
+    void advanceTimelines();
 
     // Input, in stage pixels.
     void mouseMove(QPointF stage);
