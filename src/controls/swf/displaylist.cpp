@@ -42,7 +42,11 @@ Instance DisplayList::makeInstance(std::uint16_t characterId, int depth)
         i.children->m_sounds = m_sounds;
         i.children->m_observer = m_observer;
     } else if (i.character && std::holds_alternative<Button>(*i.character)) {
-        showButtonState(i, ButtonRecord::Up);
+        // Filled with the up state once the button is in its list (its children's
+        // parent must exist first).
+        i.children = std::make_unique<DisplayList>(m_movie, nullptr, m_budget, m_nesting + 1);
+        i.children->m_sounds = m_sounds;
+        i.children->m_observer = m_observer;
     }
     return i;
 }
@@ -70,6 +74,8 @@ Instance &DisplayList::insert(Instance object, bool fresh)
     if (fresh) {
         if (m_observer)
             m_observer->placed(*this, placed);
+        if (placed.character && std::holds_alternative<Button>(*placed.character))
+            showButtonState(placed, ButtonRecord::Up);
         // A sprite shows its first frame on the frame it is placed.
         if (placed.children && placed.children->m_timeline && placed.children->m_current < 0)
             placed.children->tick();
@@ -115,30 +121,45 @@ void DisplayList::swapDepths(int a, int b)
     }
 }
 
+// Children the new state shows too (the same character at the same depth) stay,
+// with their playheads and script objects; the others go and the new ones come.
 void DisplayList::showButtonState(Instance &button, int state)
 {
     const auto *def = button.character ? std::get_if<Button>(button.character) : nullptr;
     button.buttonState = state;
-    if (m_nesting >= kMaxNesting) {
-        button.children.reset(); // as deep as lists go: the button shows nothing
-        return;
-    }
-    button.children = std::make_unique<DisplayList>(m_movie, nullptr, m_budget, m_nesting + 1);
-    button.children->m_sounds = m_sounds;
-    button.children->m_observer = m_observer;
-    button.children->m_parent = this;
-    button.children->m_self = &button;
-    if (!def)
-        return;
+    if (!button.children || !def)
+        return; // past the nesting limit the button shows nothing
+    DisplayList &shown = *button.children;
+    std::map<int, const ButtonRecord *> records; // by depth; a later record of a depth wins
     for (const ButtonRecord &r : def->records) {
-        if (!(r.states & state))
+        if (r.states & state)
+            records[r.depth] = &r;
+    }
+    for (auto it = shown.m_objects.begin(); it != shown.m_objects.end();) {
+        auto record = records.find(it->first);
+        if (record != records.end() && record->second->characterId == it->second.characterId) {
+            ++it;
             continue;
-        Instance child = button.children->makeInstance(r.characterId, r.depth);
-        child.matrix = r.matrix;
-        child.colorTransform = r.colorTransform;
-        child.blendMode = r.blendMode;
-        child.filters = r.filters;
-        button.children->insert(std::move(child), true);
+        }
+        shown.discard(it->second, true);
+        it = shown.m_objects.erase(it);
+    }
+    for (const auto &[depth, r] : records) {
+        auto kept = shown.m_objects.find(depth);
+        Instance *child = kept != shown.m_objects.end() ? &kept->second : nullptr;
+        if (child && child->scriptTransformed)
+            continue;
+        Instance fresh;
+        if (!child) {
+            fresh = shown.makeInstance(r->characterId, depth);
+            child = &fresh;
+        }
+        child->matrix = r->matrix;
+        child->colorTransform = r->colorTransform;
+        child->blendMode = r->blendMode;
+        child->filters = r->filters;
+        if (child == &fresh)
+            shown.insert(std::move(fresh), true);
     }
 }
 
@@ -157,7 +178,8 @@ bool DisplayList::canChange() const
 
 void DisplayList::tick()
 {
-    if (m_observer && m_current >= 0) {
+    // A button's state list has no timeline of its own but runs its clips as scripts expect.
+    if (m_observer && (m_current >= 0 || !m_timeline)) {
         tickScripted();
         return;
     }
@@ -403,6 +425,8 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
             target->children = std::move(art.children);
             target->buttonState = art.buttonState;
             adopt(*target);
+            if (target->character && std::holds_alternative<Button>(*target->character))
+                showButtonState(*target, ButtonRecord::Up);
             if (target->children && target->children->m_timeline)
                 target->children->tick();
         }

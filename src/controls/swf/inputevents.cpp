@@ -1,5 +1,7 @@
 #include "controls/swf/inputevents.h"
 
+#include "controls/swf/movieerror.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,7 +55,7 @@ Result<InputBatches> parseInputEvents(const QByteArray &json)
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return Error(1, "input events: not a JSON array");
+        return movieError(MovieError::InputEventsNotArray);
     InputBatches batches(1);
     for (const QJsonValue v : doc.array()) {
         const QJsonObject o = v.toObject();
@@ -87,7 +89,7 @@ Result<InputBatches> loadInputEventsFile(const std::filesystem::path &path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return Error(1, "input events: cannot open " + path.string());
+        return movieError(MovieError::InputEventsCannotOpen, path.string());
     const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return parseInputEvents(QByteArray::fromStdString(json));
 }

@@ -27,6 +27,8 @@ constexpr std::array kErrors{
     ErrorRecord{MovieError::NoMp3Frame, 23, "sound: no MP3 frame found"},
     ErrorRecord{MovieError::NellymoserMissing, 24, "sound: the Nellymoser decoder is missing"},
     ErrorRecord{MovieError::NellymoserCannotStart, 24, "sound: the Nellymoser decoder cannot start"},
+    ErrorRecord{MovieError::InputEventsNotArray, 30, "input events: not a JSON array"},
+    ErrorRecord{MovieError::InputEventsCannotOpen, 31, "input events: cannot open"},
 };
 
 constexpr bool inEnumOrder()
@@ -37,7 +39,7 @@ constexpr bool inEnumOrder()
     }
     return true;
 }
-static_assert(inEnumOrder() && kErrors.back().which == MovieError::NellymoserCannotStart);
+static_assert(inEnumOrder() && kErrors.back().which == MovieError::InputEventsCannotOpen);
 
 } // namespace
 

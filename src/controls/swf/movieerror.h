@@ -22,6 +22,8 @@ enum class MovieError {
     NoMp3Frame,
     NellymoserMissing,
     NellymoserCannotStart,
+    InputEventsNotArray,   // an input events file that is not a JSON array
+    InputEventsCannotOpen, // an input events file that cannot be read
 };
 
 // The error for `which`; `subject` (a file name) is appended to the descriptions of

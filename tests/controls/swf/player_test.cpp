@@ -376,5 +376,34 @@ TEST(Button, StatesFollowTheMouseAndAClickIsCounted)
     EXPECT_EQ(colorAt(), qRgb(255, 0, 0));
 }
 
+TEST(Button, ARecordOfBothStatesKeepsItsObjectAcrossTheChange)
+{
+    // Button 2: shape 1 at depth 1 in the up, over and hit states; nothing when down.
+    BitWriter b;
+    b.u16(2).u8(0).u16(0);
+    b.u8(0x01 | 0x02 | 0x08).u16(1).u16(1).translate(0, 0);
+    b.bits(0, 1).bits(0, 1).bits(0, 4).align();
+    b.u8(0);
+    MovieBytes m;
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(TagCode::DefineButton2, b.take()).tag(TagCode::PlaceObject2, test::placeObject(2, 1)).showFrame();
+    Player player(load(m));
+    const QRectF target(0, 0, 100, 50);
+    auto childSerial = [&]() -> std::uint64_t {
+        const auto &shown = player.root().objects().at(1).children->objects();
+        return shown.empty() ? 0 : shown.begin()->second.serial;
+    };
+    const std::uint64_t up = childSerial();
+    ASSERT_NE(up, 0U);
+    player.mouseMove({10, 10}, target);
+    EXPECT_EQ(player.root().objects().at(1).buttonState, ButtonRecord::Over);
+    EXPECT_EQ(childSerial(), up);
+    player.mousePress();
+    EXPECT_EQ(childSerial(), 0U) << "the down state shows nothing";
+    player.mouseRelease();
+    EXPECT_NE(childSerial(), 0U);
+    EXPECT_NE(childSerial(), up) << "a record shown again after a state without it is a new object";
+}
+
 } // namespace
 } // namespace velmora::swf

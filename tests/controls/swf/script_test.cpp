@@ -2,6 +2,8 @@
 // may set freely must not turn into allocations or unbounded loops.
 #include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/runtime.h"
+#include "controls/swf/inputevents.h"
+#include "controls/swf/movieerror.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +45,25 @@ TEST(ScriptArrays, SortingSortedInputStaysWithinTheBudget)
     ASSERT_EQ(sorted.size(), values.size());
     for (std::size_t i = 0; i < sorted.size(); ++i)
         ASSERT_EQ(sorted[i].asNumber(), static_cast<double>(i));
+}
+
+TEST(InputEvents, WaitsCloseBatchesAndAFileThatIsNoArrayIsNamed)
+{
+    auto batches = parseInputEvents(R"([{"type":"KeyDown","key":{"Char":"a"}},{"type":"Wait"},
+        {"type":"TextInput","codepoint":"a"},{"type":"MouseDown","pos":[3,4]}])");
+    ASSERT_TRUE(batches);
+    ASSERT_EQ(batches->size(), 2U);
+    ASSERT_EQ(batches->at(0).size(), 1U);
+    EXPECT_EQ(batches->at(0)[0].key.code, 'A');
+    EXPECT_EQ(batches->at(0)[0].key.character, 'a');
+    ASSERT_EQ(batches->at(1).size(), 1U) << "text input is skipped";
+    EXPECT_EQ(batches->at(1)[0].position, QPointF(3, 4));
+    auto notArray = parseInputEvents(R"({"type":"Wait"})");
+    ASSERT_FALSE(notArray);
+    EXPECT_EQ(notArray.error(), movieError(MovieError::InputEventsNotArray));
+    auto missing = loadInputEventsFile("/nonexistent/input.json");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().number, movieError(MovieError::InputEventsCannotOpen).number);
 }
 
 } // namespace

@@ -294,7 +294,8 @@ bool getClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, Valu
     }
     // Unlike the display properties these names match case from SWF 7 on.
     if (sameName(rt, name, "_parent")) {
-        out = clip->parent ? Value(clip->parent) : Value();
+        ClipObject *parent = scriptParent(rt, clip);
+        out = parent ? Value(parent) : Value();
         return true;
     }
     if (sameName(rt, name, "_root") || sameName(rt, name, "_level0")) {
@@ -317,6 +318,14 @@ bool setClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, cons
     return false;
 }
 
+ClipObject *scriptParent(Runtime &rt, ClipObject *clip)
+{
+    ClipObject *parent = clip->parent;
+    if (parent && parent->isButton && rt.version() < 6)
+        return parent->parent;
+    return parent;
+}
+
 ClipObject *clipChild(Runtime &rt, ClipObject *clip, const std::string &name)
 {
     DisplayList *list = clip->list;
@@ -325,9 +334,10 @@ ClipObject *clipChild(Runtime &rt, ClipObject *clip, const std::string &name)
     for (auto &[depth, object] : list->objects()) {
         if (object.name.empty() || !sameName(rt, object.name, name))
             continue;
-        if (object.script)
+        if (object.script && !(object.script->isButton && rt.version() < 6))
             return object.script;
-        // A named shape has no object of its own: its name reads as its clip.
+        // A named shape (or an SWF 5 button) has no object of its own: its name reads
+        // as its clip.
         if (object.character && !std::holds_alternative<EditText>(*object.character))
             return clip;
     }

@@ -96,6 +96,9 @@ bool setClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, cons
 void clipChildNames(Runtime &rt, ClipObject *clip, std::vector<std::string> &out);
 
 // Navigation.
+// The parent scripts see: before SWF 6 a button is no object of its own, so a clip in
+// a button's state answers with the button's parent.
+ClipObject *scriptParent(Runtime &rt, ClipObject *clip);
 ClipObject *clipChild(Runtime &rt, ClipObject *clip, const std::string &name);
 std::string clipTargetPath(ClipObject *clip); // "_level0.a.b"
 std::string clipSlashPath(ClipObject *clip);  // "/a/b"

@@ -316,8 +316,8 @@ void preloadRegisters(Activation &act, const ScriptFunctionCode &code, ClipObjec
     preload(PreloadArguments, 0, arguments);
     preload(PreloadSuper, SuppressSuper, super);
     preload(PreloadRoot, 0, rt.root);
-    if (base && base->parent)
-        preload(PreloadParent, 0, base->parent);
+    if (ClipObject *parent = base ? scriptParent(rt, base) : nullptr)
+        preload(PreloadParent, 0, parent);
     preload(PreloadGlobal, 0, rt.global());
 }
 

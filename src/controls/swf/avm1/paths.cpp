@@ -22,7 +22,8 @@ Value parentOf(Runtime &rt, const Value &v)
     if (!o || o->kind() != Object::Kind::Clip)
         return {};
     ClipObject *clip = liveClip(rt, static_cast<ClipObject *>(o));
-    return clip && clip->parent ? Value(clip->parent) : Value();
+    ClipObject *parent = clip ? scriptParent(rt, clip) : nullptr;
+    return parent ? Value(parent) : Value();
 }
 
 // One name along a path: a child of a clip first, then a property (variables,

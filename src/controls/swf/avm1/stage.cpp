@@ -138,7 +138,7 @@ void ScriptStage::placed(DisplayList &parent, Instance &object)
     clip->instance = &object;
     clip->list = sprite ? object.children.get() : nullptr;
     clip->parent = clipOf(parent);
-    if (object.name.empty() && sprite)
+    if (object.name.empty())
         object.name = nextInstanceName();
     clip->name = object.name;
     clip->path = clip->parent ? clip->parent->path + "." + clip->name : clip->name;
@@ -206,7 +206,7 @@ void ScriptStage::detach(Instance &object, bool unload)
 void ScriptStage::enteringFrame(DisplayList &list)
 {
     ClipObject *clip = clipOf(list);
-    if (!clip || clip == m_rootClip)
+    if (!clip)
         return;
     queueClipEvent(clip, ClipEvent::EnterFrame, Runtime::Priority::Normal, "onEnterFrame");
 }
