@@ -84,4 +84,35 @@ Instance *HitTester::buttonAt(DisplayList &list, const QTransform &world, QPoint
     return nullptr;
 }
 
+Instance *HitTester::drawnAt(DisplayList &list, const QTransform &world, QPointF point, const Instance *skip,
+                             DisplayList **owner)
+{
+    for (auto it = list.objects().rbegin(); it != list.objects().rend(); ++it) {
+        Instance &object = it->second;
+        if (&object == skip || !object.character || !object.visible || object.clipDepth > 0)
+            continue;
+        const QTransform objectWorld = toQt(object.matrix) * world;
+        auto boundsContain = [&](const TwipsRect &r) {
+            const QRectF rect(r.xMin, r.yMin, r.width(), r.height());
+            return objectWorld.map(QPolygonF(rect)).containsPoint(point, Qt::OddEvenFill);
+        };
+        bool hit = false;
+        if (object.children) {
+            if (Instance *found = drawnAt(*object.children, objectWorld, point, skip, owner))
+                return found;
+        } else if (const auto *text = std::get_if<StaticText>(object.character)) {
+            hit = boundsContain(text->bounds);
+        } else if (const auto *field = std::get_if<EditText>(object.character)) {
+            hit = boundsContain(field->bounds);
+        } else {
+            hit = coverage(object, world).contains(point);
+        }
+        if (hit) {
+            *owner = &list;
+            return &object;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace velmora::swf

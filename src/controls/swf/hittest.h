@@ -23,6 +23,10 @@ public:
     // The button instance whose hit area contains point (in the list's coordinates
     // under `world`), topmost first, and the list holding it; null when none.
     Instance *buttonAt(DisplayList &list, const QTransform &world, QPointF point, DisplayList **owner);
+    // The topmost drawn object (a shape by its fills, a text by its bounds) under the
+    // point, outside the object `skip`, and the list holding it; null when none.
+    Instance *drawnAt(DisplayList &list, const QTransform &world, QPointF point, const Instance *skip,
+                      DisplayList **owner);
 
 private:
     bool hitAreaContains(const Button &button, const QTransform &world, QPointF point);

@@ -83,6 +83,12 @@ Player::Player(std::shared_ptr<const Movie> movie, ScriptHost host)
             const QTransform toScript = QTransform::fromScale(1 / kTwipsPerPixel, 1 / kTwipsPerPixel);
             return HitTester(*m_movie, m_state->cache).buttonAt(*m_root, toScript, stage, &owner);
         };
+        m_scripts->listUnder = [this](QPointF stage, const Instance *skip) {
+            DisplayList *owner = nullptr;
+            const QTransform toScript = QTransform::fromScale(1 / kTwipsPerPixel, 1 / kTwipsPerPixel);
+            HitTester(*m_movie, m_state->cache).drawnAt(*m_root, toScript, stage, skip, &owner);
+            return owner;
+        };
     }
     stepFrame(); // the first frame is on screen from the start
 }

@@ -186,8 +186,14 @@ Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
         return clipSlashPath(clip);
     case ClipProperty::Name:
         return clip->parent ? Value(clip->name) : Value("");
-    case ClipProperty::DropTarget:
-        return "";
+    case ClipProperty::DropTarget: {
+        // While the drag lasts, what lies under the pointer; afterwards where it ended.
+        if (rt.stage && rt.stage->dragged == clip) {
+            ClipObject *target = rt.stage->dropTarget();
+            return target ? clipSlashPath(target) : std::string();
+        }
+        return clip->dropTarget;
+    }
     case ClipProperty::Url:
         return "file:///movie.swf";
     case ClipProperty::HighQuality:
@@ -522,8 +528,11 @@ void startDrag(Runtime &rt, ClipObject *clip, bool lockCenter, const double *bou
 
 void stopDrag(Runtime &rt)
 {
-    if (rt.stage)
-        rt.stage->dragged = nullptr;
+    if (!rt.stage || !rt.stage->dragged)
+        return;
+    ClipObject *target = rt.stage->dropTarget();
+    rt.stage->dragged->dropTarget = target ? clipSlashPath(target) : std::string();
+    rt.stage->dragged = nullptr;
 }
 
 } // namespace velmora::swf::avm1

@@ -30,7 +30,8 @@ public:
     Instance *instance = nullptr; // its place in the parent (null for the root)
     ClipObject *parent = nullptr;
     std::string name;
-    std::string path; // "_level0.a.b", kept to find the clip again after removal
+    std::string path;       // "_level0.a.b", kept to find the clip again after removal
+    std::string dropTarget; // slash path of what the last drag of this clip ended on
     bool isButton = false;
     bool removed = false;
     const std::vector<ClipActions> *clipActions = nullptr; // onClipEvent handlers

@@ -290,7 +290,8 @@ void ScriptStage::listenerCall(const char *listeners, const char *method)
     }
 }
 
-// Clip events go to every clip, the most recently placed first.
+// Clip events (and the mouse methods of SWF 6 clips) go to every clip, the most
+// recently placed first.
 void ScriptStage::dispatchMouseEvent(std::uint32_t event, const char *method)
 {
     const std::vector<ClipObject *> clips = m_runtime->liveClips;
@@ -391,7 +392,7 @@ void ScriptStage::updatePointer(bool pressChanged)
 
 void ScriptStage::mouseMove(QPointF stage)
 {
-    dispatchMouseEvent(ClipEvent::MouseMove, nullptr);
+    dispatchMouseEvent(ClipEvent::MouseMove, "onMouseMove");
     listenerCall("Mouse", "onMouseMove");
     m_mouse = stage;
     if (dragged && dragged->instance) {
@@ -411,7 +412,7 @@ void ScriptStage::mouseMove(QPointF stage)
 
 void ScriptStage::mouseDown(QPointF stage)
 {
-    dispatchMouseEvent(ClipEvent::MouseDown, nullptr);
+    dispatchMouseEvent(ClipEvent::MouseDown, "onMouseDown");
     listenerCall("Mouse", "onMouseDown");
     m_mouse = stage;
     m_mouseDown = true;
@@ -432,7 +433,7 @@ void ScriptStage::mouseDown(QPointF stage)
 
 void ScriptStage::mouseUp(QPointF stage)
 {
-    dispatchMouseEvent(ClipEvent::MouseUp, nullptr);
+    dispatchMouseEvent(ClipEvent::MouseUp, "onMouseUp");
     listenerCall("Mouse", "onMouseUp");
     m_mouse = stage;
     m_mouseDown = false;
@@ -488,6 +489,15 @@ void ScriptStage::keyUp(const KeyEvent &key)
     dispatchMouseEvent(ClipEvent::KeyUp, nullptr);
     listenerCall("Key", "onKeyUp");
     m_runtime->runQueue();
+}
+
+ClipObject *ScriptStage::dropTarget()
+{
+    if (!dragged || !dragged->instance || !listUnder)
+        return nullptr;
+    DisplayList *list = listUnder(m_mouse, dragged->instance);
+    ClipObject *clip = list ? clipOf(*list) : nullptr;
+    return clip && clip->isButton ? clip->parent : clip;
 }
 
 bool ScriptStage::takeUrlPermission()

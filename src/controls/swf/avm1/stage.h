@@ -54,6 +54,10 @@ public:
     bool takeUrlPermission();
     // The button instance under a stage point, topmost first (the player's hit test).
     std::function<Instance *(QPointF)> buttonAt;
+    // The list holding the topmost drawn object under a stage point, outside `skip`.
+    std::function<DisplayList *(QPointF, const Instance *)> listUnder;
+    // The clip under the pointer that the dragged clip would drop on, or null.
+    ClipObject *dropTarget();
 
     // The clip being dragged (startDrag), or null.
     ClipObject *dragged = nullptr;
