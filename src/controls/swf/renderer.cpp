@@ -140,7 +140,13 @@ void Renderer::paint(QPainter &painter, const DisplayList &list, const QTransfor
             QPainterPath area = HitTester(m_movie, m_cache).coverage(object, world);
             painter.save();
             painter.resetTransform();
-            painter.setClipPath(area, Qt::IntersectClip);
+            // Unsmoothed, a mask lets through the pixels a fill of it would cover.
+            if (m_quality == Quality::Low)
+                painter.setClipRegion(
+                    aliasedRegion(area, QRect(0, 0, painter.device()->width(), painter.device()->height())),
+                    Qt::IntersectClip);
+            else
+                painter.setClipPath(area, Qt::IntersectClip);
             masks.push_back(object.clipDepth);
             continue;
         }

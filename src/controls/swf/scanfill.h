@@ -8,6 +8,7 @@
 
 #include <QPainterPath>
 #include <QRect>
+#include <QRegion>
 
 #include <vector>
 
@@ -32,6 +33,9 @@ enum class EdgeGrid { Twips, Exact };
 // lies exactly on an edge goes to the area on its right, or below.
 std::vector<Span> scanConvert(const QPainterPath &devicePath, const QRect &clip,
                               EdgeGrid grid = EdgeGrid::Twips);
+
+// The pixels scanConvert gives, as a region: what a mask lets through at low quality.
+QRegion aliasedRegion(const QPainterPath &devicePath, const QRect &clip, EdgeGrid grid = EdgeGrid::Twips);
 
 // Fills a device-space path with brush on a painter whose transform is the identity.
 void fillAliased(QPainter &painter, const QPainterPath &devicePath, const QBrush &brush,

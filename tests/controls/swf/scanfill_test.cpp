@@ -1,5 +1,5 @@
 // Aliased scan conversion: every pixel decided by its centre, checked against an exact
-// integer point-in-polygon test; ties; hostile coordinates.
+// integer point-in-polygon test; ties; hostile coordinates; masks.
 #include "controls/swf/penoutline.h"
 #include "controls/swf/scanfill.h"
 
@@ -94,6 +94,19 @@ TEST(ScanFill, HostileCoordinatesCostOnlyTheClip)
     QPainterPath huge;
     huge.addRect(QRectF(QPointF(-3e10, -3e10), QPointF(3e10, 3e10)));
     EXPECT_EQ(pixelsOf(scanConvert(huge, QRect(0, 0, 64, 64))).size(), 64u * 64u);
+}
+
+TEST(ScanFill, AMaskLetsThroughThePixelsAFillCovers)
+{
+    const std::vector<Twips> star = {{61, 13}, {1931, 1187}, {7, 803}, {1913, 21}, {977, 1999}};
+    const QPainterPath path = polygon(star, Qt::WindingFill);
+    const QRect clip(0, 0, 100, 100);
+    std::set<std::pair<int, int>> inRegion;
+    for (const QRect &r : aliasedRegion(path, clip))
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                inRegion.insert({x, y});
+    EXPECT_EQ(inRegion, pixelsOf(scanConvert(path, clip)));
 }
 
 TEST(PenOutline, EachEndOfAStrokeHasItsOwnCap)
