@@ -95,13 +95,31 @@ Instance &DisplayList::placeDynamic(Instance object)
     return insert(std::move(object), true);
 }
 
-void DisplayList::remove(int depth)
+void DisplayList::remove(int depth, bool unload)
 {
     auto it = m_objects.find(depth);
     if (it == m_objects.end())
         return;
-    discard(it->second, true);
+    discard(it->second, unload);
     m_objects.erase(it);
+}
+
+// A clip with an unload handler leaves its depth d for depth -(d + 1), below every
+// depth a file or script gives, and goes at the end of the frame.
+void DisplayList::removeByTimeline(int depth)
+{
+    auto it = m_objects.find(depth);
+    const int below = -(depth + 1);
+    if (it == m_objects.end() || !m_observer || m_objects.count(below) ||
+        !m_observer->unloadLater(*this, it->second)) {
+        remove(depth);
+        return;
+    }
+    auto node = m_objects.extract(it);
+    node.key() = below;
+    node.mapped().depth = below;
+    node.mapped().dynamic = true;
+    adopt(m_objects.insert(std::move(node)).position->second);
 }
 
 void DisplayList::swapDepths(int a, int b)
@@ -371,7 +389,7 @@ void DisplayList::apply(const PlaceCommand &c, std::map<int, Instance> *reuse)
     if (c.kind == PlaceCommand::Kind::Remove) {
         auto it = m_objects.find(c.depth);
         if (it != m_objects.end() && !it->second.dynamic)
-            remove(c.depth);
+            removeByTimeline(c.depth);
         return;
     }
     auto existing = m_objects.find(c.depth);

@@ -53,6 +53,10 @@ public:
     virtual void relocated(DisplayList &parent, Instance &object) = 0;
     // The object leaves the list; unload is false when the whole player goes.
     virtual void removing(DisplayList &parent, Instance &object, bool unload) = 0;
+    // The timeline removes an object: true when it should stay until the end of the
+    // frame at the depth below all others its removal gives it (a clip with an unload
+    // handler, which the observer has queued), false when it goes at once.
+    virtual bool unloadLater(DisplayList &parent, Instance &object) = 0;
     // The start of a timeline's frame, before it advances: enterFrame events.
     virtual void enteringFrame(DisplayList &list) = 0;
     // A placement on a depth that is taken.
@@ -105,7 +109,8 @@ public:
     // Places a new object made by a script (a duplicate, an attached or empty clip);
     // whatever was at the depth goes.
     Instance &placeDynamic(Instance object);
-    void remove(int depth);
+    // unload false: the object's unload handlers have run already.
+    void remove(int depth, bool unload = true);
     // Exchanges the objects at two depths (either may be empty).
     void swapDepths(int a, int b);
 
@@ -132,6 +137,7 @@ private:
     Instance &insert(Instance object, bool fresh);
     void adopt(Instance &object);
     void discard(Instance &object, bool unload);
+    void removeByTimeline(int depth);
 
     TimelineObserver *m_observer = nullptr;
     DisplayList *m_parent = nullptr;

@@ -34,6 +34,7 @@ public:
     std::string dropTarget; // slash path of what the last drag of this clip ended on
     bool isButton = false;
     bool removed = false;
+    bool leaving = false; // taken off by its timeline, gone at the end of the frame
     const std::vector<ClipActions> *clipActions = nullptr; // onClipEvent handlers
 };
 

@@ -180,15 +180,16 @@ void Runtime::runQueued(const QueuedAction &a)
     ClipObject *const savedUnloading = unloading;
     if (a.runOnRemoved && a.clip->removed)
         unloading = a.clip;
+    const bool gone = a.clip->removed || a.clip->leaving;
     contained([&] {
         if (!a.method.empty()) {
             // A handler method: looked up when it runs, skipped when the clip is gone.
-            if (a.clip->removed && !a.runOnRemoved)
+            if (gone && !a.runOnRemoved)
                 return;
             Value f = get(a.clip, a.method);
             std::vector<Value> none;
             call(f, a.clip, none);
-        } else if (!a.clip->removed || a.runOnRemoved) {
+        } else if (!gone || a.runOnRemoved) {
             runBlock(a.code, a.clip);
         }
     });

@@ -95,6 +95,7 @@ void ScriptStage::advanceTimelines()
 void ScriptStage::endFrame()
 {
     m_runtime->runQueue();
+    removeUnloaded();
     std::vector<Object *> roots;
     if (dragged)
         roots.push_back(dragged);
@@ -200,6 +201,51 @@ void ScriptStage::detach(Instance &object, bool unload)
         dragged = nullptr;
     auto &live = m_runtime->liveClips;
     live.erase(std::remove(live.begin(), live.end(), clip), live.end());
+}
+
+bool ScriptStage::unloadLater(DisplayList &, Instance &object)
+{
+    ClipObject *clip = object.script;
+    if (!clip || clip->isButton)
+        return false;
+    bool handler = false;
+    if (clip->clipActions) {
+        for (const ClipActions &a : *clip->clipActions)
+            handler = handler || (a.events & ClipEvent::Unload);
+    }
+    m_runtime->contained([&] {
+        const Value f = m_runtime->get(clip, "onUnload");
+        handler = handler || (f.isObject() && f.asObject()->isFunction());
+    });
+    if (!handler)
+        return false;
+    queueUnload(object);
+    m_unloadLater.push_back(clip);
+    return true;
+}
+
+// The unload events of a clip and its nested clips, innermost first; what the
+// clips had queued besides no longer runs.
+void ScriptStage::queueUnload(Instance &object)
+{
+    if (object.children && !(object.script && object.script->isButton)) {
+        for (auto &[depth, child] : object.children->objects())
+            queueUnload(child);
+    }
+    if (ClipObject *clip = object.script; clip && !clip->removed) {
+        clip->leaving = true;
+        queueClipEvent(clip, ClipEvent::Unload, Runtime::Priority::Normal, "onUnload", true);
+    }
+}
+
+void ScriptStage::removeUnloaded()
+{
+    const std::vector<ClipObject *> clips = std::move(m_unloadLater);
+    m_unloadLater.clear();
+    for (ClipObject *clip : clips) {
+        if (!clip->removed && clip->instance && clip->parent && clip->parent->list)
+            clip->parent->list->remove(clip->instance->depth, false);
+    }
 }
 
 void ScriptStage::enteringFrame(DisplayList &list)

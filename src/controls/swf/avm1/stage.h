@@ -81,6 +81,7 @@ public:
     void placed(DisplayList &parent, Instance &object) override;
     void relocated(DisplayList &parent, Instance &object) override;
     void removing(DisplayList &parent, Instance &object, bool unload) override;
+    bool unloadLater(DisplayList &parent, Instance &object) override;
     void enteringFrame(DisplayList &list) override;
     void placeFailed(int depth) override;
 
@@ -90,6 +91,8 @@ public:
 
 private:
     void detach(Instance &object, bool unload);
+    void queueUnload(Instance &object);
+    void removeUnloaded();
     void dispatchMouseEvent(std::uint32_t event, const char *method);
     void updatePointer(bool pressChanged);
     void listenerCall(const char *listeners, const char *method);
@@ -107,7 +110,8 @@ private:
     ClipObject *m_hovered = nullptr; // button or clip-as-button under the pointer
     ClipObject *m_pressed = nullptr; // where the press started
     int m_instanceCount = 0;
-    std::set<std::uint16_t> m_initDone; // sprites whose DoInitAction ran
+    std::set<std::uint16_t> m_initDone;      // sprites whose DoInitAction ran
+    std::vector<ClipObject *> m_unloadLater; // clips that go at the end of the frame
 };
 
 } // namespace velmora::swf::avm1
