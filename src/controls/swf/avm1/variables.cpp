@@ -32,14 +32,13 @@ bool isLevelName(Runtime &rt, const std::string &name, int &level)
     return true;
 }
 
-// Names every scope answers to before its own variables are looked at.
+// Names that stand for the global object and the levels when no scope has a
+// variable of that name (a script may set a "_root" variable of its own).
 std::optional<Value> specialName(Activation &act, const std::string &name)
 {
     Runtime &rt = act.rt;
-    if (name.empty() || (name[0] != '_' && name[0] != 't' && name[0] != 'T'))
+    if (name.empty() || name[0] != '_')
         return std::nullopt;
-    if (sameName(rt, name, "this"))
-        return act.thisSuppressed ? Value(act.target) : act.self;
     if (sameName(rt, name, "_global") && rt.version() >= 6)
         return Value(rt.global());
     if (sameName(rt, name, "_root"))
@@ -107,13 +106,15 @@ ClipObject *currentTarget(Activation &act)
 Value scopeLookup(Activation &act, const std::string &name)
 {
     Runtime &rt = act.rt;
-    if (auto special = specialName(act, name))
-        return *special;
+    if (sameName(rt, name, "this"))
+        return act.thisSuppressed ? Value(act.target) : act.self;
     for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
         Object *o = scopeObject(act, *it);
         if (o && rt.has(o, name))
             return rt.get(o, name);
     }
+    if (auto special = specialName(act, name))
+        return *special;
     return {};
 }
 
