@@ -158,8 +158,10 @@ bool Machine::clipAction(const ActionRecord &a)
         break;
     case ActionCode::StartDrag: {
         ClipObject *clip = clipFromStack(pop(m_stack));
-        const bool lockCenter = m_rt.toBoolean(pop(m_stack));
-        const bool constrained = m_rt.toBoolean(pop(m_stack));
+        // Both flags are read as numbers; only 1 asks for a constraint rectangle.
+        const double lock = m_rt.toNumber(pop(m_stack));
+        const bool lockCenter = lock != 0 && !std::isnan(lock);
+        const bool constrained = m_rt.toNumber(pop(m_stack)) == 1;
         double bounds[4] = {};
         if (constrained) {
             bounds[3] = m_rt.toNumber(pop(m_stack)); // y2
