@@ -127,6 +127,10 @@ void ScriptStage::placed(DisplayList &parent, Instance &object)
         return;
     const bool sprite = std::holds_alternative<Sprite>(*object.character);
     const bool button = std::holds_alternative<Button>(*object.character);
+    // Clips, buttons and text fields the file leaves unnamed are numbered in the
+    // order they are placed; shapes and static text are not.
+    if (object.name.empty() && (sprite || button || std::holds_alternative<EditText>(*object.character)))
+        object.name = nextInstanceName();
     if ((!sprite && !button) || m_runtime->liveClips.size() >= kMaxClips)
         return;
     Runtime &rt = *m_runtime;
@@ -138,8 +142,6 @@ void ScriptStage::placed(DisplayList &parent, Instance &object)
     clip->instance = &object;
     clip->list = sprite ? object.children.get() : nullptr;
     clip->parent = clipOf(parent);
-    if (object.name.empty())
-        object.name = nextInstanceName();
     clip->name = object.name;
     clip->path = clip->parent ? clip->parent->path + "." + clip->name : clip->name;
     object.script = clip;
