@@ -139,6 +139,17 @@ void FlashButton::tick(FrameClock::TimePoint now)
         playSound();
         repaintWhenChanged();
     }
+    // A movie that came to rest (stopped, and nothing in it moving) needs no tick until
+    // the mouse sets it going again; its sound plays on in the audio output.
+    if (!m_player->isAnimated())
+        FrameClock::instance().unsubscribe(this);
+}
+
+void FlashButton::afterMouse()
+{
+    playSound();
+    repaintWhenChanged();
+    updateClock(); // a button's script or state may have set the movie going
 }
 
 void FlashButton::repaintWhenChanged()
@@ -248,8 +259,7 @@ void FlashButton::mouseMoveEvent(QMouseEvent *event)
 {
     if (m_player) {
         m_player->mouseMove(event->position(), QRectF(rect()));
-        playSound();
-        repaintWhenChanged();
+        afterMouse();
     }
 }
 
@@ -259,8 +269,7 @@ void FlashButton::mousePressEvent(QMouseEvent *event)
     if (m_player) {
         m_player->mouseMove(event->position(), QRectF(rect()));
         m_player->mousePress();
-        playSound();
-        repaintWhenChanged();
+        afterMouse();
     }
 }
 
@@ -269,8 +278,7 @@ void FlashButton::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     if (m_player) {
         m_player->mouseRelease();
-        playSound();
-        repaintWhenChanged();
+        afterMouse();
     }
 }
 
@@ -279,8 +287,7 @@ void FlashButton::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
     if (m_player) {
         m_player->mouseLeave();
-        playSound();
-        repaintWhenChanged();
+        afterMouse();
     }
 }
 

@@ -79,6 +79,8 @@ private:
     // Paints the movie with the filter work all buttons share in a tick; a picture drawn
     // coarser for want of it (false) is painted again at the next tick.
     bool renderWithinBudget(QPainter &painter);
+    // What follows the mouse's every effect on the movie.
+    void afterMouse();
     // Hands a movie that sounds to the audio output, which mixes it in from now on.
     void playSound();
     void watchWindowFocus();

@@ -186,6 +186,39 @@ TEST_F(FlashButtonTest, OnlyVisibleAnimatedMoviesTickOnTheSharedClock)
     }
 }
 
+// Three frames, the last of which stops the movie.
+QByteArray movieThatStops()
+{
+    swfwriter::MovieBuilder movie(QSize(52, 52));
+    movie.setFrameRate(50);
+    QPainterPath box;
+    box.addRect(0, 0, 52 * swfwriter::kTwipsPerPixel, 52 * swfwriter::kTwipsPerPixel);
+    movie.placeObject(1, movie.defineShape(box, swfwriter::Fill::solid(Qt::blue)));
+    movie.showFrame();
+    for (const double scale : {0.5, 0.25}) {
+        swfwriter::Placement placement;
+        placement.matrix = QTransform::fromScale(scale, scale);
+        movie.moveObject(1, placement);
+        if (scale == 0.25)
+            movie.stop();
+        movie.showFrame();
+    }
+    return movie.build();
+}
+
+TEST_F(FlashButtonTest, AMovieThatCameToRestLeavesTheClock)
+{
+    folder.writeFile("pic/stops.swf", movieThatStops().toStdString());
+    button->setMovie(folder.path() + "\\pic\\stops.swf");
+    ASSERT_TRUE(button->hasMovie());
+    EXPECT_TRUE(button->isPlaying());
+    QTest::qWait(300);
+    EXPECT_EQ(button->player()->framesRun(), 3);
+    EXPECT_FALSE(button->isPlaying());
+    QTest::mouseMove(button, QPoint(26, 26)); // still at rest: nothing in it moves
+    EXPECT_FALSE(button->isPlaying());
+}
+
 // Counts the paint events a widget receives.
 struct PaintCounter : QObject {
     int paints = 0;
