@@ -219,6 +219,56 @@ TEST_F(FlashButtonTest, AMovieThatCameToRestLeavesTheClock)
     EXPECT_FALSE(button->isPlaying());
 }
 
+// Action records, as the movie stores them.
+QByteArray pushString(const char *text)
+{
+    const QByteArray body = QByteArray(1, '\0') + QByteArray(text) + QByteArray(1, '\0');
+    return QByteArray("\x96", 1) + char(body.size()) + '\0' + body;
+}
+
+// Two frames, the second of which stops the root; the clip "box" placed in the first
+// moves one pixel to the right in each frame of its onEnterFrame handler.
+QByteArray stoppedMovieWithAMovingClip()
+{
+    swfwriter::MovieBuilder movie(QSize(52, 52));
+    movie.setFrameRate(50);
+    movie.setBackgroundColor(Qt::white);
+    QPainterPath square;
+    square.addRect(0, 0, 10 * swfwriter::kTwipsPerPixel, 10 * swfwriter::kTwipsPerPixel);
+    swfwriter::Timeline inside;
+    inside.placeObject(1, movie.defineShape(square, swfwriter::Fill::solid(Qt::blue)));
+    swfwriter::Placement named;
+    named.name = QStringLiteral("box");
+    movie.placeObject(1, movie.defineSprite(inside), named);
+    // this._x = this._x + 1
+    const QByteArray step = pushString("this") + "\x1c" + pushString("_x") + pushString("this") + "\x1c" +
+                            pushString("_x") + "\x4e" + QByteArray("\x96\x05\x00\x07\x01\x00\x00\x00", 8) +
+                            "\x47" + "\x4f";
+    // box.onEnterFrame = function () { step }
+    QByteArray function("\x9b\x05\x00\x00\x00\x00", 6);
+    function += char(step.size()) + QByteArray(1, '\0');
+    movie.timeline().doAction(pushString("box") + "\x1c" + pushString("onEnterFrame") + function + step +
+                              "\x4f");
+    movie.showFrame();
+    movie.stop();
+    movie.showFrame();
+    return movie.build();
+}
+
+TEST_F(FlashButtonTest, AStoppedMovieWhoseClipsMoveEveryFrameStaysOnTheClock)
+{
+    folder.writeFile("pic/moving.swf", stoppedMovieWithAMovingClip().toStdString());
+    button->setMovie(folder.path() + "\\pic\\moving.swf");
+    ASSERT_TRUE(button->hasMovie());
+    const QImage before = button->grab().toImage();
+    ASSERT_EQ(before.pixelColor(2, 2), QColor(Qt::blue));
+    QTest::qWait(300);
+    EXPECT_TRUE(button->isPlaying());
+    EXPECT_GT(button->player()->framesRun(), 5);
+    const QImage after = button->grab().toImage();
+    EXPECT_EQ(after.pixelColor(2, 2), QColor(Qt::white)) << "the clip went on moving";
+}
+
 // Counts the paint events a widget receives.
 struct PaintCounter : QObject {
     int paints = 0;

@@ -131,7 +131,7 @@ double Player::frameRate() const
 
 bool Player::isAnimated() const
 {
-    return m_root->canChange();
+    return m_root->canChange() || (m_scripts && m_scripts->runsEveryFrame());
 }
 
 int Player::advance(std::chrono::nanoseconds elapsed)

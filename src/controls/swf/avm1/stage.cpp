@@ -92,6 +92,36 @@ void ScriptStage::advanceTimelines()
     m_root.advanceOwnFrame();
 }
 
+namespace {
+
+// Read without calling anything: a getter counts as a handler, as it may hand out one.
+bool hasEnterFrameMethod(const Object *clip)
+{
+    const Object *o = clip;
+    for (int depth = 0; o && depth < Limits::kMaxPrototypeChain; ++depth, o = o->proto) {
+        if (const Property *p = o->props.find("onEnterFrame"))
+            return p->getter || (p->value.isObject() && p->value.asObject()->isFunction());
+    }
+    return false;
+}
+
+} // namespace
+
+bool ScriptStage::runsEveryFrame() const
+{
+    for (const ClipObject *clip : m_runtime->liveClips) {
+        if (clip->removed || !clip->list)
+            continue;
+        if (clip->clipActions &&
+            std::any_of(clip->clipActions->begin(), clip->clipActions->end(),
+                        [](const ClipActions &a) { return (a.events & ClipEvent::EnterFrame) != 0; }))
+            return true;
+        if (hasEnterFrameMethod(clip))
+            return true;
+    }
+    return false;
+}
+
 void ScriptStage::endFrame()
 {
     m_runtime->runQueue();
