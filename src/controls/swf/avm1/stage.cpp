@@ -124,8 +124,7 @@ bool ScriptStage::runsEveryFrame() const
 
 void ScriptStage::endFrame()
 {
-    m_runtime->runQueue();
-    removeUnloaded();
+    runQueue();
     std::vector<Object *> roots;
     if (dragged)
         roots.push_back(dragged);
@@ -235,24 +234,38 @@ void ScriptStage::detach(Instance &object, bool unload)
     live.erase(std::remove(live.begin(), live.end(), clip), live.end());
 }
 
-bool ScriptStage::unloadLater(DisplayList &, Instance &object)
+// Whether the clip or one of its nested clips has an unload handler.
+bool ScriptStage::hasUnloadHandler(Instance &object)
 {
     ClipObject *clip = object.script;
     if (!clip || clip->isButton)
         return false;
-    bool handler = false;
     if (clip->clipActions) {
-        for (const ClipActions &a : *clip->clipActions)
-            handler = handler || (a.events & ClipEvent::Unload);
+        for (const ClipActions &a : *clip->clipActions) {
+            if (a.events & ClipEvent::Unload)
+                return true;
+        }
     }
+    bool handler = false;
     m_runtime->contained([&] {
         const Value f = m_runtime->get(clip, "onUnload");
-        handler = handler || (f.isObject() && f.asObject()->isFunction());
+        handler = f.isObject() && f.asObject()->isFunction();
     });
-    if (!handler)
+    if (handler || !object.children)
+        return handler;
+    for (auto &[depth, child] : object.children->objects()) {
+        if (hasUnloadHandler(child))
+            return true;
+    }
+    return false;
+}
+
+bool ScriptStage::unloadLater(DisplayList &, Instance &object)
+{
+    if (!hasUnloadHandler(object))
         return false;
     queueUnload(object);
-    m_unloadLater.push_back(clip);
+    m_unloadLater.push_back(object.script);
     return true;
 }
 
@@ -268,6 +281,13 @@ void ScriptStage::queueUnload(Instance &object)
         clip->leaving = true;
         queueClipEvent(clip, ClipEvent::Unload, Runtime::Priority::Normal, "onUnload", true);
     }
+}
+
+// Runs what scripts are queued; clips kept for their unload handlers go after.
+void ScriptStage::runQueue()
+{
+    m_runtime->runQueue();
+    removeUnloaded();
 }
 
 void ScriptStage::removeUnloaded()

@@ -95,6 +95,8 @@ public:
 private:
     void detach(Instance &object, bool unload);
     void queueUnload(Instance &object);
+    bool hasUnloadHandler(Instance &object);
+    void runQueue();
     void removeUnloaded();
     void dispatchMouseEvent(std::uint32_t event, const char *method);
     void updatePointer(bool pressChanged);

@@ -86,7 +86,7 @@ void ScriptStage::dispatchMouseEvent(std::uint32_t event, const char *method)
         if (!(*it)->removed && !(*it)->isButton)
             queueClipEvent(*it, event, Runtime::Priority::Normal, method);
     }
-    m_runtime->runQueue();
+    runQueue();
 }
 
 ClipObject *ScriptStage::interactiveAt(QPointF stage)
@@ -148,7 +148,7 @@ void ScriptStage::buttonTransition(ClipObject *target, std::uint16_t condition)
         if (e.condition == condition)
             queueClipEvent(target, target->isButton ? 0 : e.clipEvent, Runtime::Priority::Normal, e.method);
     }
-    m_runtime->runQueue();
+    runQueue();
 }
 
 void ScriptStage::updatePointer(bool pressChanged)
@@ -194,7 +194,7 @@ void ScriptStage::mouseMove(QPointF stage)
         dragged->instance->scriptTransformed = true;
     }
     updatePointer(false);
-    m_runtime->runQueue();
+    runQueue();
 }
 
 void ScriptStage::mouseDown(QPointF stage)
@@ -215,7 +215,7 @@ void ScriptStage::mouseDown(QPointF stage)
     if (under)
         buttonTransition(under, OverUpToOverDown);
     m_userAction = false;
-    m_runtime->runQueue();
+    runQueue();
 }
 
 void ScriptStage::mouseUp(QPointF stage)
@@ -238,7 +238,7 @@ void ScriptStage::mouseUp(QPointF stage)
     }
     m_userAction = false;
     updatePointer(false);
-    m_runtime->runQueue();
+    runQueue();
 }
 
 void ScriptStage::keyDown(const KeyEvent &key)
@@ -265,7 +265,7 @@ void ScriptStage::keyDown(const KeyEvent &key)
                 rt.enqueue(Runtime::Priority::Normal, {timeline, a.actions.bytes, {}, false});
         }
     }
-    rt.runQueue();
+    runQueue();
     m_userAction = false;
 }
 
@@ -275,7 +275,7 @@ void ScriptStage::keyUp(const KeyEvent &key)
     keysDown[key.code] = false;
     dispatchMouseEvent(ClipEvent::KeyUp, nullptr);
     listenerCall("Key", "onKeyUp");
-    m_runtime->runQueue();
+    runQueue();
 }
 
 ClipObject *ScriptStage::dropTarget()
