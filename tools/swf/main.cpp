@@ -1,11 +1,13 @@
 // velmora-swf info FILE
 // velmora-swf shapes FILE
+// velmora-swf list FILE [--frames N]
 // velmora-swf render FILE OUT.png [--frames N] [--size WxH | --viewport WxH] [--quality low|high]
 //                    [--input events.json]
 // velmora-swf sounds FILE [--decode DIR]
 // velmora-swf audio FILE OUT.wav [--frames N] [--input events.json]
 // velmora-swf run FILE [--frames N] [--input events.json]
 #include "controls/swf/avm1/headless.h"
+#include "controls/swf/displaylist.h"
 #include "controls/swf/morphgeometry.h"
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
@@ -28,6 +30,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: velmora-swf info FILE\n"
                          "       velmora-swf shapes FILE\n"
+                         "       velmora-swf list FILE [--frames N]\n"
                          "       velmora-swf render FILE OUT.png [--frames N] [--size WxH | --viewport WxH] "
                          "[--quality low|high]\n"
                          "                          [--input events.json]\n"
@@ -122,6 +125,44 @@ int shapes(const Movie &movie)
     return 0;
 }
 
+// Prints the display list after some frames: each object's depth, character, matrix
+// (twips), clip depth, blend mode and filters, nested lists indented.
+void printList(const DisplayList &list, int indent)
+{
+    for (const auto &[depth, o] : list.objects()) {
+        const Matrix &m = o.matrix;
+        std::printf("%*sdepth %d: %s %u matrix %g %g %g %g %g %g", indent, "", depth,
+                    o.character ? characterKind(*o.character) : "nothing", o.characterId, m.a, m.b, m.c, m.d,
+                    m.tx, m.ty);
+        if (o.clipDepth > 0)
+            std::printf(" clips to %d", o.clipDepth);
+        if (o.blendMode != BlendMode::Normal)
+            std::printf(" blend %d", static_cast<int>(o.blendMode));
+        if (!o.filters.empty())
+            std::printf(" %zu filters", o.filters.size());
+        if (!o.colorTransform.isIdentity())
+            std::printf(" tinted");
+        std::printf("%s\n", o.visible ? "" : " hidden");
+        if (o.children)
+            printList(*o.children, indent + 2);
+    }
+}
+
+int list(std::shared_ptr<const Movie> movie, int argc, char **argv)
+{
+    int frames = 1;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--frames") != 0)
+            return usage();
+        frames = std::clamp(std::atoi(argv[i + 1]), 1, 1000000);
+    }
+    Player player(std::move(movie));
+    for (int i = 1; i < frames; ++i)
+        player.stepFrame();
+    printList(player.root(), 0);
+    return 0;
+}
+
 // Runs the movie headless and prints what its scripts trace.
 int run(std::shared_ptr<const Movie> movie, int argc, char **argv)
 {
@@ -169,6 +210,8 @@ int main(int argc, char **argv)
     }
     if (command == "run")
         return run(movie, argc, argv);
+    if (command == "list")
+        return list(movie, argc, argv);
     if (command != "render" || argc < 4)
         return usage();
     // Text in system fonts needs the font database; no display is needed.
