@@ -17,7 +17,7 @@ double linearToSrgb(double c)
 
 } // namespace
 
-std::array<QRgb, kRampSteps> gradientRamp(const Gradient &g, const ColorTransform &cx)
+std::array<QRgb, kRampSteps> gradientRamp(const Gradient &g, const ColorTransform &cx, bool smooth)
 {
     std::array<QRgb, kRampSteps> ramp{};
     if (g.stops.empty()) {
@@ -33,10 +33,14 @@ std::array<QRgb, kRampSteps> gradientRamp(const Gradient &g, const ColorTransfor
         return linearToSrgb(srgbToLinear(a / 255.0) * (1 - t) + srgbToLinear(b / 255.0) * t) * 255;
     };
     for (int step = 0; step < kRampSteps; ++step) {
-        // Colours are interpolated at the exact position; which two stops apply is
-        // decided on the whole ratio the position falls in, as an 8-bit lookup would.
-        const double i = step * 255.0 / (kRampSteps - 1);
-        const double sel = std::floor(step * 256.0 / kRampSteps);
+        // Smoothed, colours are interpolated at the position on the 0..255 scale and
+        // which two stops apply is decided on the whole ratio the position falls in,
+        // as an 8-bit lookup would. Unsmoothed, the gradient's 256ths stand for ratios
+        // 0..255 at their middles, as texels of a row of 256 would, and the position
+        // between two middles decides both.
+        const double i = smooth ? step * 255.0 / (kRampSteps - 1)
+                                : std::clamp((step + 0.5) * 256.0 / kRampSteps - 0.5, 0.0, 255.0);
+        const double sel = smooth ? std::floor(step * 256.0 / kRampSteps) : i;
         // The first stop after the first whose ratio reaches i closes the segment;
         // so of stops sharing a ratio the later one starts a segment and the earlier
         // one ends it, and ratios that fall back are passed over.
@@ -66,12 +70,12 @@ std::array<QRgb, kRampSteps> gradientRamp(const Gradient &g, const ColorTransfor
 }
 
 QImage gradientImage(const FillStyle &style, const ColorTransform &cx, const QTransform &gradientToDevice,
-                     const QRect &deviceRect)
+                     const QRect &deviceRect, bool smooth)
 {
     QImage image(deviceRect.size(), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull() || !gradientToDevice.isInvertible())
         return {};
-    const auto ramp = gradientRamp(style.gradient, cx);
+    const auto ramp = gradientRamp(style.gradient, cx, smooth);
     const QTransform toGradient = gradientToDevice.inverted();
     const Spread spread = style.gradient.spread;
     const double focal = style.type == FillStyle::Type::Focal ? style.gradient.focal * 16384 : 0;

@@ -16,12 +16,14 @@ namespace velmora::swf {
 // stretched over many pixels still changes colour smoothly from pixel to pixel.
 constexpr int kRampSteps = 1024;
 
-// The colour ramp of a gradient (colour transform applied), premultiplied.
-std::array<QRgb, kRampSteps> gradientRamp(const Gradient &gradient, const ColorTransform &cx);
+// The colour ramp of a gradient (colour transform applied), premultiplied, as drawn
+// with smoothing (high quality) or without.
+std::array<QRgb, kRampSteps> gradientRamp(const Gradient &gradient, const ColorTransform &cx,
+                                          bool smooth = true);
 
 // The gradient over deviceRect; gradientToDevice maps gradient space (-16384..16384)
 // to device pixels. Type must be Linear, Radial or Focal.
 QImage gradientImage(const FillStyle &style, const ColorTransform &cx, const QTransform &gradientToDevice,
-                     const QRect &deviceRect);
+                     const QRect &deviceRect, bool smooth = true);
 
 } // namespace velmora::swf

@@ -133,19 +133,20 @@ QImage RenderCache::image(const QImage &source, const ColorTransform &cx)
 }
 
 QImage RenderCache::gradient(const FillStyle &style, const ColorTransform &cx,
-                             const QTransform &gradientToDevice, const QRect &area)
+                             const QTransform &gradientToDevice, const QRect &area, bool smooth)
 {
     const QTransform &m = gradientToDevice;
     GradientKey key{&style,
                     cx,
                     {m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy()},
-                    {area.x(), area.y(), area.width(), area.height()}};
+                    {area.x(), area.y(), area.width(), area.height()},
+                    smooth};
     auto it = m_gradients.find(key);
     if (it != m_gradients.end())
         return it->second;
     if (m_gradients.size() > kMaxImages)
         m_gradients.clear();
-    QImage image = gradientImage(style, cx, gradientToDevice, area);
+    QImage image = gradientImage(style, cx, gradientToDevice, area, smooth);
     m_gradients.emplace(key, image);
     return image;
 }

@@ -35,7 +35,7 @@ public:
     // A gradient fill over a device area; kept while the same fill is drawn the
     // same way, as in most frames of a button.
     QImage gradient(const FillStyle &style, const ColorTransform &cx, const QTransform &gradientToDevice,
-                    const QRect &area);
+                    const QRect &area, bool smooth = true);
     // Finished filter and blend layers.
     LayerCache &layers() { return m_layers; }
     DeviceTextCache &deviceText() { return m_deviceText; }
@@ -56,6 +56,7 @@ private:
         ColorTransform cx;
         std::array<double, 6> matrix;
         std::array<int, 4> area;
+        bool smooth;
         friend bool operator==(const GradientKey &, const GradientKey &) = default;
     };
     struct Hash {

@@ -370,7 +370,8 @@ void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillS
                            QRect(0, 0, painter.device()->width(), painter.device()->height());
         if (area.isEmpty())
             return;
-        QImage image = m_cache.gradient(style, cx, toQt(style.gradient.matrix) * world, area);
+        QImage image = m_cache.gradient(style, cx, toQt(style.gradient.matrix) * world, area,
+                                        m_quality == Quality::High);
         b = QBrush(image);
         b.setTransform(QTransform::fromTranslate(area.x(), area.y()) * world.inverted());
     }
@@ -415,7 +416,8 @@ void Renderer::paintStroke(QPainter &painter, const QPainterPath &line, const Li
                            QRect(0, 0, painter.device()->width(), painter.device()->height());
         if (area.isEmpty())
             return;
-        b = QBrush(m_cache.gradient(style.fill, cx, toQt(style.fill.gradient.matrix) * world, area));
+        b = QBrush(m_cache.gradient(style.fill, cx, toQt(style.fill.gradient.matrix) * world, area,
+                                    m_quality == Quality::High));
         b.setTransform(QTransform::fromTranslate(area.x(), area.y()));
     }
     if (m_quality == Quality::Low)

@@ -1,4 +1,5 @@
-// Gradient ramps: stops that share a ratio, padding beyond the ends, truncation.
+// Gradient ramps: stops that share a ratio, padding beyond the ends, truncation, where
+// unsmoothed ratios lie.
 #include "controls/swf/gradientpainter.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,20 @@ TEST(GradientRamp, NoRecordsMeansBlackAndColourTransformApplies)
     ColorTransform half;
     half.rMul = 0.5;
     EXPECT_EQ(qRed(gradientRamp(gradient({{0, kRed}}), half)[0]), 127);
+}
+
+TEST(GradientRamp, UnsmoothedEachRatioLiesInTheMiddleOfItsOwn256th)
+{
+    // Black to white: ratio k is grey k. The middle of the k-th 256th is ramp step 4k+2.
+    const auto ramp = gradientRamp(gradient({{0, kBlack}, {255, {255, 255, 255, 255}}}), {}, false);
+    for (int k : {0, 1, 42, 128, 200, 254, 255})
+        EXPECT_EQ(qRed(ramp[static_cast<std::size_t>(4 * k + 2)]), k) << "ratio " << k;
+    EXPECT_EQ(qRed(ramp[0]), 0) << "the first half 256th holds the first colour";
+    EXPECT_EQ(qRed(ramp[kRampSteps - 1]), 255) << "the last half 256th holds the last colour";
+    // A stop past the start: its colour up to its ratio's middle, then the blend.
+    const auto late = gradientRamp(gradient({{10, kBlack}, {20, {250, 250, 250, 255}}}), {}, false);
+    EXPECT_EQ(qRed(late[4 * 10 + 1]), 0);
+    EXPECT_EQ(qRed(late[4 * 15 + 2]), 128); // ratio 15.125
 }
 
 TEST(GradientImage, PadSpreadFillsBeyondTheRadius)
