@@ -5,6 +5,7 @@
 #include "controls/swf/hittest.h"
 #include "controls/swf/movieerror.h"
 #include "controls/swf/moviereader.h"
+#include "controls/swf/qtgeometry.h"
 #include "controls/swf/renderer.h"
 #include "controls/swf/sound/moviesound.h"
 #include "controls/swf/urlpolicy.h"
@@ -199,9 +200,13 @@ bool Player::render(QPainter &painter, const QRectF &target, Quality quality,
     painter.setRenderHint(QPainter::Antialiasing, quality == Quality::High);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QTransform base = stageToTarget(*m_movie, target) * painter.transform();
+    // Scripts may move, tint or hide the root as they do a clip.
+    const Instance *root = m_scripts ? &m_scripts->rootPlacement : nullptr;
+    const QTransform world = root ? toQt(root->matrix) * base : base;
     Renderer renderer(*m_movie, m_state->cache, quality, filterBudget,
                       std::sqrt(std::abs(base.determinant())));
-    renderer.paint(painter, *m_root, base, {});
+    if (!root || root->visible)
+        renderer.paint(painter, *m_root, world, root ? root->colorTransform : ColorTransform{});
     painter.restore();
     return !renderer.wasStinted();
 }

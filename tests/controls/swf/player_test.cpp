@@ -157,6 +157,46 @@ TEST(Timeline, SpritesThatPlaceThemselvesStopAtTheLimits)
     EXPECT_EQ(image.pixel(10, 10), qRgb(255, 255, 255));
 }
 
+TEST(Timeline, DuplicateActionPlacesAtTheDepthItIsGiven)
+{
+    // Sprite 2 (one empty frame) placed as "a"; the frame's script duplicates it. The
+    // action's depth already carries the script depth offset. Depths wrap to 32 bits
+    // (1e20 is 1661992960, 2^32 - 5 is -5, which lands on depth 0); one past the deepest
+    // a script may use places nothing.
+    BitWriter place;
+    place.u8(0x22).u16(1).u16(2).bytes({'a', 0});
+    auto push = [](BitWriter &w, std::initializer_list<std::pair<const char *, double>> items) {
+        BitWriter body;
+        for (const auto &[text, number] : items) {
+            if (text) {
+                body.u8(0).bytes(std::vector<std::uint8_t>(text, text + std::strlen(text) + 1));
+                continue;
+            }
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, &number, sizeof bits);
+            body.u8(6).u32(static_cast<std::uint32_t>(bits >> 32)).u32(static_cast<std::uint32_t>(bits));
+        }
+        const std::vector<std::uint8_t> bytes = body.take();
+        w.u8(raw(ActionCode::Push)).u16(static_cast<std::uint16_t>(bytes.size())).bytes(bytes);
+        w.u8(raw(ActionCode::CloneSprite));
+    };
+    BitWriter script;
+    push(script, {{"a", 0}, {"b", 0}, {nullptr, 16387}});
+    push(script, {{"a", 0}, {"c", 0}, {nullptr, 1e20}});
+    push(script, {{"a", 0}, {"d", 0}, {nullptr, 4294967296.0 - 5}});
+    push(script, {{"a", 0}, {"e", 0}, {nullptr, 2140000000}});
+    script.u8(raw(ActionCode::Stop)).u8(0);
+    MovieBytes m;
+    m.version = 6;
+    m.tag(TagCode::DefineSprite, BitWriter().u16(2).u16(1).u16(raw(TagCode::ShowFrame) << 6).u16(0).take())
+        .tag(TagCode::PlaceObject2, place.take())
+        .tag(TagCode::DoAction, script.take())
+        .showFrame();
+    Player player(load(m));
+    player.stepFrame();
+    EXPECT_EQ(depths(player), (std::vector<int>{0, 1, 16387, 1661992960}));
+}
+
 TEST(Timing, AdvanceRunsDueFramesAndCapsTheBacklog)
 {
     MovieBytes m = growingMovie();

@@ -375,6 +375,7 @@ void Runtime::installBuiltins()
     protos.error = newObject();
     protos.movieClip = newObject();
     protos.button = newObject();
+    protos.textField = newObject();
     installObjectAndFunction(*this, m_global);
     installPrimitiveClasses(*this, m_global);
     installMath(*this, m_global);

@@ -145,11 +145,11 @@ bool Machine::clipAction(const ActionRecord &a)
         break;
     }
     case ActionCode::CloneSprite: {
-        const double depth = m_rt.toNumber(pop(m_stack));
+        const auto depth = placementDepth(m_rt.toNumber(pop(m_stack)), 0);
         const std::string name = m_rt.toString(pop(m_stack));
         ClipObject *source = clipFromStack(pop(m_stack));
-        if (source && std::isfinite(depth))
-            cloneClip(m_rt, source, name, static_cast<int>(depth));
+        if (source && depth)
+            duplicateClip(m_rt, source, name, *depth, Value());
         break;
     }
     case ActionCode::RemoveSprite:

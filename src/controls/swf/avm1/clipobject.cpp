@@ -87,18 +87,10 @@ std::optional<double> numberArg(Runtime &rt, const Value &v)
     return n;
 }
 
-Matrix worldMatrix(ClipObject *clip)
-{
-    Matrix m;
-    for (ClipObject *c = clip; c && c->instance; c = c->parent)
-        m = c->instance->matrix * m;
-    return m;
-}
-
 QPointF localMouse(Runtime &rt, ClipObject *clip)
 {
     const QPointF stage = rt.stage ? rt.stage->mouse() : QPointF();
-    const Matrix m = worldMatrix(clip);
+    const Matrix m = clipWorldMatrix(rt, clip);
     const double det = m.a * m.d - m.b * m.c;
     if (det == 0)
         return {};
@@ -151,9 +143,26 @@ int clipTotalFrames(ClipObject *clip)
     return t ? t->frameCount : 1;
 }
 
+Instance *placementOf(Runtime &rt, ClipObject *clip)
+{
+    if (clip->instance)
+        return clip->instance;
+    return clip == rt.root && rt.stage ? &rt.stage->rootPlacement : nullptr;
+}
+
+Matrix clipWorldMatrix(Runtime &rt, ClipObject *clip)
+{
+    Matrix m;
+    for (ClipObject *c = clip; c; c = c->parent) {
+        if (const Instance *i = placementOf(rt, c))
+            m = i->matrix * m;
+    }
+    return m;
+}
+
 Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
 {
-    Instance *i = clip->instance;
+    Instance *i = placementOf(rt, clip);
     const Matrix m = i ? i->matrix : Matrix{};
     switch (p) {
     case ClipProperty::X:
@@ -216,11 +225,11 @@ Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
 
 void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value &v)
 {
-    Instance *i = clip->instance;
+    Instance *i = placementOf(rt, clip);
     if (p == ClipProperty::Name) {
         clip->name = rt.toString(v);
-        if (i)
-            i->name = clip->name;
+        if (clip->instance)
+            clip->instance->name = clip->name;
         clip->path = clip->parent ? clip->parent->path + "." + clip->name : clip->name;
         return;
     }
@@ -288,6 +297,11 @@ bool getClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, Valu
 {
     if (clip->removed)
         return false;
+    // A level's name is the level's, even when a child has that name.
+    if (const auto level = levelName(name, rt.version() >= 7)) {
+        out = level->level == 0 ? Value(rt.root) : Value();
+        return true;
+    }
     if (ClipObject *child = clipChild(rt, clip, name)) {
         out = child;
         return true;
@@ -304,7 +318,7 @@ bool getClipSpecial(Runtime &rt, ClipObject *clip, const std::string &name, Valu
         out = parent ? Value(parent) : Value();
         return true;
     }
-    if (sameName(rt, name, "_root") || sameName(rt, name, "_level0")) {
+    if (sameName(rt, name, "_root")) {
         out = rt.root;
         return true;
     }
@@ -497,21 +511,54 @@ void removeClip(Runtime &, ClipObject *clip)
     clip->parent->list->remove(i->depth);
 }
 
-void cloneClip(Runtime &rt, ClipObject *source, const std::string &name, int depth)
+std::optional<int> placementDepth(double depth, int offset)
 {
-    Instance *i = source->instance;
-    if (!i || !source->parent || !source->parent->list || source->isButton)
-        return;
-    DisplayList &parent = *source->parent->list;
-    Instance copy = parent.makeInstance(i->characterId, depth + kDynamicDepthBase);
-    copy.name = name;
-    copy.matrix = i->matrix;
-    copy.colorTransform = i->colorTransform;
-    copy.visible = i->visible;
-    copy.clipActions = i->clipActions;
-    Instance &placed = parent.placeDynamic(std::move(copy));
-    (void)placed;
-    (void)rt;
+    if (!std::isfinite(depth))
+        return std::nullopt;
+    const std::int64_t d = std::int64_t{toInt32(depth)} + offset;
+    if (d > kMaxPlacementDepth)
+        return std::nullopt;
+    return static_cast<int>(std::max<std::int64_t>(d, 0));
+}
+
+Value placeScriptClip(Runtime &rt, ClipObject *parent, const ScriptPlacement &p)
+{
+    DisplayList *list = parent->list;
+    if (!list)
+        return {};
+    Instance object = list->makeInstance(p.characterId, p.depth);
+    if (p.characterId == 0) {
+        // An empty clip: a timeline of one empty frame.
+        static const Timeline kEmpty;
+        object.children =
+            std::make_unique<DisplayList>(list->movie(), &kEmpty, list->budget(), list->nesting() + 1);
+        object.children->setObserver(list->observer());
+        static const Character kEmptySprite = Sprite{};
+        object.character = &kEmptySprite;
+    }
+    object.name = p.name;
+    if (const Instance *like = p.like) {
+        object.matrix = like->matrix;
+        object.colorTransform = like->colorTransform;
+        object.visible = like->visible;
+        object.clipActions = like->clipActions;
+    }
+    ClipObject *clip = list->placeDynamic(std::move(object)).script;
+    if (!clip)
+        return {};
+    if (p.init.isObject()) {
+        for (const std::string &key : rt.keys(p.init.asObject()))
+            rt.set(clip, key, rt.get(p.init.asObject(), key));
+    }
+    return clip;
+}
+
+Value duplicateClip(Runtime &rt, ClipObject *source, const std::string &name, int depth, const Value &init)
+{
+    const Instance *i = source->instance;
+    if (!i || !source->parent || !source->isMovieClip())
+        return {};
+    return placeScriptClip(rt, source->parent, {i->characterId, name, depth, init, i});
 }
 
 void startDrag(Runtime &rt, ClipObject *clip, bool lockCenter, const double *bounds)

@@ -33,9 +33,12 @@ public:
     std::string path;       // "_level0.a.b", kept to find the clip again after removal
     std::string dropTarget; // slash path of what the last drag of this clip ended on
     bool isButton = false;
+    bool isText = false; // an editable text field: display properties, no timeline
     bool removed = false;
     bool leaving = false; // taken off by its timeline, gone at the end of the frame
     const std::vector<ClipActions> *clipActions = nullptr; // onClipEvent handlers
+
+    bool isMovieClip() const { return !isButton && !isText; }
 };
 
 // The clip a reference means now: itself while on stage, otherwise the clip at its
@@ -69,6 +72,12 @@ enum class ClipProperty : std::uint8_t {
     YMouse,
     Count
 };
+// Where a clip's transform lives: its place in the parent, or the stage's for the
+// root; null once removed.
+Instance *placementOf(Runtime &rt, ClipObject *clip);
+// From the clip's space to the stage's, in twips.
+Matrix clipWorldMatrix(Runtime &rt, ClipObject *clip);
+
 // "_x" → X; nothing for other names.
 std::optional<ClipProperty> clipPropertyByName(const std::string &name, bool caseSensitive);
 Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p);
@@ -106,7 +115,24 @@ std::string clipTargetPath(ClipObject *clip); // "_level0.a.b"
 std::string clipSlashPath(ClipObject *clip);  // "/a/b"
 
 // Display list changes made by scripts.
-void cloneClip(Runtime &rt, ClipObject *source, const std::string &name, int depth);
+// The display-list depth for a depth number a script gives, offset by `offset`
+// (kDynamicDepthBase for the methods' depths, 0 for the action's): wrapped to an
+// integer as Flash does; nothing past the deepest depth a script may use.
+constexpr std::int64_t kMaxPlacementDepth = 2130706428;
+std::optional<int> placementDepth(double depth, int offset);
+// A clip a script places (attachMovie, createEmptyMovieClip with character 0,
+// duplicateMovieClip with `like` the original): replaces what is at the depth;
+// `init`'s properties are copied onto it. Undefined when it cannot be placed.
+struct ScriptPlacement {
+    std::uint16_t characterId = 0;
+    std::string name;
+    int depth = 0; // in the display list
+    Value init;
+    const Instance *like = nullptr;
+};
+Value placeScriptClip(Runtime &rt, ClipObject *parent, const ScriptPlacement &placement);
+// A copy of a clip beside it: character, transform and clip events, none of its variables.
+Value duplicateClip(Runtime &rt, ClipObject *source, const std::string &name, int depth, const Value &init);
 void removeClip(Runtime &rt, ClipObject *clip);
 void startDrag(Runtime &rt, ClipObject *clip, bool lockCenter, const double *bounds);
 void stopDrag(Runtime &rt);

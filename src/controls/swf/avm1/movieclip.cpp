@@ -14,7 +14,6 @@ namespace velmora::swf::avm1 {
 namespace {
 
 constexpr double kTwips = 20.0;
-constexpr int kMaxScriptDepth = 2130690045; // the highest depth Flash accepts from a script
 
 ClipObject *thisClip(Runtime &rt, const Value &self)
 {
@@ -33,14 +32,6 @@ void method(Runtime &rt, Object *proto, const char *name, ClipMethod f)
     });
 }
 
-Matrix worldMatrix(ClipObject *clip)
-{
-    Matrix m;
-    for (ClipObject *c = clip; c && c->instance; c = c->parent)
-        m = c->instance->matrix * m;
-    return m;
-}
-
 bool invert(const Matrix &m, Matrix &out)
 {
     const double det = m.a * m.d - m.b * m.c;
@@ -57,45 +48,7 @@ bool invert(const Matrix &m, Matrix &out)
 
 std::optional<int> scriptDepth(Runtime &rt, const Value &v)
 {
-    const double n = rt.toNumber(v);
-    if (!std::isfinite(n))
-        return std::nullopt;
-    return static_cast<int>(std::clamp(n, -16384.0, static_cast<double>(kMaxScriptDepth)));
-}
-
-// attachMovie, duplicateMovieClip and createEmptyMovieClip all end here.
-Value placeNew(Runtime &rt, ClipObject *parent, std::uint16_t characterId, const std::string &name, int depth,
-               const Value &init, const Instance *like)
-{
-    DisplayList *list = parent->list;
-    if (!list)
-        return {};
-    Instance object = list->makeInstance(characterId, depth + kDynamicDepthBase);
-    if (characterId == 0) {
-        // An empty clip: a timeline of one empty frame.
-        static const Timeline kEmpty;
-        object.children =
-            std::make_unique<DisplayList>(list->movie(), &kEmpty, list->budget(), list->nesting() + 1);
-        object.children->setObserver(list->observer());
-        static const Character kEmptySprite = Sprite{};
-        object.character = &kEmptySprite;
-    }
-    object.name = name;
-    if (like) {
-        object.matrix = like->matrix;
-        object.colorTransform = like->colorTransform;
-        object.visible = like->visible;
-        object.clipActions = like->clipActions;
-    }
-    Instance &placed = list->placeDynamic(std::move(object));
-    ClipObject *clip = placed.script;
-    if (!clip)
-        return {};
-    if (init.isObject()) {
-        for (const std::string &key : rt.keys(init.asObject()))
-            rt.set(clip, key, rt.get(init.asObject(), key));
-    }
-    return clip;
+    return placementDepth(rt.toNumber(v), kDynamicDepthBase);
 }
 
 Value attachMovie(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
@@ -112,6 +65,7 @@ Value attachMovie(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
             found = true;
         }
     }
+    const std::string name = rt.toString(args[1]);
     const auto depth = scriptDepth(rt, args[2]);
     if (!found || !depth)
         return {};
@@ -120,30 +74,25 @@ Value attachMovie(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
                                 : nullptr;
     if (!character || !std::holds_alternative<Sprite>(*character))
         return {};
-    return placeNew(rt, clip, characterId, rt.toString(args[1]), *depth, arg(args, 3), nullptr);
+    return placeScriptClip(rt, clip, {characterId, name, *depth, arg(args, 3), nullptr});
 }
 
 Value duplicateMovieClip(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 {
-    if (args.size() < 2 || !clip->instance || !clip->parent || clip->isButton)
+    if (args.size() < 2)
         return {};
+    const std::string name = rt.toString(args[0]);
     const auto depth = scriptDepth(rt, args[1]);
-    if (!depth)
-        return {};
-    const std::uint16_t id = clip->instance->characterId;
-    if (id == 0)
-        return placeNew(rt, clip->parent, 0, rt.toString(args[0]), *depth, arg(args, 2), clip->instance);
-    return placeNew(rt, clip->parent, id, rt.toString(args[0]), *depth, arg(args, 2), clip->instance);
+    return depth ? duplicateClip(rt, clip, name, *depth, arg(args, 2)) : Value();
 }
 
 Value createEmptyMovieClip(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 {
     if (args.size() < 2)
         return {};
+    const std::string name = rt.toString(args[0]);
     const auto depth = scriptDepth(rt, args[1]);
-    if (!depth)
-        return {};
-    return placeNew(rt, clip, 0, rt.toString(args[0]), *depth, Value(), nullptr);
+    return depth ? placeScriptClip(rt, clip, {0, name, *depth, Value(), nullptr}) : Value();
 }
 
 Value getDepth(Runtime &, ClipObject *clip, std::vector<Value> &)
@@ -170,7 +119,7 @@ Value getInstanceAtDepth(Runtime &rt, ClipObject *clip, std::vector<Value> &args
     const auto depth = scriptDepth(rt, args[0]);
     if (!depth)
         return {};
-    auto it = clip->list->objects().find(*depth + kDynamicDepthBase);
+    auto it = clip->list->objects().find(*depth);
     if (it == clip->list->objects().end())
         return {};
     return it->second.script ? Value(it->second.script) : Value(clip);
@@ -192,7 +141,7 @@ Value swapDepths(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
         const auto depth = scriptDepth(rt, target);
         if (!depth)
             return {};
-        other = *depth + kDynamicDepthBase;
+        other = *depth;
     }
     const int mine = clip->instance->depth;
     list.swapDepths(mine, other);
@@ -207,7 +156,7 @@ Value swapDepths(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 // getBounds(target) / getRect(target): the clip's area in the target's space.
 Value getBounds(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 {
-    Matrix toSpace = worldMatrix(clip);
+    Matrix toSpace = clipWorldMatrix(rt, clip);
     if (!args.empty()) {
         ClipObject *space = nullptr;
         if (args[0].isObject() && args[0].asObject()->kind() == Object::Kind::Clip)
@@ -215,7 +164,7 @@ Value getBounds(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
         if (!space)
             return {};
         Matrix inverse;
-        if (!invert(worldMatrix(space), inverse))
+        if (!invert(clipWorldMatrix(rt, space), inverse))
             return {};
         toSpace = inverse * toSpace;
     }
@@ -231,7 +180,7 @@ Value getBounds(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 
 Value hitTest(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 {
-    const Rect mine = clipBounds(clip, worldMatrix(clip));
+    const Rect mine = clipBounds(clip, clipWorldMatrix(rt, clip));
     if (args.size() >= 2) {
         const double x = rt.toNumber(args[0]) * kTwips, y = rt.toNumber(args[1]) * kTwips;
         return mine.contains(x, y);
@@ -241,7 +190,7 @@ Value hitTest(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
     ClipObject *other = liveClip(rt, static_cast<ClipObject *>(args[0].asObject()));
     if (!other)
         return false;
-    const Rect theirs = clipBounds(other, worldMatrix(other));
+    const Rect theirs = clipBounds(other, clipWorldMatrix(rt, other));
     return !mine.empty() && !theirs.empty() && mine.xMin <= theirs.xMax && theirs.xMin <= mine.xMax &&
            mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax;
 }
@@ -254,8 +203,8 @@ Value convertPoint(Runtime &rt, ClipObject *clip, std::vector<Value> &args, bool
     const Value xv = rt.get(point, "x"), yv = rt.get(point, "y");
     if (!xv.isNumber() || !yv.isNumber())
         return {};
-    Matrix m = worldMatrix(clip);
-    if (!toGlobal && !invert(worldMatrix(clip), m))
+    Matrix m = clipWorldMatrix(rt, clip);
+    if (!toGlobal && !invert(clipWorldMatrix(rt, clip), m))
         return {};
     const double x = xv.asNumber() * kTwips, y = yv.asNumber() * kTwips;
     rt.set(point, "x", (m.a * x + m.c * y + m.tx) / kTwips);
@@ -309,7 +258,6 @@ void installClipMethods(Runtime &rt, Object *proto)
         removeClip(r, c);
         return {};
     });
-    method(rt, proto, "getDepth", getDepth);
     method(rt, proto, "getNextHighestDepth", getNextHighestDepth);
     method(rt, proto, "getInstanceAtDepth", getInstanceAtDepth);
     method(rt, proto, "swapDepths", swapDepths);
@@ -425,21 +373,21 @@ void installInputObjects(Runtime &rt, Object *global)
 
 void installMovieClip(Runtime &rt, Object *global)
 {
-    Object *proto = rt.protos.movieClip;
-    FunctionObject *ctor =
-        rt.newNative([](Runtime &, const Value &, std::vector<Value> &) -> Value { return {}; }, proto);
-    rt.define(global, "MovieClip", ctor, DontEnum);
-    installClipMethods(rt, proto);
-    rt.define(proto, "enabled", true, DontEnum);
-    rt.define(proto, "useHandCursor", true, DontEnum);
-
-    Object *buttonProto = rt.protos.button;
-    FunctionObject *button =
-        rt.newNative([](Runtime &, const Value &, std::vector<Value> &) -> Value { return {}; }, buttonProto);
-    rt.define(global, "Button", button, DontEnum);
-    method(rt, buttonProto, "getDepth", getDepth);
-    rt.define(buttonProto, "enabled", true, DontEnum);
-    rt.define(buttonProto, "useHandCursor", true, DontEnum);
+    // The classes' constructors make nothing: clips, buttons and fields come from the timeline.
+    for (auto [name, proto] :
+         {std::pair{"MovieClip", rt.protos.movieClip}, std::pair{"Button", rt.protos.button},
+          std::pair{"TextField", rt.protos.textField}}) {
+        rt.define(
+            global, name,
+            rt.newNative([](Runtime &, const Value &, std::vector<Value> &) -> Value { return {}; }, proto),
+            DontEnum);
+        method(rt, proto, "getDepth", getDepth);
+    }
+    installClipMethods(rt, rt.protos.movieClip);
+    for (Object *proto : {rt.protos.movieClip, rt.protos.button}) {
+        rt.define(proto, "enabled", true, DontEnum);
+        rt.define(proto, "useHandCursor", true, DontEnum);
+    }
     installInputObjects(rt, global);
 }
 

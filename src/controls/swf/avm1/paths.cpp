@@ -9,8 +9,6 @@ namespace velmora::swf::avm1 {
 
 namespace {
 
-constexpr int kMaxLevel = 100000;
-
 bool isSeparator(char c, bool slashSeen)
 {
     return c == '/' || c == ':' || (!slashSeen && c == '.');
@@ -45,37 +43,22 @@ Value lookupName(Activation &act, const Value &current, const std::string &name,
     return o ? rt.get(o, name) : Value();
 }
 
-// "_level0" or, in SWF 4, "_flash0": the level the digits name; -1 for other names.
-int levelPrefix(std::string_view path, std::size_t &end)
-{
-    const std::string head = foldCase(std::string(path.substr(0, 6)));
-    if (head != "_level" && head != "_flash")
-        return -1;
-    end = 6;
-    int level = 0;
-    while (end < path.size() && path[end] >= '0' && path[end] <= '9') {
-        level = std::min(level * 10 + (path[end] - '0'), kMaxLevel);
-        ++end;
-    }
-    return end == 6 ? -1 : level;
-}
-
 // SWF 4: "/a/b", "a/../c", "_level0/a"; a level name ignores what follows it up to
 // the next slash.
 Value walkSlashPath(Activation &act, ClipObject *from, std::string_view path)
 {
     Runtime &rt = act.rt;
     Value current = from ? Value(from) : Value();
-    std::size_t i = 0, levelEnd = 0;
-    const int level = levelPrefix(path, levelEnd);
+    std::size_t i = 0;
+    const auto level = levelName(path, false);
     if (!path.empty() && path[0] == '/') {
         current = rt.root;
         i = 1;
-    } else if (level >= 0) {
-        if (level != 0)
+    } else if (level && level->end > 6) {
+        if (level->level != 0)
             return {};
         current = rt.root;
-        i = path.find('/', levelEnd);
+        i = path.find('/', level->end);
         i = i == std::string_view::npos ? path.size() : i + 1;
     }
     while (i < path.size()) {
@@ -156,6 +139,22 @@ bool splitVariablePath(int version, std::string_view name, std::string_view &hol
     holder = name.substr(0, at);
     variable = name.substr(at + 1);
     return true;
+}
+
+std::optional<LevelName> levelName(std::string_view name, bool caseSensitive)
+{
+    constexpr std::size_t kPrefix = 6;
+    const std::string head(name.substr(0, kPrefix));
+    const std::string folded = caseSensitive ? head : foldCase(head);
+    if (folded != "_level" && folded != "_flash")
+        return std::nullopt;
+    std::uint32_t level = 0;
+    std::size_t end = kPrefix;
+    const bool negative = end < name.size() && name[end] == '-';
+    end += negative ? 1 : 0;
+    for (; end < name.size() && name[end] >= '0' && name[end] <= '9'; ++end)
+        level = level * 10 + static_cast<std::uint32_t>(name[end] - '0');
+    return LevelName{static_cast<std::int32_t>(negative ? 0U - level : level), end};
 }
 
 ClipObject *clipAtTargetPath(Runtime &rt, const std::string &path)

@@ -33,6 +33,15 @@ Value walkPath(Activation &act, ClipObject *from, std::string_view path, FirstNa
 bool splitVariablePath(int version, std::string_view name, std::string_view &holder,
                        std::string_view &variable);
 
+// "_level0", "_level" (0), "_level12abc" (12), "_level-1", or "_flash0" as SWF 4 spells it:
+// the level such a name gives, its digits read to 32 bits as Flash reads them, and
+// where the digits end. Nothing for other names.
+struct LevelName {
+    std::int32_t level = 0;
+    std::size_t end = 0;
+};
+std::optional<LevelName> levelName(std::string_view name, bool caseSensitive);
+
 // The clip now at a target path of the form "_level0.a.b"; null when there is none.
 ClipObject *clipAtTargetPath(Runtime &rt, const std::string &path);
 

@@ -228,7 +228,7 @@ void Runtime::collectGarbage(std::vector<Object *> roots)
         return;
     roots.push_back(m_global);
     for (Object *p : {protos.object, protos.function, protos.array, protos.string, protos.number,
-                      protos.boolean, protos.error, protos.movieClip, protos.button})
+                      protos.boolean, protos.error, protos.movieClip, protos.button, protos.textField})
         roots.push_back(p);
     for (ClipObject *c : liveClips)
         roots.push_back(c);

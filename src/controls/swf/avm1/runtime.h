@@ -62,7 +62,8 @@ public:
     // Prototypes of the built-in classes.
     struct Protos {
         Object *object = nullptr, *function = nullptr, *array = nullptr, *string = nullptr, *number = nullptr,
-               *boolean = nullptr, *error = nullptr, *movieClip = nullptr, *button = nullptr;
+               *boolean = nullptr, *error = nullptr, *movieClip = nullptr, *button = nullptr,
+               *textField = nullptr;
     } protos;
 
     // Allocation: throws ScriptAbort when the heap is full.

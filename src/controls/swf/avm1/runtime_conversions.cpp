@@ -145,7 +145,7 @@ std::string Runtime::typeOf(const Value &v) const
     case Value::Type::Object: {
         Object *o = v.asObject();
         if (o->kind() == Object::Kind::Clip)
-            return static_cast<ClipObject *>(o)->isButton ? "object" : "movieclip";
+            return static_cast<ClipObject *>(o)->isMovieClip() ? "movieclip" : "object";
         return o->isFunction() ? "function" : "object";
     }
     }

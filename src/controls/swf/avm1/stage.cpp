@@ -156,18 +156,20 @@ void ScriptStage::placed(DisplayList &parent, Instance &object)
         return;
     const bool sprite = std::holds_alternative<Sprite>(*object.character);
     const bool button = std::holds_alternative<Button>(*object.character);
+    const bool text = std::holds_alternative<EditText>(*object.character);
     // Clips, buttons and text fields the file leaves unnamed are numbered in the
     // order they are placed; shapes and static text are not.
-    if (object.name.empty() && (sprite || button || std::holds_alternative<EditText>(*object.character)))
+    if (object.name.empty() && (sprite || button || text))
         object.name = nextInstanceName();
-    if ((!sprite && !button) || m_runtime->liveClips.size() >= kMaxClips)
+    if ((!sprite && !button && !text) || m_runtime->liveClips.size() >= kMaxClips)
         return;
     Runtime &rt = *m_runtime;
     ClipObject *clip = rt.heap().make<ClipObject>();
     if (!clip)
         return;
-    clip->proto = button ? rt.protos.button : rt.protos.movieClip;
+    clip->proto = button ? rt.protos.button : text ? rt.protos.textField : rt.protos.movieClip;
     clip->isButton = button;
+    clip->isText = text;
     clip->instance = &object;
     clip->list = sprite ? object.children.get() : nullptr;
     clip->parent = clipOf(parent);
@@ -238,7 +240,7 @@ void ScriptStage::detach(Instance &object, bool unload)
 bool ScriptStage::hasUnloadHandler(Instance &object)
 {
     ClipObject *clip = object.script;
-    if (!clip || clip->isButton)
+    if (!clip || !clip->isMovieClip())
         return false;
     if (clip->clipActions) {
         for (const ClipActions &a : *clip->clipActions) {

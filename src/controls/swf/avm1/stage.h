@@ -71,6 +71,9 @@ public:
     std::map<int, bool> keysDown;
     KeyEvent lastKey;
     ClipObject *focus = nullptr; // Selection.setFocus
+    // The root's transform, colour and visibility: scripts set them as a clip's
+    // (_level0._x), and the root is drawn through them.
+    Instance rootPlacement;
 
     // The next default instance name ("instance1", ...).
     std::string nextInstanceName() { return "instance" + std::to_string(++m_instanceCount); }

@@ -83,7 +83,7 @@ void ScriptStage::dispatchMouseEvent(std::uint32_t event, const char *method)
 {
     const std::vector<ClipObject *> clips = m_runtime->liveClips;
     for (auto it = clips.rbegin(); it != clips.rend(); ++it) {
-        if (!(*it)->removed && !(*it)->isButton)
+        if (!(*it)->removed && (*it)->isMovieClip())
             queueClipEvent(*it, event, Runtime::Priority::Normal, method);
     }
     runQueue();
@@ -102,7 +102,7 @@ ClipObject *ScriptStage::interactiveAt(QPointF stage)
     const std::vector<ClipObject *> clips = m_runtime->liveClips;
     for (auto it = clips.rbegin(); it != clips.rend(); ++it) {
         ClipObject *clip = *it;
-        if (clip->removed || clip->isButton || !clip->instance || !clip->instance->visible)
+        if (clip->removed || !clip->isMovieClip() || !clip->instance || !clip->instance->visible)
             continue;
         bool hit = false;
         m_runtime->contained([&] {

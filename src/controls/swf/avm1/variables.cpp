@@ -18,21 +18,7 @@ bool isPath(const std::string &name)
     return name.find_first_of(":./") != std::string::npos;
 }
 
-// _level0, _level1, ...: this player has one level.
-bool isLevelName(Runtime &rt, const std::string &name, int &level)
-{
-    if (name.size() < 7 || !sameName(rt, name.substr(0, 6), "_level"))
-        return false;
-    level = 0;
-    for (std::size_t i = 6; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return false;
-        level = std::min(level * 10 + (name[i] - '0'), 100000);
-    }
-    return true;
-}
-
-// Names that stand for the global object and the levels when no scope has a
+// Names that stand for the global object and the root when no scope has a
 // variable of that name (a script may set a "_root" variable of its own).
 std::optional<Value> specialName(Activation &act, const std::string &name)
 {
@@ -43,9 +29,6 @@ std::optional<Value> specialName(Activation &act, const std::string &name)
         return Value(rt.global());
     if (sameName(rt, name, "_root"))
         return Value(rt.root);
-    int level = 0;
-    if (isLevelName(rt, name, level))
-        return level == 0 ? Value(rt.root) : Value();
     return std::nullopt;
 }
 
@@ -115,6 +98,9 @@ Value scopeLookup(Activation &act, const std::string &name)
     }
     if (auto special = specialName(act, name))
         return *special;
+    // Every clip answers to the levels; a scope chain without a clip does too.
+    if (const auto level = levelName(name, rt.version() >= 7))
+        return level->level == 0 ? Value(rt.root) : Value();
     return {};
 }
 
