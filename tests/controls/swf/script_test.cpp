@@ -1,9 +1,13 @@
 // The script engine's arrays and sort under hostile sizes: lengths that scripts
-// may set freely must not turn into allocations or unbounded loops.
+// may set freely must not turn into allocations or unbounded loops; clips that
+// leave the stage with unload handlers.
 #include "controls/swf/avm1/array.h"
+#include "controls/swf/avm1/headless.h"
 #include "controls/swf/avm1/runtime.h"
 #include "controls/swf/inputevents.h"
 #include "controls/swf/movieerror.h"
+#include "controls/swf/player.h"
+#include "swfwriter.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +68,60 @@ TEST(InputEvents, WaitsCloseBatchesAndAFileThatIsNoArrayIsNamed)
     auto missing = loadInputEventsFile("/nonexistent/input.json");
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().number, movieError(MovieError::InputEventsCannotOpen).number);
+}
+
+QByteArray traceAction(const QByteArray &text)
+{
+    QByteArray push;
+    push.append('\x96');
+    const int length = static_cast<int>(text.size()) + 2;
+    push.append(static_cast<char>(length & 0xff)).append(static_cast<char>(length >> 8));
+    push.append('\0').append(text).append('\0');
+    return push.append('\x26');
+}
+
+// PlaceObject2 of `character` at `depth` with one onClipEvent(unload) handler.
+QByteArray placeWithUnload(quint16 depth, quint16 character, const QByteArray &actions)
+{
+    swfwriter::BitWriter out;
+    out.writeU8(0x80 | 0x02); // clip actions, character
+    out.writeU16(depth);
+    out.writeU16(character);
+    out.writeU16(0);
+    out.writeU32(ClipEvent::Unload);
+    out.writeU32(ClipEvent::Unload);
+    out.writeU32(static_cast<std::uint32_t>(actions.size() + 1));
+    out.writeBytes(actions);
+    out.writeU8(0);
+    out.writeU32(0);
+    return out.bytes();
+}
+
+TEST(ScriptTimeline, ClipsKeptForUnloadHandlersUnloadOnce)
+{
+    // The parent's timeline takes the clip off, then the root takes the parent off in
+    // the same frame: the parent stays for its nested handler, which runs once.
+    swfwriter::MovieBuilder builder(QSize(20, 20));
+    builder.setVersion(8);
+    const quint16 inner = builder.defineSprite(swfwriter::Timeline());
+    swfwriter::Timeline parent;
+    parent.addTag(TagCode::PlaceObject2, placeWithUnload(1, inner, traceAction("unload")));
+    parent.showFrame();
+    parent.removeObject(1);
+    parent.showFrame();
+    const quint16 outer = builder.defineSprite(parent);
+    builder.placeObject(1, outer);
+    builder.showFrame();
+    builder.removeObject(1);
+    builder.timeline().doAction(traceAction("frame 2"));
+    builder.showFrame();
+    builder.timeline().doAction(traceAction("frame 3").append('\x07'));
+    builder.showFrame();
+    const QByteArray bytes = builder.build();
+    auto movie = loadMovie(
+        {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    ASSERT_TRUE(movie.ok());
+    EXPECT_EQ(runHeadless(*movie, 3, {}), "unload\nframe 2\nframe 3\n");
 }
 
 } // namespace

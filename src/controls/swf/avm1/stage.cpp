@@ -224,7 +224,7 @@ void ScriptStage::detach(Instance &object, bool unload)
     ClipObject *clip = object.script;
     if (!clip || clip->removed)
         return;
-    if (unload)
+    if (unload && !clip->leaving)
         queueClipEvent(clip, ClipEvent::Unload, Runtime::Priority::Normal, "onUnload", true);
     clip->removed = true;
     clip->list = nullptr;
@@ -279,7 +279,7 @@ void ScriptStage::queueUnload(Instance &object)
         for (auto &[depth, child] : object.children->objects())
             queueUnload(child);
     }
-    if (ClipObject *clip = object.script; clip && !clip->removed) {
+    if (ClipObject *clip = object.script; clip && !clip->removed && !clip->leaving) {
         clip->leaving = true;
         queueClipEvent(clip, ClipEvent::Unload, Runtime::Priority::Normal, "onUnload", true);
     }
