@@ -13,6 +13,10 @@ namespace {
 
 // Pages larger than this are refused rather than read whole into memory.
 constexpr qint64 kMaxFileBytes = qint64{256} * 1024 * 1024;
+// Other files up to this size are read whole at once; larger ones the web engine reads a
+// piece at a time as the page takes them, so that no request holds the GUI thread (its
+// painting, the movies, the next page) for the time a whole large file takes to read.
+constexpr qint64 kReadWholeBytes = qint64{1} * 1024 * 1024;
 // A charset declaration is looked for in the head of the page, no further.
 constexpr qsizetype kDeclarationWindow = qsizetype{64} * 1024;
 
@@ -122,16 +126,22 @@ void BookSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    QFile input(QString::fromStdString(file->string()));
-    if (!input.open(QIODevice::ReadOnly) || input.size() > kMaxFileBytes) {
+    auto *input = new QFile(QString::fromStdString(file->string()), job);
+    if (!input->open(QIODevice::ReadOnly) || input->size() > kMaxFileBytes) {
         job->fail(QWebEngineUrlRequestJob::RequestFailed);
+        return;
+    }
+    const QString fileName = input->fileName();
+    if (!isPageName(fileName) && input->size() > kReadWholeBytes) {
+        job->reply(mimeTypeFor(fileName, {}), input); // the type of a file not a page is its name's
         return;
     }
     // The whole file now, so that a page rewritten between two navigations is shown as it is.
     auto *buffer = new QBuffer(job);
-    buffer->setData(input.readAll());
+    buffer->setData(input->readAll());
+    delete input;
     buffer->open(QIODevice::ReadOnly);
-    job->reply(mimeTypeFor(input.fileName(), buffer->data(), written.charset), buffer);
+    job->reply(mimeTypeFor(fileName, buffer->data(), written.charset), buffer);
 }
 
 } // namespace velmora::controls

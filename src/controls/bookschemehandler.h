@@ -1,5 +1,6 @@
 // Serves the files of the installation folder to the browser view through the program's
-// own URL scheme, read from disk at the moment each request arrives.
+// own URL scheme, read from disk at the moment each request arrives (large files other
+// than pages from then on, as the page takes them).
 #pragma once
 
 #include <QByteArray>

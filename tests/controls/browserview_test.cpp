@@ -137,6 +137,35 @@ TEST_F(BrowserViewTest, ImagesBesideThePageAreShown)
                               3000);
 }
 
+TEST_F(BrowserViewTest, LargeFilesArriveWholeAndUnchanged)
+{
+    // An uncompressed picture of 4 MB, and a file of 5 MB whose bytes all differ in turn.
+    QImage picture(1024, 1024, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QByteArray bmp;
+    QBuffer out(&bmp);
+    out.open(QIODevice::WriteOnly);
+    picture.save(&out, "BMP");
+    writeFile(root / "res" / "images" / "big.bmp", bmp);
+    QByteArray data(5 * 1024 * 1024 + 3, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
+    writeFile(root / "res" / "data.bin", data);
+    writeFile(root / "res" / "1p.html", "<html><body><img id=a src=\"images/big.bmp\"></body></html>");
+    ASSERT_TRUE(navigate(app + "\\res\\1p.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(script(QStringLiteral("document.getElementById('a').naturalWidth")).toInt(),
+                              1024, 10000);
+    script(QStringLiteral("fetch('data.bin').then(r => r.arrayBuffer()).then(b => {"
+                          "  const v = new Uint8Array(b); let sum = 0;"
+                          "  for (let i = 0; i < v.length; ++i) sum = (sum * 31 + v[i]) % 1000000007;"
+                          "  window.got = v.length + ':' + sum; });"));
+    qint64 sum = 0;
+    for (const char c : data)
+        sum = (sum * 31 + static_cast<unsigned char>(c)) % 1000000007;
+    QTRY_COMPARE_WITH_TIMEOUT(script(QStringLiteral("window.got")).toString(),
+                              QStringLiteral("%1:%2").arg(data.size()).arg(sum), 10000);
+}
+
 TEST_F(BrowserViewTest, APageThatDeclaresNoCharsetIsReadAsGbk)
 {
     // "理" in GBK: a short text that the engine's own guess takes for another encoding.
