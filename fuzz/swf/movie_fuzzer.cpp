@@ -1,10 +1,59 @@
-// Feeds arbitrary bytes to the reader, then runs, paints and sounds a few frames small.
+// Feeds arbitrary bytes to the reader, then runs, paints and sounds a few frames small,
+// with pointer and key input between the frames. The input is read from the last
+// bytes of the data (the reader stops at the End tag and leaves them alone), one
+// event a byte, so that any movie can be driven by what follows it.
 #include "controls/swf/player.h"
 #include "controls/swf/sound/moviesound.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+
+#include <array>
+
+namespace {
+
+constexpr std::size_t kMaxEvents = 24;
+constexpr int kFrames = 4;
+const QRectF kTarget(0, 0, 64, 48);
+
+// Keys that buttons, Key listeners and the focus treat in their own ways.
+constexpr std::array<velmora::swf::KeyInput, 8> kKeys{
+    {{13, 13}, {32, 32}, {9, 9}, {37, 0}, {40, 0}, {'A', 'a'}, {27, 27}, {8, 8}}};
+
+// One byte: the low three bits choose the event, the rest place it or pick the key.
+// Returns whether the byte ends the frame.
+bool applyEvent(velmora::swf::Player &player, std::uint8_t b)
+{
+    const QPointF at((b >> 3 & 7) * 9.0, (b >> 6) * 16.0);
+    const velmora::swf::KeyInput key = kKeys[(b >> 3) % kKeys.size()];
+    switch (b & 7) {
+    case 0:
+    case 1:
+        player.mouseMove(at, kTarget);
+        break;
+    case 2:
+        player.mousePress(at, kTarget);
+        break;
+    case 3:
+        player.mouseRelease(at, kTarget);
+        break;
+    case 4:
+        player.keyDown(key);
+        break;
+    case 5:
+        player.keyUp(key);
+        break;
+    case 6:
+        player.mouseLeave();
+        break;
+    default:
+        return true;
+    }
+    return false;
+}
+
+} // namespace
 
 // Text in system fonts is laid out and drawn only where the font database runs.
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -22,14 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     velmora::swf::Player player(*movie);
     QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
     std::vector<std::int16_t> audio(2 * 512);
-    for (int frame = 0; frame < 3; ++frame) {
+    std::size_t next = size, events = 0;
+    for (int frame = 0; frame < kFrames; ++frame) {
         QPainter painter(&image);
-        player.render(painter, QRectF(0, 0, 64, 48),
-                      frame % 2 ? velmora::swf::Quality::High : velmora::swf::Quality::Low);
+        player.render(painter, kTarget, frame % 2 ? velmora::swf::Quality::High : velmora::swf::Quality::Low);
         painter.end();
-        player.mouseMove({32, 24}, QRectF(0, 0, 64, 48));
-        player.mousePress();
-        player.mouseRelease();
+        while (next > 0 && events < kMaxEvents) {
+            ++events;
+            if (applyEvent(player, data[--next]))
+                break;
+        }
         player.sound().render(audio);
         player.stepFrame();
     }

@@ -72,6 +72,11 @@ Instance *HitTester::buttonAt(DisplayList &list, const QTransform &world, QPoint
             continue;
         const QTransform objectWorld = toQt(object.matrix) * world;
         if (const auto *button = std::get_if<Button>(object.character)) {
+            // A button among the ones its state shows takes the pointer before it.
+            if (object.children) {
+                if (Instance *inner = buttonAt(*object.children, objectWorld, point, owner))
+                    return inner;
+            }
             if (hitAreaContains(*button, objectWorld, point)) {
                 *owner = &list;
                 return &object;

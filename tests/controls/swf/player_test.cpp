@@ -445,5 +445,49 @@ TEST(Button, ARecordOfBothStatesKeepsItsObjectAcrossTheChange)
     EXPECT_NE(childSerial(), up) << "a record shown again after a state without it is a new object";
 }
 
+TEST(Button, ARemovedButtonUnderThePointerOutlivesTheCollector)
+{
+    // Button 2 over shape 1 traces "over" and "out"; frame 2 removes it and makes
+    // enough garbage for the collector to run before the pointer moves away.
+    auto traceAction = [](const std::string &text) {
+        BitWriter a;
+        a.u8(0x96).u16(static_cast<std::uint16_t>(text.size() + 2)).u8(0);
+        for (char c : text)
+            a.u8(static_cast<std::uint8_t>(c));
+        a.u8(0).u8(0x26).u8(0);
+        return a.take();
+    };
+    BitWriter records;
+    records.u8(0x01 | 0x02 | 0x04 | 0x08).u16(1).u16(1).translate(0, 0);
+    records.bits(0, 1).bits(0, 1).bits(0, 4).align().u8(0);
+    const std::vector<std::uint8_t> recordBytes = records.take(), over = traceAction("over"),
+                                    out = traceAction("out");
+    BitWriter b;
+    b.u16(2).u8(0).u16(static_cast<std::uint16_t>(2 + recordBytes.size())).bytes(recordBytes);
+    b.u16(static_cast<std::uint16_t>(4 + over.size())).u16(0x0001).bytes(over);
+    b.u16(0).u16(0x0002).bytes(out);
+    BitWriter garbage;
+    for (int i = 0; i < 12000; ++i)
+        garbage.u8(0x96).u16(5).u8(7).u32(0).u8(0x43).u8(0x17); // new Object with no members, dropped
+    garbage.u8(0x07).u8(0);
+    MovieBytes m;
+    m.frameCount = 2;
+    m.tag(TagCode::DefineShape, test::rectangleShape(1, 0, 0, 1000, 1000, 255, 0, 0));
+    m.tag(TagCode::DefineButton2, b.take()).tag(TagCode::PlaceObject2, test::placeObject(2, 1)).showFrame();
+    m.tag(TagCode::RemoveObject2, test::removeObject(1)).tag(TagCode::DoAction, garbage.take()).showFrame();
+    std::vector<std::string> traces;
+    ScriptHost host;
+    host.trace = [&](const std::string &line) { traces.push_back(line); };
+    Player player(load(m), host);
+    const QRectF target(0, 0, 100, 50);
+    player.mouseMove({10, 10}, target);
+    ASSERT_EQ(traces, std::vector<std::string>{"over"});
+    player.stepFrame();
+    player.mouseMove({90, 40}, target);
+    player.mousePress();
+    player.mouseRelease();
+    EXPECT_EQ(traces, std::vector<std::string>{"over"}) << "the removed button hears nothing more";
+}
+
 } // namespace
 } // namespace velmora::swf

@@ -384,9 +384,11 @@ void installMovieClip(Runtime &rt, Object *global)
         method(rt, proto, "getDepth", getDepth);
     }
     installClipMethods(rt, rt.protos.movieClip);
+    // A button's for-in lists these two, unlike a clip's.
     for (Object *proto : {rt.protos.movieClip, rt.protos.button}) {
-        rt.define(proto, "enabled", true, DontEnum);
-        rt.define(proto, "useHandCursor", true, DontEnum);
+        const std::uint8_t flags = proto == rt.protos.button ? 0 : DontEnum;
+        rt.define(proto, "enabled", true, flags);
+        rt.define(proto, "useHandCursor", true, flags);
     }
     installInputObjects(rt, global);
 }

@@ -130,6 +130,10 @@ void ScriptStage::endFrame()
         roots.push_back(dragged);
     if (focus)
         roots.push_back(focus);
+    for (ClipObject *pointer : {m_hovered.clip, m_pressed.clip}) {
+        if (pointer)
+            roots.push_back(pointer);
+    }
     m_runtime->collectGarbage(std::move(roots));
 }
 

@@ -106,6 +106,21 @@ private:
     void listenerCall(const char *listeners, const char *method);
     ClipObject *interactiveAt(QPointF stage);
     void buttonTransition(ClipObject *target, std::uint16_t condition);
+    bool keyPressConditions(const KeyEvent &key);
+    void focusKey(const char *method);
+    void moveFocus();
+
+    // A button (or clip acting as one) the pointer follows. One that the timeline
+    // replaces by an object of the same character at the same depth of the same
+    // parent stays the same button to the pointer, as it does in Flash.
+    struct Tracked {
+        ClipObject *clip = nullptr;
+        ClipObject *parent = nullptr;
+        int depth = 0;
+        const Character *character = nullptr;
+    };
+    static void track(Tracked &t, ClipObject *clip);
+    static ClipObject *current(Tracked &t);
 
     const Movie &m_movie;
     DisplayList &m_root;
@@ -115,8 +130,8 @@ private:
     bool m_mouseDown = false;
     bool m_userAction = false;
     bool m_urlOpened = false;
-    ClipObject *m_hovered = nullptr; // button or clip-as-button under the pointer
-    ClipObject *m_pressed = nullptr; // where the press started
+    Tracked m_hovered; // button or clip-as-button under the pointer
+    Tracked m_pressed; // where the press started
     int m_instanceCount = 0;
     std::set<std::uint16_t> m_initDone;      // sprites whose DoInitAction ran
     std::vector<ClipObject *> m_unloadLater; // clips that go at the end of the frame

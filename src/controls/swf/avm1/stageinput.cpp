@@ -130,8 +130,12 @@ void ScriptStage::buttonTransition(ClipObject *target, std::uint16_t condition)
         {OutDownToOverDown, ClipEvent::DragOver, "onDragOver"},
         {OutDownToIdle, ClipEvent::ReleaseOutside, "onReleaseOutside"},
     };
-    bool enabled = false;
-    m_runtime->contained([&] { enabled = m_runtime->toBoolean(m_runtime->get(target, "enabled")); });
+    // Only a value that is false turns the button off; undefined leaves it on.
+    bool enabled = true;
+    m_runtime->contained([&] {
+        const Value v = m_runtime->get(target, "enabled");
+        enabled = v.isUndefined() || m_runtime->toBoolean(v);
+    });
     if (!enabled)
         return;
     Runtime &rt = *m_runtime;
@@ -151,27 +155,55 @@ void ScriptStage::buttonTransition(ClipObject *target, std::uint16_t condition)
     runQueue();
 }
 
+void ScriptStage::track(Tracked &t, ClipObject *clip)
+{
+    t = {};
+    if (!clip || !clip->instance)
+        return;
+    t = {clip, clip->parent, clip->instance->depth, clip->instance->character};
+}
+
+ClipObject *ScriptStage::current(Tracked &t)
+{
+    if (!t.clip || !t.clip->removed)
+        return t.clip;
+    ClipObject *parent = t.parent;
+    DisplayList *list = nullptr;
+    if (parent && !parent->removed)
+        list = parent->list ? parent->list : (parent->instance ? parent->instance->children.get() : nullptr);
+    ClipObject *found = nullptr;
+    if (list) {
+        auto it = list->objects().find(t.depth);
+        if (it != list->objects().end() && it->second.character == t.character && it->second.script &&
+            !it->second.script->removed)
+            found = it->second.script;
+    }
+    track(t, found);
+    return found;
+}
+
 void ScriptStage::updatePointer(bool pressChanged)
 {
     ClipObject *under = interactiveAt(m_mouse);
-    if (m_mouseDown && m_pressed) {
+    ClipObject *hovered = current(m_hovered);
+    ClipObject *pressed = current(m_pressed);
+    if (m_mouseDown && pressed) {
         if (pressChanged)
             return;
-        const bool over = under == m_pressed;
-        if (!over && m_hovered == m_pressed) {
-            m_hovered = nullptr;
-            buttonTransition(m_pressed, OverDownToOutDown);
-        } else if (over && m_hovered != m_pressed) {
-            m_hovered = m_pressed;
-            buttonTransition(m_pressed, OutDownToOverDown);
+        const bool over = under == pressed;
+        if (!over && hovered == pressed) {
+            track(m_hovered, nullptr);
+            buttonTransition(pressed, OverDownToOutDown);
+        } else if (over && hovered != pressed) {
+            track(m_hovered, pressed);
+            buttonTransition(pressed, OutDownToOverDown);
         }
         return;
     }
-    if (under != m_hovered) {
-        ClipObject *old = m_hovered;
-        m_hovered = under;
-        if (old)
-            buttonTransition(old, OverUpToIdle);
+    if (under != hovered) {
+        track(m_hovered, under);
+        if (hovered)
+            buttonTransition(hovered, OverUpToIdle);
         if (under)
             buttonTransition(under, IdleToOverUp);
     }
@@ -188,7 +220,6 @@ void ScriptStage::mouseMove(QPointF stage)
             p.setX(std::clamp(p.x(), (*dragBounds)[0], (*dragBounds)[2]));
             p.setY(std::clamp(p.y(), (*dragBounds)[1], (*dragBounds)[3]));
         }
-        std::vector<Value> none;
         dragged->instance->matrix.tx = std::round(p.x() * 20);
         dragged->instance->matrix.ty = std::round(p.y() * 20);
         dragged->instance->scriptTransformed = true;
@@ -204,14 +235,14 @@ void ScriptStage::mouseDown(QPointF stage)
     m_mouse = stage;
     m_mouseDown = true;
     ClipObject *under = interactiveAt(m_mouse);
-    if (under && under != m_hovered) {
-        m_hovered = under;
+    if (under && under != current(m_hovered)) {
+        track(m_hovered, under);
         buttonTransition(under, IdleToOverUp);
     }
     // The press is the user's action (a roll-over on the way is not).
     m_userAction = true;
     m_urlOpened = false;
-    m_pressed = under;
+    track(m_pressed, under);
     if (under)
         buttonTransition(under, OverUpToOverDown);
     m_userAction = false;
@@ -224,8 +255,8 @@ void ScriptStage::mouseUp(QPointF stage)
     listenerCall("Mouse", "onMouseUp");
     m_mouse = stage;
     m_mouseDown = false;
-    ClipObject *pressed = m_pressed;
-    m_pressed = nullptr;
+    ClipObject *pressed = current(m_pressed);
+    track(m_pressed, nullptr);
     m_userAction = true;
     m_urlOpened = false;
     if (pressed) {
@@ -233,7 +264,7 @@ void ScriptStage::mouseUp(QPointF stage)
             buttonTransition(pressed, OverDownToOverUp);
         } else {
             buttonTransition(pressed, OutDownToIdle);
-            m_hovered = nullptr;
+            track(m_hovered, nullptr);
         }
     }
     m_userAction = false;
@@ -241,16 +272,13 @@ void ScriptStage::mouseUp(QPointF stage)
     runQueue();
 }
 
-void ScriptStage::keyDown(const KeyEvent &key)
+// The first button whose key-press condition names the key (a character or a
+// special key) runs it; the key goes no further.
+bool ScriptStage::keyPressConditions(const KeyEvent &key)
 {
-    lastKey = key;
-    keysDown[key.code] = true;
-    dispatchMouseEvent(ClipEvent::KeyDown, nullptr);
-    listenerCall("Key", "onKeyDown");
-    // Buttons whose key-press condition names this key (a character or a special key).
     const int code = keyPressCode(key);
-    m_userAction = true;
-    m_urlOpened = false;
+    if (code == 0)
+        return false;
     Runtime &rt = *m_runtime;
     const std::vector<ClipObject *> clips = rt.liveClips;
     for (ClipObject *clip : clips) {
@@ -260,9 +288,49 @@ void ScriptStage::keyDown(const KeyEvent &key)
         if (!def)
             continue;
         ClipObject *timeline = clip->parent ? clip->parent : m_rootClip;
+        bool handled = false;
         for (const ButtonActions &a : def->actions) {
-            if (code != 0 && (a.conditions >> 9) == code)
+            if ((a.conditions >> 9) == code) {
                 rt.enqueue(Runtime::Priority::Normal, {timeline, a.actions.bytes, {}, false});
+                handled = true;
+            }
+        }
+        if (handled) {
+            runQueue();
+            return true;
+        }
+    }
+    return false;
+}
+
+// The object with keyboard focus hears the key first (onKeyDown, onKeyUp).
+void ScriptStage::focusKey(const char *method)
+{
+    if (focus && focus->removed)
+        focus = nullptr;
+    if (!focus || m_runtime->version() < 6)
+        return;
+    m_runtime->enqueue(Runtime::Priority::Normal, {focus, {}, method, false});
+    runQueue();
+}
+
+void ScriptStage::keyDown(const KeyEvent &key)
+{
+    lastKey = key;
+    keysDown[key.code] = true;
+    dispatchMouseEvent(ClipEvent::KeyDown, nullptr);
+    focusKey("onKeyDown");
+    listenerCall("Key", "onKeyDown");
+    m_userAction = true;
+    m_urlOpened = false;
+    if (!keyPressConditions(key) && focus && !focus->removed) {
+        // Space and Enter click the focused button; Tab moves the focus on.
+        if (key.code == 32 || key.code == 13) {
+            ClipObject *target = focus;
+            buttonTransition(target, OverUpToOverDown);
+            buttonTransition(target, OverDownToOverUp);
+        } else if (key.code == 9) {
+            moveFocus();
         }
     }
     runQueue();
@@ -274,8 +342,40 @@ void ScriptStage::keyUp(const KeyEvent &key)
     lastKey = key;
     keysDown[key.code] = false;
     dispatchMouseEvent(ClipEvent::KeyUp, nullptr);
+    focusKey("onKeyUp");
     listenerCall("Key", "onKeyUp");
     runQueue();
+}
+
+// Tab order: the buttons and clips acting as buttons on stage, top to bottom and
+// left to right; after the last comes the first.
+void ScriptStage::moveFocus()
+{
+    struct Stop {
+        QPointF at;
+        ClipObject *clip;
+    };
+    std::vector<Stop> stops;
+    for (ClipObject *clip : m_runtime->liveClips) {
+        if (clip->removed || !clip->instance || !clip->instance->visible)
+            continue;
+        bool candidate = clip->isButton;
+        if (!candidate)
+            m_runtime->contained([&] { candidate = hasHandler(*m_runtime, clip); });
+        if (!candidate)
+            continue;
+        QPointF at(clip->instance->matrix.tx, clip->instance->matrix.ty);
+        for (ClipObject *p = clip->parent; p && p->instance; p = p->parent)
+            at += QPointF(p->instance->matrix.tx, p->instance->matrix.ty);
+        stops.push_back({at, clip});
+    }
+    if (stops.empty())
+        return;
+    std::stable_sort(stops.begin(), stops.end(), [](const Stop &a, const Stop &b) {
+        return a.at.y() != b.at.y() ? a.at.y() < b.at.y() : a.at.x() < b.at.x();
+    });
+    auto it = std::find_if(stops.begin(), stops.end(), [&](const Stop &s) { return s.clip == focus; });
+    focus = (it == stops.end() || std::next(it) == stops.end()) ? stops.front().clip : std::next(it)->clip;
 }
 
 ClipObject *ScriptStage::dropTarget()
