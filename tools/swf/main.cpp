@@ -81,7 +81,22 @@ int info(const Movie &movie)
     return 0;
 }
 
-// Prints every shape's fill contours in twips, for looking into drawing faults.
+// Contours in twips, a curve's end marked ~ and its control point after it in brackets.
+void printContours(const std::vector<Contour> &contours)
+{
+    for (const Contour &contour : contours) {
+        std::printf("    (%d,%d)", contour.start.x, contour.start.y);
+        for (const Edge &e : contour.edges) {
+            if (e.curve)
+                std::printf(" ~(%d,%d)[%d,%d]", e.to.x, e.to.y, e.control.x, e.control.y);
+            else
+                std::printf(" (%d,%d)", e.to.x, e.to.y);
+        }
+        std::printf("\n");
+    }
+}
+
+// Prints every shape's fill and stroke contours in twips, for looking into drawing faults.
 int shapes(const Movie &movie)
 {
     std::vector<std::pair<std::string, ShapeGeometry>> all;
@@ -111,15 +126,17 @@ int shapes(const Movie &movie)
                                     stop.color.b, stop.color.a);
                     std::printf("\n");
                 }
-                for (const Contour &contour : fill.contours) {
-                    std::printf("    (%d,%d)", contour.start.x, contour.start.y);
-                    for (const Edge &e : contour.edges)
-                        std::printf(e.curve ? " ~(%d,%d)" : " (%d,%d)", e.to.x, e.to.y);
-                    std::printf("\n");
-                }
+                printContours(fill.contours);
             }
-            for (const auto &stroke : layer.strokes)
-                std::printf("  stroke width %u, %zu runs\n", stroke.style.width, stroke.contours.size());
+            for (const auto &stroke : layer.strokes) {
+                const LineStyle &l = stroke.style;
+                std::printf("  stroke width %u caps %d/%d join %d miter %g%s%s%s, %zu runs\n", l.width,
+                            static_cast<int>(l.startCap), static_cast<int>(l.endCap),
+                            static_cast<int>(l.join), l.miterLimit, l.hasFill ? " filled" : "",
+                            l.noHScale ? " no-h-scale" : "", l.noVScale ? " no-v-scale" : "",
+                            stroke.contours.size());
+                printContours(stroke.contours);
+            }
         }
     }
     return 0;
