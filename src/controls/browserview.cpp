@@ -67,6 +67,26 @@ QWidget *withCompositionChosen(QWidget *parent)
     return parent;
 }
 
+// A navigation dropped by the engine is loaded again at most so often: a page on show
+// that keeps changing its own address must not hold the view in a loop.
+constexpr int kMaxReloadsOfADroppedNavigation = 2;
+
+bool isBookAddress(const QUrl &url)
+{
+    return url.scheme() == QLatin1String(BookSchemeHandler::kScheme);
+}
+
+// Whether the engine's address `shown` names the document asked for as `asked`: the engine
+// writes an address in its own way (characters escaped or not, a fragment dropped).
+bool names(const QUrl &shown, const QUrl &asked)
+{
+    const QUrl a = shown.adjusted(QUrl::NormalizePathSegments | QUrl::RemoveFragment);
+    const QUrl b = asked.adjusted(QUrl::NormalizePathSegments | QUrl::RemoveFragment);
+    return a.scheme() == b.scheme() && a.host() == b.host() &&
+           a.path(QUrl::FullyDecoded) == b.path(QUrl::FullyDecoded) &&
+           a.query(QUrl::FullyDecoded) == b.query(QUrl::FullyDecoded);
+}
+
 void installDialogSilencer()
 {
     static QObject *silencer = nullptr;
@@ -111,11 +131,14 @@ BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
     connect(this, &QWebEngineView::loadStarted, this,
             [] { FrameClock::instance().pageLoading(kMoviesWaitForPage); });
     connect(this, &QWebEngineView::loadFinished, this, [] { FrameClock::instance().pageLoaded(); });
+    connect(this, &QWebEngineView::urlChanged, this, &BrowserView::onUrlChanged);
 }
 
 BrowserView::~BrowserView()
 {
-    // The page must go before the profile it was made with.
+    // The page must go before the profile it was made with, and nothing is loaded again
+    // into it as it goes.
+    disconnect(this, &QWebEngineView::urlChanged, this, &BrowserView::onUrlChanged);
     delete m_page;
     m_page = nullptr;
 }
@@ -148,25 +171,52 @@ QUrl BrowserView::urlFor(const QString &address) const
 
 void BrowserView::Navigate(const QString &address)
 {
-    QUrl target = urlFor(address);
-    // The address on show is loaded under a second name, told apart by its query: to the
-    // engine a new document, read afresh with its images. A reload would wait for the
-    // page on show, forever if its script never returns, and a plain load of the same
-    // address takes the images from the cache.
-    const auto isBook = [](const QUrl &url) {
-        return url.scheme() == QLatin1String(BookSchemeHandler::kScheme);
-    };
-    if (target == url() && isBook(target))
-        target.setQuery(QStringLiteral("again"));
+    // With its dot segments resolved, as the engine would show it.
+    QUrl target = urlFor(address).adjusted(QUrl::NormalizePathSegments);
+    // The address on show, or the one on its way, is loaded under another name, told apart
+    // by its query: to the engine a new document, read afresh with its images. A reload
+    // would wait for the page on show, forever if its script never returns; a plain load
+    // of the same address takes the images from the cache, and one of the address on its
+    // way is lost to it (the page file written anew would not be shown).
+    for (int name = 1; isBookAddress(target) && (names(url(), target) || target == m_requested); ++name)
+        target.setQuery(name == 1 ? QStringLiteral("again") : QStringLiteral("again%1").arg(name));
     // The page on show, of the same site, would have its own process show the next one.
-    if (isBook(target) && isBook(url()) && target.host() == url().host()) {
+    if (isBookAddress(target) && isBookAddress(url()) && target.host() == url().host()) {
         m_stuckWatch->watch([this, target]() mutable {
             target.setHost(BookSchemeHandler::hostOfSite(++m_site));
-            load(target);
+            loadRequested(target);
         });
     }
     FrameClock::instance().pageLoading(kMoviesWaitForPage);
+    loadRequested(target);
+}
+
+void BrowserView::loadRequested(const QUrl &target)
+{
+    m_requested = target;
+    m_reloadsLeft = kMaxReloadsOfADroppedNavigation;
     load(target);
+}
+
+void BrowserView::onUrlChanged(const QUrl &shown)
+{
+    // No address at all: the page is going away, with the view or the window.
+    if (m_requested.isEmpty() || shown.isEmpty()) {
+        m_requested.clear();
+        return;
+    }
+    // Another document came on show while the requested one was on its way. A navigation
+    // begun while the page before is being handed to a new renderer process (a page of
+    // another site, or the book under a fresh site) is dropped, without a word, when that
+    // page arrives: loaded again now, nothing stands before it. A web address that
+    // changes on the way (a redirect) is the web's affair and not loaded again.
+    if (names(shown, m_requested) || m_reloadsLeft == 0 ||
+        (!isBookAddress(shown) && !isBookAddress(m_requested))) {
+        m_requested.clear();
+        return;
+    }
+    --m_reloadsLeft;
+    load(m_requested);
 }
 
 } // namespace velmora::controls

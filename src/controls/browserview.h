@@ -47,7 +47,15 @@ public:
     BookSchemeHandler &schemeHandler() const { return *m_handler; }
 
 private:
+    // Loads `target` as the address the view is to show.
+    void loadRequested(const QUrl &target);
+    void onUrlChanged(const QUrl &shown);
+
     QString m_applicationPath;
+    // The address Navigate last loaded, until it is on show, and how often it may yet be
+    // loaded again should the engine drop it.
+    QUrl m_requested;
+    int m_reloadsLeft = 0;
     QWebEngineProfile *m_profile = nullptr;
     BookSchemeHandler *m_handler = nullptr;
     SilentPage *m_page = nullptr;

@@ -7,14 +7,18 @@
 #include <QBuffer>
 #include <QColorDialog>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
+#include <utility>
 
 namespace velmora::controls {
 namespace {
@@ -37,6 +41,20 @@ QByteArray png(int width)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+// What `read` gives once it equals `expected`, or its last answer after `timeoutMs`.
+// (Qt's QTRY_ macros report to a QTest runner, which these tests do not have.)
+template <typename Read, typename T> T eventually(Read read, const T &expected, int timeoutMs)
+{
+    T value = read();
+    QElapsedTimer clock;
+    clock.start();
+    while (value != expected && clock.elapsed() < timeoutMs) {
+        QTest::qWait(10);
+        value = read();
+    }
+    return value;
 }
 
 int visibleDialogs()
@@ -116,8 +134,108 @@ TEST_F(BrowserViewTest, NavigatingToTheSameFileAgainShowsItsNewTextAndImages)
                 .toUtf8());
         ASSERT_TRUE(navigate(address));
         EXPECT_EQ(view->title(), QStringLiteral("round %1").arg(round));
-        QTRY_COMPARE_WITH_TIMEOUT(script(QStringLiteral("document.getElementById('i').naturalWidth")).toInt(),
-                                  width, 5000);
+        EXPECT_EQ(
+            eventually(
+                [&] { return script(QStringLiteral("document.getElementById('i').naturalWidth")).toInt(); },
+                width, 5000),
+            width);
+    }
+}
+
+// A navigation asked for while the page before it is being served, whether to another
+// address or to the same one: the last one asked for is shown.
+TEST_F(BrowserViewTest, TheLastNavigationWinsOverTheOneBeingServed)
+{
+    const std::filesystem::path files[] = {root / "res" / "Chapter" / "faj.trm", root / "res" / "3p.html"};
+    const QString addresses[] = {app + "\\res\\Chapter\\faj.trm", app + "\\res\\3p.html"};
+    int written = 0;
+    const auto go = [&](int which) {
+        ++written;
+        writeFile(files[which], QStringLiteral("<html><title>%1</title></html>").arg(written).toUtf8());
+        view->Navigate(addresses[which]);
+    };
+    std::optional<int> next;
+    int delayMs = 0;
+    view->schemeHandler().setPageSource([&](const std::filesystem::path &) {
+        if (next)
+            QTimer::singleShot(delayMs, view.get(),
+                               [&go, which = *std::exchange(next, std::nullopt)] { go(which); });
+        return BookSchemeHandler::WrittenPage{};
+    });
+    for (delayMs = 0; delayMs <= 50; delayMs += 5) {
+        for (const int second : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << delayMs << " ms, then " << second);
+            go(1);
+            const auto title = [&] { return view->title(); };
+            ASSERT_EQ(eventually(title, QString::number(written), kLoadTimeoutMs), QString::number(written));
+            next = second;
+            go(0);
+            const QString last = QString::number(written + 1);
+            EXPECT_EQ(eventually(title, last, kLoadTimeoutMs), last);
+        }
+    }
+}
+
+// A page whose script never returns is left by making the next page again in a fresh
+// renderer process; a navigation asked for while that page is served is still shown.
+TEST_F(BrowserViewTest, TheLastNavigationWinsOverAPageMadeAgainForAFreshProcess)
+{
+    writeFile(
+        root / "res" / "stuck.html",
+        "<html><title>stuck</title><script>setTimeout(function () { for (;;) {} }, 100);</script></html>");
+    const std::filesystem::path files[] = {root / "res" / "Chapter" / "faj.trm", root / "res" / "3p.html"};
+    const QString addresses[] = {app + "\\res\\Chapter\\faj.trm", app + "\\res\\3p.html"};
+    int written = 0;
+    const auto go = [&](int which) {
+        ++written;
+        writeFile(files[which], QStringLiteral("<html><title>%1</title></html>").arg(written).toUtf8());
+        view->Navigate(addresses[which]);
+    };
+    std::optional<int> next;
+    int delayMs = 0;
+    int servings = 0;
+    // The page after the stuck one is served twice: for the stuck process, then for a fresh one.
+    view->schemeHandler().setPageSource([&](const std::filesystem::path &file) {
+        if (file == files[1] && ++servings == 2 && next)
+            QTimer::singleShot(delayMs, view.get(),
+                               [&go, which = *std::exchange(next, std::nullopt)] { go(which); });
+        return BookSchemeHandler::WrittenPage{};
+    });
+    for (delayMs = 0; delayMs <= 30; delayMs += 3) {
+        for (const int second : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << delayMs << " ms, then " << second);
+            ASSERT_TRUE(navigate(app + "\\res\\stuck.html"));
+            QTest::qWait(200);
+            servings = 0;
+            next = second;
+            go(1);
+            const QString last = QString::number(written + 1);
+            EXPECT_EQ(eventually([&] { return view->title(); }, last, kLoadTimeoutMs), last);
+        }
+    }
+}
+
+// The engine writes some addresses in its own way (escaped, dot segments resolved): each
+// navigation still reads its page once, and the same name again shows the new text.
+TEST_F(BrowserViewTest, APageOfAnyNameIsReadOncePerNavigation)
+{
+    int reads = 0;
+    view->schemeHandler().setPageSource([&](const std::filesystem::path &) {
+        ++reads;
+        return BookSchemeHandler::WrittenPage{};
+    });
+    for (const char *name : {"\xE7\x9B\xAE\xE5\xBD\x95 a.html", "a|b{c}^`d\"e[f].html", "x/../plain.html"}) {
+        SCOPED_TRACE(name);
+        const QString address = app + "\\res\\" + QString::fromUtf8(name);
+        const std::filesystem::path file = root / "res" / std::filesystem::path(name).lexically_normal();
+        for (int round = 0; round < 2; ++round) {
+            writeFile(file, QStringLiteral("<html><title>%1</title></html>").arg(round).toUtf8());
+            reads = 0;
+            ASSERT_TRUE(navigate(address));
+            QTest::qWait(300);
+            EXPECT_EQ(reads, 1);
+            EXPECT_EQ(view->title(), QString::number(round));
+        }
     }
 }
 
@@ -131,10 +249,14 @@ TEST_F(BrowserViewTest, ImagesBesideThePageAreShown)
     ASSERT_TRUE(navigate(app + "\\res\\1p.html"));
     // Promptly: a scheme that may not load its own resources gets them only after a long
     // detour, if at all.
-    QTRY_COMPARE_WITH_TIMEOUT(script(QStringLiteral("document.getElementById('a').naturalWidth")).toInt(), 12,
-                              3000);
-    QTRY_COMPARE_WITH_TIMEOUT(script(QStringLiteral("document.getElementById('b').naturalWidth")).toInt(), 30,
-                              3000);
+    EXPECT_EQ(eventually(
+                  [&] { return script(QStringLiteral("document.getElementById('a').naturalWidth")).toInt(); },
+                  12, 3000),
+              12);
+    EXPECT_EQ(eventually(
+                  [&] { return script(QStringLiteral("document.getElementById('b').naturalWidth")).toInt(); },
+                  30, 3000),
+              30);
 }
 
 TEST_F(BrowserViewTest, LargeFilesArriveWholeAndUnchanged)

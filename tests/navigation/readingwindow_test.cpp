@@ -26,10 +26,6 @@ QString recordTitle(int k)
 
 TEST_F(ReadingWindowTest, TheSameChapterButtonTwiceWritesThePageFileAgainAndShowsTheSameRecord)
 {
-    // Quarantined: Contents, a chapter button and page down in quick succession leave the
-    // view on the page before about half the time (a navigation lost to the reload of the
-    // same address); the fault is open, and this test comes back with its mend.
-    GTEST_SKIP() << "quick Contents, chapter, page down: a lost navigation, open";
     InstallFolder folder;
     ASSERT_TRUE(startUp(folder));
     for (const int button : {30, 30, 21, 21}) { // record 4 twice, then a fixed page twice
