@@ -24,6 +24,18 @@ bool timelineHasScripts(const Timeline &t)
     return false;
 }
 
+// Whether the clip answers to onUnload, read without running a script (a getter
+// counts as a handler): the timeline asks while it changes its display list.
+bool hasOnUnload(const ClipObject *clip)
+{
+    const Object *o = clip;
+    for (int depth = 0; o && depth < Limits::kMaxPrototypeChain; ++depth, o = o->proto) {
+        if (const Property *p = o->props.find("onUnload"))
+            return p->getter || (p->value.isObject() && p->value.asObject()->isFunction());
+    }
+    return false;
+}
+
 } // namespace
 
 bool hasScripts(const Movie &movie)
@@ -252,13 +264,10 @@ bool ScriptStage::hasUnloadHandler(Instance &object)
                 return true;
         }
     }
-    bool handler = false;
-    m_runtime->contained([&] {
-        const Value f = m_runtime->get(clip, "onUnload");
-        handler = f.isObject() && f.asObject()->isFunction();
-    });
-    if (handler || !object.children)
-        return handler;
+    if (hasOnUnload(clip))
+        return true;
+    if (!object.children)
+        return false;
     for (auto &[depth, child] : object.children->objects()) {
         if (hasUnloadHandler(child))
             return true;
