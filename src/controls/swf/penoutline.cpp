@@ -1,9 +1,8 @@
 #include "controls/swf/penoutline.h"
 
-#include <QPolygonF>
-
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 #include <vector>
 
@@ -16,6 +15,8 @@ constexpr int kRoundCorners = 32;
 // A join that turns so little that a round one would reach no further than this
 // past the bevel (device pixels) is drawn as the bevel, which costs three edges.
 constexpr double kRoundNegligible = 1e-3;
+// Pieces a curve of the centre line is cut into at most, however large.
+constexpr int kMaxSteps = 256;
 
 class PenBuilder {
 public:
@@ -131,18 +132,44 @@ private:
 
 } // namespace
 
-QPainterPath penOutline(const QPainterPath &line, const LineStyle &style, double width)
+QPainterPath penOutline(const QPainterPath &line, const LineStyle &style, double width, double flatness)
 {
     PenBuilder builder(style, width);
-    for (const QPolygonF &polygon : line.toSubpathPolygons()) {
-        std::vector<QPointF> points;
-        for (const QPointF &p : polygon) {
-            if (points.empty() || points.back() != p)
-                points.push_back(p);
-        }
+    std::vector<QPointF> points;
+    auto add = [&points](QPointF p) {
+        if (points.empty() || points.back() != p)
+            points.push_back(p);
+    };
+    auto flush = [&]() {
         if (!points.empty())
             builder.addPolyline(points);
+        points.clear();
+    };
+    for (int i = 0; i < line.elementCount(); ++i) {
+        const QPainterPath::Element e = line.elementAt(i);
+        if (e.type == QPainterPath::MoveToElement) {
+            flush();
+            add(e);
+        } else if (e.type == QPainterPath::LineToElement) {
+            add(e);
+        } else if (e.type == QPainterPath::CurveToElement && i + 2 < line.elementCount()) {
+            const QPointF from = points.empty() ? QPointF(e) : points.back();
+            const QPointF c1 = e, to = line.elementAt(i + 2);
+            i += 2;
+            // The centre line's curves are cut as the fills' are: Qt keeps a quadratic
+            // as a cubic, whose first control point gives the quadratic's back.
+            const QPointF control = (3 * c1 - from) / 2;
+            const QPointF bend = from - 2 * control + to;
+            const double steps = std::ceil(std::sqrt(std::hypot(bend.x(), bend.y()) / 4 / flatness));
+            const int n = !(steps < kMaxSteps) ? kMaxSteps : std::max(1, static_cast<int>(steps));
+            for (int k = 1; k < n; ++k) {
+                const double t = double(k) / n, u = 1 - t;
+                add(u * u * from + 2 * t * u * control + t * t * to);
+            }
+            add(to);
+        }
     }
+    flush();
     return builder.outline();
 }
 

@@ -11,8 +11,9 @@
 
 namespace velmora::swf {
 
-// `line` and `width` in device pixels; the result is filled with the winding rule,
-// every piece turning the same way, and holds only straight edges.
-QPainterPath penOutline(const QPainterPath &line, const LineStyle &style, double width);
+// The result is filled with the winding rule, every piece turning the same way, and
+// holds only straight edges. Curves of `line` are cut into equal steps, as many as
+// keep each chord within `flatness` of its curve (in the units of `line` and `width`).
+QPainterPath penOutline(const QPainterPath &line, const LineStyle &style, double width, double flatness);
 
 } // namespace velmora::swf

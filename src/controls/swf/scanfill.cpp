@@ -18,8 +18,8 @@ namespace {
 // along curves where Flash did far more often than any finer or recursive cutting, a
 // limit of two twips, or cuts on the twip grid (the drawing of a traced photograph's
 // thousands of curves misses 1773 pixel channels instead of 2311).
-constexpr double kFlatness = 2.2 / kTwipsPerPixel; // pixels
-constexpr double kCutSteps = 128;                  // per pixel
+constexpr double kFlatness = kCurveFlatness; // pixels
+constexpr double kCutSteps = 128;            // per pixel
 // A hostile curve spanning the 2^30-twip coordinate range still costs bounded work.
 constexpr int kMaxCurveSteps = 256;
 

@@ -28,6 +28,10 @@ struct Span {
 // builds them on the device from the centre line).
 enum class EdgeGrid { Twips, Exact };
 
+// How far the chords a curve is cut into may stray from it, in device pixels: 2.2
+// twips, for the outlines of fills and the centre lines of strokes alike.
+constexpr double kCurveFlatness = 2.2 / 20;
+
 // The spans of a device-space path within clip, row by row, each row from left to
 // right. The path's fill rule applies; every subpath is closed. A pixel whose centre
 // lies exactly on an edge goes to the area on its right, or below.

@@ -1,6 +1,7 @@
 #include "controls/swf/strokeoutline.h"
 
 #include "controls/swf/penoutline.h"
+#include "controls/swf/scanfill.h"
 
 #include <QPainterPathStroker>
 #include <QPen>
@@ -84,13 +85,14 @@ QPainterPath strokeOutline(const QPainterPath &line, const LineStyle &style, con
         // A stroke is outlined in the shape's own space and transformed with it, so a
         // skewed shape has a skewed pen.
         pen.setWidthF(scales ? std::max<double>(style.width, 1.0 / scale) : width / diagonal);
-        outline = low ? world.map(penOutline(line, style, pen.widthF()))
+        outline = low ? world.map(penOutline(line, style, pen.widthF(), kCurveFlatness / diagonal))
                       : world.map(QPainterPathStroker(pen).createStroke(line));
     } else {
         // Strokes that do not scale, and those under uneven scales, are outlined in
         // device space at their own width.
         const QPainterPath device = world.map(line);
-        outline = low ? penOutline(device, style, width) : QPainterPathStroker(pen).createStroke(device);
+        outline = low ? penOutline(device, style, width, kCurveFlatness)
+                      : QPainterPathStroker(pen).createStroke(device);
     }
     outline.setFillRule(Qt::WindingFill);
     return outline;

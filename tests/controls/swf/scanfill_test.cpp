@@ -119,7 +119,7 @@ TEST(PenOutline, EachEndOfAStrokeHasItsOwnCap)
         LineStyle style;
         style.startCap = start;
         style.endCap = end;
-        return scanConvert(penOutline(line, style, 6), QRect(0, 0, 64, 64), EdgeGrid::Exact);
+        return scanConvert(penOutline(line, style, 6, kCurveFlatness), QRect(0, 0, 64, 64), EdgeGrid::Exact);
     };
     std::vector<Span> flatThenSquare;
     for (int y = 7; y <= 12; ++y)
@@ -130,6 +130,27 @@ TEST(PenOutline, EachEndOfAStrokeHasItsOwnCap)
     ASSERT_EQ(round.size(), 6u);
     EXPECT_EQ(round[3], (Span{10, 7, 30}));
     EXPECT_EQ(round[0], (Span{7, 8, 30}));
+}
+
+TEST(PenOutline, ACurvedLineIsCutIntoEqualStepsByItsBend)
+{
+    // A quadratic whose chords stray 20 px from it at the middle: 14 equal steps keep
+    // them within the flatness (13 would not).
+    const QPointF from(10, 40), control(30, 0), to(50, 40);
+    QPainterPath curve;
+    curve.moveTo(from);
+    curve.quadTo(control, to);
+    QPainterPath cut;
+    cut.moveTo(from);
+    for (int k = 1; k <= 14; ++k) {
+        const double t = k / 14.0, u = 1 - t;
+        cut.lineTo(u * u * from + 2 * t * u * control + t * t * to);
+    }
+    LineStyle style;
+    style.join = Join::Miter;
+    const QRect clip(0, 0, 64, 64);
+    EXPECT_EQ(scanConvert(penOutline(curve, style, 3, kCurveFlatness), clip, EdgeGrid::Exact),
+              scanConvert(penOutline(cut, style, 3, kCurveFlatness), clip, EdgeGrid::Exact));
 }
 
 } // namespace
