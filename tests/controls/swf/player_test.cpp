@@ -2,6 +2,7 @@
 // ShowAll fitting, masks and button states, checked at named pixels.
 #include "swfbytes.h"
 
+#include "controls/swf/avm1/runtime.h"
 #include "controls/swf/displaylist.h"
 #include "controls/swf/movie.h"
 #include "controls/swf/player.h"
@@ -195,6 +196,20 @@ TEST(Timeline, DuplicateActionPlacesAtTheDepthItIsGiven)
     Player player(load(m));
     player.stepFrame();
     EXPECT_EQ(depths(player), (std::vector<int>{0, 1, 16387, 1661992960}));
+}
+
+TEST(Timeline, FramesThatCallThemselvesStopAtTheRecursionLimit)
+{
+    // Frame 1 traces and calls itself: without a limit, only the stack ended it.
+    MovieBytes m;
+    m.tag(TagCode::DoAction,
+          doAction({raw(ActionCode::Push), 4, 0, 0, 'i', 'n', 0, raw(ActionCode::Trace),
+                    raw(ActionCode::Push), 5, 0, 7, 1, 0, 0, 0, raw(ActionCode::Call), 0, 0}))
+        .showFrame();
+    int lines = 0;
+    Player player(load(m), {[&lines](const std::string &) { ++lines; }, {}});
+    EXPECT_GT(lines, 1);
+    EXPECT_LE(lines, avm1::Limits::kMaxCallDepth);
 }
 
 TEST(Timing, AdvanceRunsDueFramesAndCapsTheBacklog)

@@ -192,7 +192,7 @@ bool Machine::clipAction(const ActionRecord &a)
         const Value frame = frameOperand(pop(m_stack));
         if (ClipObject *clip = timelineClip()) {
             for (Code block : clipFrameActions(m_rt, clip, frame))
-                m_rt.runBlock(block, clip);
+                m_rt.callBlock(block, clip);
         }
         // Code whose clip has left the stage ends once a frame it called returns.
         if (m_act.baseClip && !liveClip(m_rt, m_act.baseClip))

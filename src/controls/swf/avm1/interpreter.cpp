@@ -350,4 +350,18 @@ void Runtime::runBlock(Code code, ClipObject *clip)
     blockRegisters = saved;
 }
 
+void Runtime::callBlock(Code code, ClipObject *clip)
+{
+    if (m_callDepth + 1 >= maxCallDepth) // the running block is the first level
+        throw ScriptAbort{"recursion"};
+    ++m_callDepth;
+    try {
+        runBlock(code, clip);
+    } catch (...) {
+        --m_callDepth;
+        throw;
+    }
+    --m_callDepth;
+}
+
 } // namespace velmora::swf::avm1

@@ -153,6 +153,9 @@ public:
     // The removed clip whose unload handler is running: it still reads as its path.
     ClipObject *unloading = nullptr;
 
+    // A frame's code that a script calls (ActionCall) runs as one level of the call
+    // depth, as a function does: frames that call each other end at the limit.
+    void callBlock(Code code, ClipObject *clip);
     // Script functions are executed by the interpreter (interpreter.cpp).
     Value callScript(FunctionObject *f, const Value &self, std::vector<Value> &args, Object *callee,
                      ThisRule rule = ThisRule::TimelineWhenMissing);
