@@ -202,9 +202,11 @@ bool FlashButton::renderWithinBudget(QPainter &painter)
     return full;
 }
 
+// The movie shows no focus, so the focus changes nothing on screen. (QWidget's handlers
+// would repaint the button, and with it compose the window, right after the command the
+// focus starts: ahead of the page that command loads.)
 void FlashButton::focusInEvent(QFocusEvent *event)
 {
-    QWidget::focusInEvent(event);
     // The window coming back to the front hands the focus back to the button that held
     // it: the button did not take the focus anew, so no event. (A click that took it
     // while the window was inactive has raised its event already.)
@@ -212,6 +214,8 @@ void FlashButton::focusInEvent(QFocusEvent *event)
         return;
     emit focusEvent();
 }
+
+void FlashButton::focusOutEvent(QFocusEvent *) {}
 
 void FlashButton::press()
 {

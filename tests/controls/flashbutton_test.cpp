@@ -332,6 +332,22 @@ TEST_F(FlashButtonTest, ALoopWhoseFramesLookAlikeIsPaintedOnce)
     EXPECT_EQ(button->grab().toImage().pixelColor(20, 20), QColor(Qt::red));
 }
 
+TEST_F(FlashButtonTest, TakingOrLosingTheFocusRepaintsNothing)
+{
+    button->setMovie(folder.path() + "\\pic\\still.swf");
+    ASSERT_TRUE(button->hasMovie());
+    QTest::qWait(50);
+    PaintCounter counter;
+    button->installEventFilter(&counter);
+    button->press();
+    QTest::qWait(50);
+    ASSERT_TRUE(button->hasFocus());
+    text->setFocus();
+    QTest::qWait(50);
+    EXPECT_FALSE(button->hasFocus());
+    EXPECT_EQ(counter.paints, 0) << "the movie shows no focus";
+}
+
 TEST_F(FlashButtonTest, ALoopPaintedFromItsKeptFramesShowsWhatTheMovieShows)
 {
     swfwriter::MovieBuilder movie(QSize(52, 52));
