@@ -1,5 +1,6 @@
 #include "controls/bookschemehandler.h"
 
+#include "common/pageencoding.h"
 #include "controls/installpath.h"
 
 #include <QBuffer>
@@ -91,7 +92,9 @@ QByteArray BookSchemeHandler::mimeTypeFor(const QString &fileName, const QByteAr
     if (isPageName(fileName)) {
         if (!charset.isEmpty())
             return "text/html; charset=" + charset;
-        return declaresCharset(data) ? QByteArray("text/html") : QByteArray("text/html; charset=GBK");
+        if (declaresCharset(data))
+            return "text/html";
+        return QByteArray("text/html; charset=") + kUndeclaredPageEncoding;
     }
     static const QMimeDatabase database;
     return database.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name().toUtf8();

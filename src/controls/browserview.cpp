@@ -1,6 +1,7 @@
 #include "controls/browserview.h"
 
 #include "common/casepath.h"
+#include "common/pageencoding.h"
 #include "controls/bookfetch.h"
 #include "controls/bookschemehandler.h"
 #include "controls/compositionpath.h"
@@ -122,9 +123,8 @@ BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
     setPage(m_page);
 
     QWebEngineSettings *settings = m_page->settings();
-    // Pages that declare no charset were written in GBK; the scheme marks its own, this
-    // covers web pages.
-    settings->setDefaultTextEncoding(QStringLiteral("GBK"));
+    // The scheme marks its own undeclared pages; this covers web pages.
+    settings->setDefaultTextEncoding(QString::fromLatin1(kUndeclaredPageEncoding));
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     installDialogSilencer();
     m_stuckWatch = new StuckPageWatch(*m_page, this);

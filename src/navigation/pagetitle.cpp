@@ -1,4 +1,5 @@
 #include "navigation/pagetitle.h"
+#include "common/pageencoding.h"
 #include "common/utf8.h"
 
 #include <iconv.h>
@@ -172,10 +173,10 @@ std::string titleOf(std::string_view page, std::string charset)
     if (charset.empty())
         charset = declaredCharset(head);
     if (charset.empty())
-        charset = kUndeclaredCharset;
+        charset = kUndeclaredPageEncoding;
     auto text = toUtf8(*bytes, charset);
     if (!text)
-        text = toUtf8(*bytes, kUndeclaredCharset);
+        text = toUtf8(*bytes, kUndeclaredPageEncoding);
     return cleanTitle(text.value_or(std::string()));
 }
 

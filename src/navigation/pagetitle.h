@@ -14,8 +14,6 @@ namespace velmora::navigation {
 inline constexpr std::size_t kTitleSearchBytes = std::size_t{64} * 1024;
 // Longer titles are cut: a name, not a text.
 inline constexpr std::size_t kLongestTitleBytes = 1024;
-// What the web view takes a page without a charset declaration to be in.
-inline constexpr const char *kUndeclaredCharset = "GBK";
 
 // The title in UTF-8; empty when the page has none (or an empty one). `charset` is the
 // one the page is served with; empty when it is left to the page.
