@@ -6,6 +6,7 @@
 #include "atspiclient.h"
 #include "installfolder.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
 
 #include <QElapsedTimer>
@@ -13,7 +14,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <set>
 
@@ -24,12 +24,6 @@ constexpr int kWindowTimeoutMs = 30000;
 constexpr int kPageTimeoutMs = 20000;
 constexpr QPoint kInPage(500, 672); // below every chapter button
 const std::string kPress = "Press";
-
-class Installation : public InstallFolder {
-public:
-    Installation() { std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora"); }
-    QString executable() const { return path() + "/velmora"; }
-};
 
 struct OfferedButton {
     AtspiRole role;
@@ -128,7 +122,7 @@ protected:
 
     static inline std::unique_ptr<OwnXServer> server;
     static inline std::unique_ptr<AccessibilityBus> bus;
-    Installation installation;
+    ReaderInstallation installation;
     QTemporaryDir workFolder;
     QProcess reader;
     QRect client;

@@ -3,6 +3,7 @@
 // down show their page as fast as ever, and the movies play on (dropping frames).
 #include "installfolder.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
 #include "xdisplay.h"
 
@@ -13,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -54,9 +54,7 @@ protected:
     {
         for (const char *name : files)
             installation.writeFile(name, heavy);
-        std::filesystem::copy_file(VELMORA_EXECUTABLE, installation.root() / "velmora");
-        ASSERT_TRUE(
-            startReader(reader, installation.path() + "/velmora", QDir::tempPath(), server.environment()));
+        ASSERT_TRUE(startReader(reader, installation.executable(), QDir::tempPath(), server.environment()));
         const auto window = waitForReaderWindow(reader, server.display());
         ASSERT_TRUE(window.has_value());
         readerWindow = *window;
@@ -87,7 +85,7 @@ protected:
     }
 
     OwnXServer server;
-    InstallFolder installation;
+    ReaderInstallation installation;
     std::string heavy;
     QProcess reader;
     XWindow readerWindow;

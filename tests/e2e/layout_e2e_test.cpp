@@ -4,6 +4,7 @@
 // last step starts the built reader, which shows the sample book's cover.
 #include "installfolder.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
 #include "xdisplay.h"
 
@@ -15,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 namespace velmora::testing {
 namespace {
@@ -85,12 +85,6 @@ private:
     QProcess m_process;
 };
 
-class Installation : public InstallFolder {
-public:
-    Installation() { std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora"); }
-    QString executable() const { return path() + "/velmora"; }
-};
-
 struct Shot {
     int scale = 0;
     QImage window; // the window's client area, in screen pixels
@@ -101,7 +95,7 @@ TEST(ScaledWindowE2e, At200PercentEverythingIsTwiceAsLargeAndTheLabelIsDrawnShar
     OwnXServer server(QSize(2400, 1800)); // room for the window at twice its size
     if (!server.isOpen())
         GTEST_SKIP() << "no Xvfb to start a screen of the test's own";
-    Installation installation;
+    ReaderInstallation installation;
     std::vector<Shot> shots;
     for (const int scale : {1, 2}) {
         SCOPED_TRACE(scale);

@@ -5,7 +5,9 @@
 #include "installfolder.h"
 #include "mainwindow/mainformtables.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
+#include "windowcontrols.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -36,9 +38,9 @@ std::string colouredPage(int page)
 
 // The made-up installation with the reader in it, every page in its own colour: the
 // fixed pages as files, the record pages in the content database.
-class ColouredInstallation : public InstallFolder {
+class ColouredInstallation : public ReaderInstallation {
 public:
-    ColouredInstallation() : InstallFolder(InstallOptions{.database = false})
+    ColouredInstallation() : ReaderInstallation(InstallOptions{.database = false})
     {
         const char *const fixed[] = {"res/1p.html",        "res/2p.html",        "res/3p.html",
                                      "res/Chapter/1.html", "res/Chapter/2.html", "res/Chapter/3.html",
@@ -52,10 +54,8 @@ public:
         options.password = "64tolvaner82";
         m_ok = static_cast<bool>(
             content::writeJetDatabase(root() / "res" / "Chapter" / "szh.dll", table, options));
-        std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora");
     }
     bool ok() const { return m_ok && isValid(); }
-    QString executable() const { return path() + "/velmora"; }
 
 private:
     bool m_ok = false;
@@ -78,12 +78,6 @@ QPoint uncoveredPoint()
         }
     }
     return kBrowserArea.center();
-}
-
-QPoint buttonCentre(int control)
-{
-    const WindowTwipsRect r = mainwindow::buttonPlace(control).rect;
-    return QPoint((r.left + r.width / 2) / 15, (r.top + r.height / 2) / 15);
 }
 
 class PageWalkE2eTest : public ::testing::Test {

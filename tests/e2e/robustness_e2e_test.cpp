@@ -9,10 +9,11 @@
 #include "installfolder.h"
 #include "loopbackserver.h"
 #include "mainwindow/mainformtables.h"
-#include "navigation/pagetable.h"
 #include "openbox.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
+#include "windowcontrols.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -51,31 +52,6 @@ std::string colourByResult(const std::string &check, const std::string &detail =
            "' : 'rgb(255,0,' + (" + detail + ") + ')';";
 }
 
-class Installation : public InstallFolder {
-public:
-    explicit Installation(const InstallOptions &options = {}) : InstallFolder(options)
-    {
-        std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora");
-    }
-    QString executable() const { return path() + "/velmora"; }
-};
-
-QPoint buttonCentre(int control)
-{
-    const WindowTwipsRect r = mainwindow::buttonPlace(control).rect;
-    return QPoint((r.left + r.width / 2) / 15, (r.top + r.height / 2) / 15);
-}
-
-// The chapter button that shows `page`.
-int chapterButtonFor(int page)
-{
-    for (const navigation::ChapterButton &button : navigation::chapterTable()) {
-        if (button.page == page)
-            return button.control;
-    }
-    return 0;
-}
-
 class RobustnessE2eTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -86,7 +62,7 @@ protected:
     ~RobustnessE2eTest() override { stopReader(reader); }
 
     // Starts the reader and waits for its first page to show `firstColour`.
-    bool start(const Installation &installation, const QColor &firstColour)
+    bool start(const ReaderInstallation &installation, const QColor &firstColour)
     {
         return start(installation.executable(), firstColour);
     }
@@ -165,7 +141,7 @@ TEST_F(RobustnessE2eTest, APageWhoseScriptNeverReturnsDoesNotHoldUpThePagesAfter
     InstallOptions options;
     options.recordDocuments = {colourPage(colours[0], loopSoon), colourPage(colours[1], loopSoon),
                                colourPage(colours[2], "for (;;) {}"), colourPage(colours[3])};
-    Installation installation(options);
+    ReaderInstallation installation(options);
     ASSERT_TRUE(start(installation, InstallFolder::firstPageColor()));
     jumpTo(8);
     ASSERT_EQ(waitForColour(colours[0]), colours[0]) << "record 0";
@@ -196,7 +172,7 @@ TEST_F(RobustnessE2eTest, MemoPagesShowTheirTextWhateverTheyDeclare)
         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>"
         "<body style=\"margin:0\"><p id=t>" +
             text + "</p><script>" + check + "</script></body></html>"};
-    Installation installation(options);
+    ReaderInstallation installation(options);
     ASSERT_TRUE(start(installation, InstallFolder::firstPageColor()));
     jumpTo(8);
     EXPECT_EQ(waitForColour(kPassed), kPassed) << "a Memo page that declares no charset";
@@ -214,7 +190,7 @@ TEST_F(RobustnessE2eTest, ABookPageReadsItsOwnInstallationAndNothingBeyondIt)
     {
         std::ofstream(secret) << "secret";
     }
-    Installation installation;
+    ReaderInstallation installation;
     std::filesystem::create_symlink(secret, installation.root() / "res" / "linked.txt");
     const std::string outsideName = std::filesystem::path(outside.path().toStdString()).filename().string();
     // Each probe answers true when it went as it should: reads inside the installation
@@ -265,7 +241,7 @@ TEST_F(RobustnessE2eTest, ALinkShowsTheWebSiteAndTheWebNeverReachesTheInstallati
 {
     LoopbackServer web;
     ASSERT_TRUE(web.isListening());
-    Installation installation;
+    ReaderInstallation installation;
     const QString book = QStringLiteral("velmora://book") + installation.path();
     const QColor siteColour(0xe0, 0xa0, 0x40);
     // The site tries every way into the installation; each outcome is a request for a
@@ -354,7 +330,7 @@ TEST_F(RobustnessE2eTest, ALinkShowsTheWebSiteAndTheWebNeverReachesTheInstallati
 // open are refused, as the view is silent; the click on a button after each turns the page.
 void RobustnessE2eTest::refusePageDialogsThenTurnPages()
 {
-    Installation installation;
+    ReaderInstallation installation;
     const auto withInput = [](const char *type, const QColor &colour) {
         return "<html><body style=\"margin:0;height:100%;background:" + colour.name().toStdString() +
                "\"><input type=" + type + " style=\"display:block;width:600px;height:300px\"></body></html>";
@@ -399,7 +375,7 @@ TEST_F(RobustnessE2eTest, AnInstallationInAFolderWhoseNameHoldsABackslashOpensIt
     const QColor record0(0x50, 0x90, 0x30);
     InstallOptions options;
     options.recordDocuments = {colourPage(record0)};
-    const Installation installation(options);
+    const ReaderInstallation installation(options);
     QTemporaryDir parent;
     ASSERT_TRUE(parent.isValid());
     const std::filesystem::path copy = std::filesystem::path(parent.path().toStdString()) / "Velmora\\Disc 1";

@@ -3,6 +3,7 @@
 // folder, quit ends the process at once, and the maker link leaves the page number.
 #include "installfolder.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
 #include "xdisplay.h"
 
@@ -35,10 +36,8 @@ constexpr QPoint kInPage(500, 672);
 // A help program that writes the folder it was started in to a file in that folder.
 const std::string kRecordingHelp = "#!/bin/sh\necho \"$PWD\" >> help-runs.txt\n";
 
-class Installation : public InstallFolder {
+class Installation : public ReaderInstallation {
 public:
-    Installation() { std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora"); }
-    QString executable() const { return path() + "/velmora"; }
     void writeHelp(const std::string &script) const
     {
         writeFile("pic/help.exe", script);

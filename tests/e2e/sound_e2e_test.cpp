@@ -7,6 +7,7 @@
 #include "mainwindow/mainformtables.h"
 #include "ownsoundserver.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
 #include "soundbutton.h"
 #include "xdisplay.h"
@@ -95,14 +96,13 @@ protected:
         const QSize size(r.width / 15, r.height / 15);
         ASSERT_TRUE(installation.isValid());
         installation.writeFile("pic/down.swf", soundButtonMovie(size).toStdString());
-        std::filesystem::copy_file(VELMORA_EXECUTABLE, installation.root() / "velmora");
         downButton = QPoint(r.left / 15, r.top / 15) + QPoint(size.width() / 2, size.height() / 2);
     }
     ~SoundE2eTest() override { stopReader(reader); }
 
     bool start(const QProcessEnvironment &environment)
     {
-        if (!startReader(reader, installation.path() + "/velmora", QDir::tempPath(), environment))
+        if (!startReader(reader, installation.executable(), QDir::tempPath(), environment))
             return false;
         const auto shown = waitForReaderWindow(reader, screen.display());
         if (shown)
@@ -140,7 +140,7 @@ protected:
     }
 
     OwnXServer screen;
-    InstallFolder installation;
+    ReaderInstallation installation;
     QPoint downButton;
     QProcess reader;
     XWindow window;

@@ -2,6 +2,7 @@
 // window, "Velmora", of its size, with the first page; started from a broken
 // installation it shows one error box and ends with a failure status.
 #include "installfolder.h"
+#include "readerinstallation.h"
 #include "xdisplay.h"
 
 #include <QDir>
@@ -16,20 +17,9 @@ namespace {
 constexpr int kStartTimeoutMs = 60000;
 constexpr std::uint32_t kReturnKey = 0xff0d;
 
-// An installation folder with the reader's executable in it: the reader takes its
-// installation from the folder it runs from.
-class Installation : public InstallFolder {
-public:
-    explicit Installation(const InstallOptions &options = {}) : InstallFolder(options)
-    {
-        std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora");
-    }
-    QString executable() const { return path() + "/velmora"; }
-};
-
 class ReaderProcess {
 public:
-    ReaderProcess(const Installation &installation, const QStringList &arguments = {})
+    ReaderProcess(const ReaderInstallation &installation, const QStringList &arguments = {})
     {
         m_process.setProgram(installation.executable());
         m_process.setArguments(arguments);
@@ -100,7 +90,7 @@ protected:
     }
     // A broken installation: one error box titled Tarnwick, no main window; Return
     // closes the box and the process ends with a failure status.
-    void expectOneErrorBox(const Installation &installation)
+    void expectOneErrorBox(const ReaderInstallation &installation)
     {
         ReaderProcess reader(installation);
         const auto windows = waitForWindows(reader);
@@ -117,7 +107,7 @@ protected:
 
 TEST_F(StartupE2eTest, OneWindowOfItsSizeShowsTheFirstPageAndClosingItEndsTheProgram)
 {
-    Installation installation;
+    ReaderInstallation installation;
     ReaderProcess reader(installation);
     const auto windows = waitForWindows(reader);
     ASSERT_EQ(windows.size(), 1u) << "exactly the main window";
@@ -139,7 +129,7 @@ TEST_F(StartupE2eTest, OneWindowOfItsSizeShowsTheFirstPageAndClosingItEndsThePro
 
 TEST_F(StartupE2eTest, ArgumentsChangeNothing)
 {
-    Installation installation;
+    ReaderInstallation installation;
     // Were these read, the reader would draw off screen or elsewhere, not on this display.
     ReaderProcess reader(installation,
                          {"-platform", "offscreen", "--webEngineArgs", "--single-process", "/tmp"});
@@ -152,17 +142,17 @@ TEST_F(StartupE2eTest, ArgumentsChangeNothing)
 
 TEST_F(StartupE2eTest, WithoutTheDatabaseOneErrorBoxAndNoWindow)
 {
-    expectOneErrorBox(Installation(InstallOptions{.database = false}));
+    expectOneErrorBox(ReaderInstallation(InstallOptions{.database = false}));
 }
 
 TEST_F(StartupE2eTest, WithAnotherPasswordOneErrorBoxAndNoWindow)
 {
-    expectOneErrorBox(Installation(InstallOptions{.password = "73other"}));
+    expectOneErrorBox(ReaderInstallation(InstallOptions{.password = "73other"}));
 }
 
 TEST_F(StartupE2eTest, WithoutThePageTableOneErrorBoxAndNoWindow)
 {
-    expectOneErrorBox(Installation(InstallOptions{.table = "pages"}));
+    expectOneErrorBox(ReaderInstallation(InstallOptions{.table = "pages"}));
 }
 
 } // namespace

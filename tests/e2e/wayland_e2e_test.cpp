@@ -4,10 +4,11 @@
 // and quit; and the error box of an installation without its database.
 #include "installfolder.h"
 #include "mainwindow/mainformtables.h"
-#include "navigation/pagetable.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
 #include "swayheadless.h"
 #include "virtualpointer.h"
+#include "windowcontrols.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,28 +31,9 @@ constexpr int kWindowTimeoutMs = 10000;
 constexpr QPoint kInPage(500, 672); // in the window, below every chapter button
 const QColor kGrey(128, 128, 128);
 
-QPoint buttonCentre(int control)
-{
-    const WindowTwipsRect r = mainwindow::buttonPlace(control).rect;
-    return QPoint((r.left + r.width / 2) / 15, (r.top + r.height / 2) / 15);
-}
-
-int chapterButtonFor(int page)
-{
-    for (const navigation::ChapterButton &button : navigation::chapterTable()) {
-        if (button.page == page)
-            return button.control;
-    }
-    return 0;
-}
-
-class Installation : public InstallFolder {
+class Installation : public ReaderInstallation {
 public:
-    explicit Installation(const InstallOptions &options = {}) : InstallFolder(options)
-    {
-        std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora");
-    }
-    QString executable() const { return path() + "/velmora"; }
+    using ReaderInstallation::ReaderInstallation;
     // A help program that notes the folder it was started in, in that folder.
     void writeRecordingHelp() const
     {

@@ -6,6 +6,7 @@
 #include "installfolder.h"
 #include "openbox.h"
 #include "ownxserver.h"
+#include "readerinstallation.h"
 #include "readerprocess.h"
 #include "xdisplay.h"
 
@@ -14,8 +15,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace velmora::testing {
 namespace {
@@ -39,12 +38,6 @@ bool near(const QColor &a, const QColor &b, int tolerance = 3)
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
-
-class Installation : public InstallFolder {
-public:
-    Installation() { std::filesystem::copy_file(VELMORA_EXECUTABLE, root() / "velmora"); }
-    QString executable() const { return path() + "/velmora"; }
-};
 
 class WindowManagerE2eTest : public ::testing::Test {
 protected:
@@ -139,7 +132,7 @@ protected:
 
     OwnXServer server{kScreen};
     std::unique_ptr<Openbox> openbox;
-    Installation installation;
+    ReaderInstallation installation;
     QTemporaryDir workFolder;
     QProcess reader;
     QProcess otherProgram;
