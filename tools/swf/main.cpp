@@ -200,37 +200,9 @@ int run(std::shared_ptr<const Movie> movie, int argc, char **argv)
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Renders the movie after its frames into a PNG image.
+int render(const std::shared_ptr<const Movie> &movie, int argc, char **argv)
 {
-    if (argc < 3)
-        return usage();
-    const std::string command = argv[1];
-    auto loaded = loadMovieFile(argv[2]);
-    if (!loaded) {
-        std::fprintf(stderr, "%s\n", loaded.error().description.c_str());
-        return 1;
-    }
-    std::shared_ptr<const Movie> movie = *loaded;
-    if (command == "info")
-        return info(*movie);
-    if (command == "shapes")
-        return shapes(*movie);
-    if (command == "sounds") {
-        const int status = velmora::swftool::soundsCommand(*movie, argc, argv);
-        return status == 2 ? usage() : status;
-    }
-    if (command == "audio" && argc >= 4) {
-        const int status = velmora::swftool::audioCommand(movie, argc, argv);
-        return status == 2 ? usage() : status;
-    }
-    if (command == "run")
-        return run(movie, argc, argv);
-    if (command == "list")
-        return list(movie, argc, argv);
-    if (command != "render" || argc < 4)
-        return usage();
     // Text in system fonts needs the font database; no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -291,4 +263,38 @@ int main(int argc, char **argv)
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3)
+        return usage();
+    const std::string command = argv[1];
+    auto loaded = loadMovieFile(argv[2]);
+    if (!loaded) {
+        std::fprintf(stderr, "%s\n", loaded.error().description.c_str());
+        return 1;
+    }
+    std::shared_ptr<const Movie> movie = *loaded;
+    if (command == "info")
+        return info(*movie);
+    if (command == "shapes")
+        return shapes(*movie);
+    if (command == "sounds") {
+        const int status = velmora::swftool::soundsCommand(*movie, argc, argv);
+        return status == 2 ? usage() : status;
+    }
+    if (command == "audio" && argc >= 4) {
+        const int status = velmora::swftool::audioCommand(movie, argc, argv);
+        return status == 2 ? usage() : status;
+    }
+    if (command == "run")
+        return run(movie, argc, argv);
+    if (command == "list")
+        return list(movie, argc, argv);
+    if (command != "render" || argc < 4)
+        return usage();
+    return render(movie, argc, argv);
 }

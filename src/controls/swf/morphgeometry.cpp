@@ -41,9 +41,19 @@ FillStyle lerp(const FillStyle &a, const FillStyle &b, double t)
     return f;
 }
 
-} // namespace
+Point mix(Point a, Point b, double t)
+{
+    return {static_cast<std::int32_t>(std::lround(lerp(a.x, b.x, t))),
+            static_cast<std::int32_t>(std::lround(lerp(a.y, b.y, t)))};
+}
 
-ShapeGeometry morphGeometry(const MorphShape &morph, double t)
+std::int32_t mixDelta(std::int32_t a, std::int32_t b, double t)
+{
+    return static_cast<std::int32_t>(std::lround(lerp(a, b, t)));
+}
+
+// Every fill and line style, interpolated pair by pair.
+StyleSet morphStyles(const MorphShape &morph, double t)
 {
     StyleSet set;
     for (const auto &[s, e] : morph.fills)
@@ -55,15 +65,63 @@ ShapeGeometry morphGeometry(const MorphShape &morph, double t)
         l.fill = lerp(s.fill, e.fill, t);
         set.lines.push_back(l);
     }
+    return set;
+}
 
+// Where an edge drawn from `pen` bends and ends; a line bends at its middle.
+void edgePoints(const ShapeRecord &r, Point pen, Point &control, Point &anchor)
+{
+    if (r.kind == ShapeRecord::Kind::Curve) {
+        control = {addTwips(pen.x, r.cdx), addTwips(pen.y, r.cdy)};
+        anchor = {addTwips(control.x, r.dx), addTwips(control.y, r.dy)};
+    } else {
+        anchor = {addTwips(pen.x, r.dx), addTwips(pen.y, r.dy)};
+        control = {addTwips(pen.x, anchor.x) / 2, addTwips(pen.y, anchor.y) / 2};
+    }
+}
+
+// The pen of each side, and that of the shape being made.
+struct Pens {
+    Point start, end, out;
+};
+
+// The edge between a start edge and its end edge; moves the pens to their ends.
+ShapeRecord morphEdge(const ShapeRecord &s, const ShapeRecord &e, Pens &pens, double t)
+{
+    Point sc, sa, ec, ea;
+    edgePoints(s, pens.start, sc, sa);
+    edgePoints(e, pens.end, ec, ea);
+    ShapeRecord r;
+    Point anchor = mix(sa, ea, t);
+    if (s.kind == e.kind) {
+        // Matching edges: their deltas are interpolated, as the records store them.
+        r.kind = s.kind;
+        r.cdx = mixDelta(s.cdx, e.cdx, t);
+        r.cdy = mixDelta(s.cdy, e.cdy, t);
+        r.dx = mixDelta(s.dx, e.dx, t);
+        r.dy = mixDelta(s.dy, e.dy, t);
+        anchor = {addTwips(pens.out.x, r.cdx, r.dx), addTwips(pens.out.y, r.cdy, r.dy)};
+    } else {
+        // A line paired with a curve becomes a curve.
+        r.kind = ShapeRecord::Kind::Curve;
+        const Point control = mix(sc, ec, t);
+        r.cdx = addTwips(control.x, -std::int64_t(pens.out.x));
+        r.cdy = addTwips(control.y, -std::int64_t(pens.out.y));
+        r.dx = addTwips(anchor.x, -std::int64_t(control.x));
+        r.dy = addTwips(anchor.y, -std::int64_t(control.y));
+    }
+    pens = {sa, ea, anchor};
+    return r;
+}
+
+} // namespace
+
+ShapeGeometry morphGeometry(const MorphShape &morph, double t)
+{
     // Pair the records one by one. A MoveTo may sit on one side only, so each side
-    // keeps its own pen; a line paired with a curve becomes a curve.
+    // keeps its own pen.
     std::vector<ShapeRecord> out;
-    Point startPen, endPen, outPen;
-    auto mix = [t](Point a, Point b) {
-        return Point{static_cast<std::int32_t>(std::lround(lerp(a.x, b.x, t))),
-                     static_cast<std::int32_t>(std::lround(lerp(a.y, b.y, t)))};
-    };
+    Pens pens;
     std::size_t j = 0;
     const auto &ends = morph.endRecords;
     for (std::size_t i = 0; i < morph.startRecords.size();) {
@@ -72,18 +130,18 @@ ShapeGeometry morphGeometry(const MorphShape &morph, double t)
             ShapeRecord r = s;
             r.newStyles = -1;
             if (s.hasMove)
-                startPen = s.move;
+                pens.start = s.move;
             bool endMoved = false;
             if (j < ends.size() && ends[j].kind == ShapeRecord::Kind::StyleChange) {
                 if (ends[j].hasMove)
-                    endPen = ends[j].move;
+                    pens.end = ends[j].move;
                 endMoved = ends[j].hasMove;
                 ++j;
             }
             if (r.hasMove || endMoved) {
                 r.hasMove = true;
-                r.move = mix(startPen, endPen);
-                outPen = r.move;
+                r.move = mix(pens.start, pens.end, t);
+                pens.out = r.move;
             }
             out.push_back(r);
             ++i;
@@ -91,11 +149,11 @@ ShapeGeometry morphGeometry(const MorphShape &morph, double t)
         }
         if (j < ends.size() && ends[j].kind == ShapeRecord::Kind::StyleChange) {
             if (ends[j].hasMove) {
-                endPen = ends[j].move;
+                pens.end = ends[j].move;
                 ShapeRecord r;
                 r.hasMove = true;
-                r.move = mix(startPen, endPen);
-                outPen = r.move;
+                r.move = mix(pens.start, pens.end, t);
+                pens.out = r.move;
                 out.push_back(r);
             }
             ++j;
@@ -103,48 +161,11 @@ ShapeGeometry morphGeometry(const MorphShape &morph, double t)
         }
         if (j >= ends.size())
             break;
-        const ShapeRecord &e = ends[j];
-        auto edgePoints = [](const ShapeRecord &r, Point pen, Point &control, Point &anchor) {
-            if (r.kind == ShapeRecord::Kind::Curve) {
-                control = {addTwips(pen.x, r.cdx), addTwips(pen.y, r.cdy)};
-                anchor = {addTwips(control.x, r.dx), addTwips(control.y, r.dy)};
-            } else {
-                anchor = {addTwips(pen.x, r.dx), addTwips(pen.y, r.dy)};
-                control = {addTwips(pen.x, anchor.x) / 2, addTwips(pen.y, anchor.y) / 2};
-            }
-        };
-        Point sc, sa, ec, ea;
-        edgePoints(s, startPen, sc, sa);
-        edgePoints(e, endPen, ec, ea);
-        ShapeRecord r;
-        Point anchor = mix(sa, ea);
-        auto mixDelta = [t](std::int32_t a, std::int32_t b) {
-            return static_cast<std::int32_t>(std::lround(lerp(a, b, t)));
-        };
-        if (s.kind == e.kind) {
-            // Matching edges: their deltas are interpolated, as the records store them.
-            r.kind = s.kind;
-            r.cdx = mixDelta(s.cdx, e.cdx);
-            r.cdy = mixDelta(s.cdy, e.cdy);
-            r.dx = mixDelta(s.dx, e.dx);
-            r.dy = mixDelta(s.dy, e.dy);
-            anchor = {addTwips(outPen.x, r.cdx, r.dx), addTwips(outPen.y, r.cdy, r.dy)};
-        } else {
-            r.kind = ShapeRecord::Kind::Curve;
-            Point control = mix(sc, ec);
-            r.cdx = addTwips(control.x, -std::int64_t(outPen.x));
-            r.cdy = addTwips(control.y, -std::int64_t(outPen.y));
-            r.dx = addTwips(anchor.x, -std::int64_t(control.x));
-            r.dy = addTwips(anchor.y, -std::int64_t(control.y));
-        }
-        out.push_back(r);
-        outPen = anchor;
-        startPen = sa;
-        endPen = ea;
+        out.push_back(morphEdge(s, ends[j], pens, t));
         ++i;
         ++j;
     }
-    return buildGeometry(out, {set}, false);
+    return buildGeometry(out, {morphStyles(morph, t)}, false);
 }
 
 } // namespace velmora::swf

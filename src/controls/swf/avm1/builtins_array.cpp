@@ -87,6 +87,8 @@ std::string joinArray(Runtime &rt, Object *array, const std::string &separator)
     return out;
 }
 
+// The constructor and every method of Array.prototype, each a short native: long, but
+// a list to read method by method.
 void installArray(Runtime &rt, Object *global)
 {
     Object *proto = rt.protos.array;

@@ -97,6 +97,8 @@ void Machine::getUrl(const std::string &url, const std::string &window)
         m_rt.host().getUrl(url, window);
 }
 
+// One switch over the clip and timeline actions, a short case each: long, but read case
+// by case.
 bool Machine::clipAction(const ActionRecord &a)
 {
     const int version = m_rt.version();

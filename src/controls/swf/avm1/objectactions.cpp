@@ -161,6 +161,8 @@ void Machine::endIfClipRemoved() const
         throw BlockEnded{};
 }
 
+// One switch over the object and function actions, a short case each: long, but read
+// case by case.
 bool Machine::objectAction(const ActionRecord &a)
 {
     switch (a.code) {

@@ -165,6 +165,8 @@ bool equals2(Runtime &rt, const Value &a, const Value &b)
     return false;
 }
 
+// One switch over the operator actions, a short case each: long, but read case by case,
+// and split it would only scatter the stack handling they share.
 bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
 {
     Runtime &rt = act.rt;
