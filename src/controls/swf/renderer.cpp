@@ -375,19 +375,7 @@ void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillS
         b = QBrush(image);
         b.setTransform(QTransform::fromTranslate(area.x(), area.y()) * world.inverted());
     }
-    if (m_quality == Quality::Low) {
-        // Without anti-aliasing the outline is placed on the device's twip grid, as
-        // the movies' own player does, and a pixel whose centre lies exactly on an
-        // edge goes to the shape on its right (or below); Qt gives it to the other
-        // side, so a nudge far below a twip moves such edges off the centres.
-        painter.resetTransform();
-        if (b.style() != Qt::SolidPattern)
-            b.setTransform(b.transform() * world);
-        fillAliased(painter, world.map(path), b);
-        return;
-    }
-    painter.setTransform(world);
-    painter.fillPath(path, b);
+    fillOutline(painter, path, world, std::move(b));
 }
 
 void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
@@ -442,24 +430,30 @@ void Renderer::paintText(QPainter &painter, const StaticText &text, const QTrans
         for (const TextGlyph &g : record.glyphs) {
             if (g.index < font->glyphs.size()) {
                 const ShapePaths &paths = m_cache.paths(font->glyphs[g.index]);
-                fillGlyph(painter, paths.outline, QTransform(scale, 0, 0, scale, x, record.y) * base, color);
+                fillOutline(painter, paths.outline, QTransform(scale, 0, 0, scale, x, record.y) * base,
+                            color);
             }
             x += g.advance;
         }
     }
 }
 
-// Glyphs are filled like shapes: without anti-aliasing on the device twip grid.
-void Renderer::fillGlyph(QPainter &painter, const QPainterPath &glyph, const QTransform &world,
-                         const QColor &color)
+// Shapes and glyphs alike: without anti-aliasing the outline is placed on the device's
+// twip grid, as the movies' own player does, and a pixel whose centre lies exactly on
+// an edge goes to the shape on its right (or below); Qt gives it to the other side, so
+// a nudge far below a twip moves such edges off the centres.
+void Renderer::fillOutline(QPainter &painter, const QPainterPath &outline, const QTransform &world,
+                           QBrush brush)
 {
     if (m_quality == Quality::Low) {
         painter.resetTransform();
-        fillAliased(painter, world.map(glyph), color);
+        if (brush.style() != Qt::SolidPattern)
+            brush.setTransform(brush.transform() * world);
+        fillAliased(painter, world.map(outline), brush);
         return;
     }
     painter.setTransform(world);
-    painter.fillPath(glyph, color);
+    painter.fillPath(outline, brush);
 }
 
 void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTransform &world,
@@ -477,8 +471,8 @@ void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTra
     for (const PlacedGlyph &g : layoutEditText(text, *font)) {
         if (g.index >= font->glyphs.size())
             continue;
-        fillGlyph(painter, m_cache.paths(font->glyphs[g.index]).outline,
-                  QTransform(scale, 0, 0, scale, g.x, g.y) * world, toQColor(cx.apply(g.color)));
+        fillOutline(painter, m_cache.paths(font->glyphs[g.index]).outline,
+                    QTransform(scale, 0, 0, scale, g.x, g.y) * world, toQColor(cx.apply(g.color)));
     }
 }
 

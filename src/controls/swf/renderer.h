@@ -52,8 +52,8 @@ private:
                      const QTransform &world, const ColorTransform &cx);
     void paintText(QPainter &painter, const StaticText &text, const QTransform &world,
                    const ColorTransform &cx);
-    void fillGlyph(QPainter &painter, const QPainterPath &glyph, const QTransform &world,
-                   const QColor &color);
+    // The outline in world coordinates, filled as the quality asks.
+    void fillOutline(QPainter &painter, const QPainterPath &outline, const QTransform &world, QBrush brush);
     void paintEditText(QPainter &painter, const EditText &text, const QTransform &world,
                        const ColorTransform &cx);
     void fillPath(QPainter &painter, const QPainterPath &path, const FillStyle &style,

@@ -100,6 +100,30 @@ QRgb compose(Colour source, Colour effect, bool inside, const Filter &f)
     return (source + effect * (1 - objectAlpha)).toQRgb();
 }
 
+// What a drop shadow, glow or bevel colours its blurred alpha with (the gradient of
+// its gradient form), how far it moves it and how much it strengthens it.
+struct EffectPaint {
+    EffectPaint(const Filter &f, FilterScale scale, FilterId gradientForm)
+        : gradient(f.kind == gradientForm), table(gradient ? gradientTable(f.gradient) : GradientTable{}),
+          shift(offset(f, scale)), strength(static_cast<float>(f.strength))
+    {
+    }
+    bool gradient;
+    GradientTable table;
+    QPoint shift;
+    float strength;
+};
+
+// Calls perPixel(x, y, pixel) for every pixel of the layer, the pixel to be changed.
+template <typename PerPixel> void forEachPixel(QImage &layer, PerPixel perPixel)
+{
+    for (int y = 0; y < layer.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
+        for (int x = 0; x < layer.width(); ++x)
+            perPixel(x, y, line[x]);
+    }
+}
+
 } // namespace
 
 void applyBlur(QImage &layer, const Filter &blur, FilterScale scale)
@@ -130,26 +154,20 @@ void applyBlur(QImage &layer, const Filter &blur, FilterScale scale)
 // inner effect) blurred, moved by the offset, strengthened and coloured.
 void applyShadow(QImage &layer, const Filter &f, FilterScale scale)
 {
-    const Plane alpha = alphaPlane(layer);
-    Plane spread = alpha;
+    Plane spread = alphaPlane(layer);
     const float outside = f.inner ? 1.0f : 0.0f;
     if (f.inner) {
         for (float &a : spread.values)
             a = 1 - a;
     }
     boxBlur(spread, scale.pixels(f.blurX), scale.pixels(f.blurY), f.passes, outside);
-    const bool gradient = f.kind == FilterId::GradientGlow;
-    const GradientTable table = gradient ? gradientTable(f.gradient) : GradientTable{};
-    const QPoint shift = offset(f, scale);
-    const auto strength = static_cast<float>(f.strength);
-    for (int y = 0; y < layer.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
-        for (int x = 0; x < layer.width(); ++x) {
-            const float s = std::min(1.0f, spread.sample(x - shift.x(), y - shift.y(), outside) * strength);
-            const Colour effect = gradient ? lookUp(table, s) : Colour::of(f.color, s);
-            line[x] = compose(Colour::of(line[x]), effect, f.inner, f);
-        }
-    }
+    const EffectPaint paint(f, scale, FilterId::GradientGlow);
+    forEachPixel(layer, [&](int x, int y, QRgb &pixel) {
+        const float s =
+            std::min(1.0f, spread.sample(x - paint.shift.x(), y - paint.shift.y(), outside) * paint.strength);
+        const Colour effect = paint.gradient ? lookUp(paint.table, s) : Colour::of(f.color, s);
+        pixel = compose(Colour::of(pixel), effect, f.inner, f);
+    });
 }
 
 // Bevels: the blurred alpha seen from either side of the offset; where the side away
@@ -160,33 +178,25 @@ void applyBevel(QImage &layer, const Filter &f, FilterScale scale)
 {
     Plane spread = alphaPlane(layer);
     boxBlur(spread, scale.pixels(f.blurX), scale.pixels(f.blurY), f.passes);
-    const bool gradient = f.kind == FilterId::GradientBevel;
-    const GradientTable table = gradient ? gradientTable(f.gradient) : GradientTable{};
-    const QPoint shift = offset(f, scale);
-    const auto strength = static_cast<float>(f.strength);
-    for (int y = 0; y < layer.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
-        for (int x = 0; x < layer.width(); ++x) {
-            const float towards = spread.sample(x - shift.x(), y - shift.y(), 0);
-            const float away = spread.sample(x + shift.x(), y + shift.y(), 0);
-            const float v = std::clamp((towards - away) * strength, -1.0f, 1.0f); // > 0: shadow
-            Colour effect;
-            if (gradient)
-                effect = lookUp(table, (1 + v) / 2);
-            else
-                effect = v > 0 ? Colour::of(f.color, v) : Colour::of(f.highlight, -v);
-            const Colour source = Colour::of(line[x]);
-            if (f.onTop && !f.knockout && !f.hideObject) {
-                line[x] = (effect + source * (1 - effect.a / 255.0f)).toQRgb();
-                continue;
-            }
-            if (f.onTop) {
-                line[x] = effect.toQRgb();
-                continue;
-            }
-            line[x] = compose(source, effect, f.inner, f);
-        }
-    }
+    const EffectPaint paint(f, scale, FilterId::GradientBevel);
+    const QPoint shift = paint.shift;
+    forEachPixel(layer, [&](int x, int y, QRgb &pixel) {
+        const float towards = spread.sample(x - shift.x(), y - shift.y(), 0);
+        const float away = spread.sample(x + shift.x(), y + shift.y(), 0);
+        const float v = std::clamp((towards - away) * paint.strength, -1.0f, 1.0f); // > 0: shadow
+        Colour effect;
+        if (paint.gradient)
+            effect = lookUp(paint.table, (1 + v) / 2);
+        else
+            effect = v > 0 ? Colour::of(f.color, v) : Colour::of(f.highlight, -v);
+        const Colour source = Colour::of(pixel);
+        if (f.onTop && !f.knockout && !f.hideObject)
+            pixel = (effect + source * (1 - effect.a / 255.0f)).toQRgb();
+        else if (f.onTop)
+            pixel = effect.toQRgb();
+        else
+            pixel = compose(source, effect, f.inner, f);
+    });
 }
 
 } // namespace velmora::swf
