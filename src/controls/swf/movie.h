@@ -196,6 +196,7 @@ struct Timeline {
 
 struct Sprite {
     Timeline timeline;
+    std::uint32_t byteLength = 0; // its tags as stored, what a clip reports as its size
 };
 
 struct ButtonRecord {

@@ -118,6 +118,7 @@ private:
         const std::uint16_t id = in.u16();
         const int frames = in.u16();
         Sprite sprite;
+        sprite.byteLength = static_cast<std::uint32_t>(in.remaining());
         readTimeline(in, sprite.timeline, frames, false);
         m_movie.characters.insert_or_assign(id, std::move(sprite));
     }

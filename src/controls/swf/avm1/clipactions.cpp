@@ -142,6 +142,8 @@ bool Machine::clipAction(const ActionRecord &a)
         else if (i != static_cast<int>(ClipProperty::Target) &&
                  i != static_cast<int>(ClipProperty::DropTarget) && i != static_cast<int>(ClipProperty::Url))
             v = m_rt.toPrimitive(v);
+        if (v.isObject())
+            v = std::numeric_limits<double>::quiet_NaN(); // valueOf gave an object: not a number
         if (clip && i >= 0 && i < static_cast<int>(ClipProperty::Count))
             setClipProperty(m_rt, clip, static_cast<ClipProperty>(i), v);
         break;

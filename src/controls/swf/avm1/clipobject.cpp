@@ -76,15 +76,23 @@ void setLinear(Matrix &m, double sx, double sy, double rotation)
     m.d = sy * std::cos(rotation + skew);
 }
 
-// A property value that is a usable number; undefined, NaN and other oddities are ignored.
+// A property's new number; undefined, null and NaN leave the property as it was.
 std::optional<double> numberArg(Runtime &rt, const Value &v)
 {
-    if (v.isUndefined())
+    if (v.isUndefined() || v.isNull())
         return std::nullopt;
     const double n = rt.toNumber(v);
-    if (!std::isfinite(n))
+    if (std::isnan(n))
         return std::nullopt;
     return n;
+}
+
+// A position in whole twips: one past the 32-bit range, infinities included, is the
+// lowest position there is, as the player's integer conversion gives it.
+double positionTwips(double pixels)
+{
+    const double twips = std::round(pixels * kTwips);
+    return twips >= -2147483648.0 && twips <= 2147483647.0 ? twips : -2147483648.0;
 }
 
 QPointF localMouse(Runtime &rt, ClipObject *clip)
@@ -236,27 +244,30 @@ void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value 
     if (!i)
         return;
     const std::optional<double> n = numberArg(rt, v);
+    // The position, the alpha and the visibility take the infinities; the others ignore them.
+    const bool finite = n && std::isfinite(*n);
+    const double value = finite ? *n : 0.0;
     Matrix &m = i->matrix;
     switch (p) {
     case ClipProperty::X:
         if (n)
-            m.tx = std::round(*n * kTwips);
+            m.tx = positionTwips(*n);
         break;
     case ClipProperty::Y:
         if (n)
-            m.ty = std::round(*n * kTwips);
+            m.ty = positionTwips(*n);
         break;
     case ClipProperty::XScale:
-        if (n)
-            setLinear(m, *n / 100, scaleY(m), rotationOf(m));
+        if (finite)
+            setLinear(m, value / 100, scaleY(m), rotationOf(m));
         break;
     case ClipProperty::YScale:
-        if (n)
-            setLinear(m, scaleX(m), *n / 100, rotationOf(m));
+        if (finite)
+            setLinear(m, scaleX(m), value / 100, rotationOf(m));
         break;
     case ClipProperty::Rotation:
-        if (n) {
-            double degrees = std::fmod(*n, 360.0);
+        if (finite) {
+            double degrees = std::fmod(value, 360.0);
             if (degrees > 180)
                 degrees -= 360;
             else if (degrees < -180)
@@ -265,8 +276,8 @@ void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value 
         }
         break;
     case ClipProperty::Alpha:
-        if (n)
-            i->colorTransform.aMul = *n / 100;
+        if (n) // kept in 1/256 steps; an infinity is none
+            i->colorTransform.aMul = finite ? std::trunc(value * 2.56) / 256 : 0.0;
         break;
     case ClipProperty::Visible:
         if (n || v.isBool())
@@ -274,13 +285,13 @@ void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value 
         break;
     case ClipProperty::Width:
     case ClipProperty::Height: {
-        if (!n || *n < 0)
+        if (!finite || value < 0)
             break;
         const Rect r = clipBounds(clip, Matrix{});
         const double size = p == ClipProperty::Width ? r.xMax - r.xMin : r.yMax - r.yMin;
         if (r.empty() || size <= 0)
             break;
-        const double factor = *n * kTwips / size;
+        const double factor = value * kTwips / size;
         if (p == ClipProperty::Width)
             setLinear(m, factor, scaleY(m), rotationOf(m));
         else

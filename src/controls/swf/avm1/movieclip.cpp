@@ -282,7 +282,12 @@ void installClipMethods(Runtime &rt, Object *proto)
         stopDrag(r);
         return {};
     });
-    auto bytes = [](Runtime &r, ClipObject *, std::vector<Value> &) -> Value {
+    // A clip placed from the file counts the bytes of its sprite; the root, the whole file.
+    auto bytes = [](Runtime &r, ClipObject *c, std::vector<Value> &) -> Value {
+        if (c->parent && c->instance && c->instance->character) {
+            if (const auto *sprite = std::get_if<Sprite>(c->instance->character))
+                return static_cast<double>(sprite->byteLength);
+        }
         return r.stage ? static_cast<double>(r.stage->movie().fileLength) : 0.0;
     };
     method(rt, proto, "getBytesLoaded", bytes);

@@ -188,15 +188,16 @@ std::vector<std::string> Runtime::keys(Object *o)
     std::vector<std::string> out;
     std::set<std::string> seen;
     for (int depth = 0; o && depth < Limits::kMaxPrototypeChain; ++depth, o = o->proto) {
+        // A clip's children come before its variables, so a loop meets the variables first.
         std::vector<std::string> level;
+        if (o->kind() == Object::Kind::Clip)
+            clipChildNames(*this, static_cast<ClipObject *>(o), level);
         o->props.forEach([&](const Property &p) {
             if (!(p.flags & DontEnum))
                 level.push_back(p.name);
             else
                 seen.insert(m_version >= 7 ? p.name : foldCase(p.name));
         });
-        if (o->kind() == Object::Kind::Clip)
-            clipChildNames(*this, static_cast<ClipObject *>(o), level);
         // Newest first: for-in pops what Enumerate pushed, so push oldest first.
         for (auto &k : level) {
             if (seen.insert(m_version >= 7 ? k : foldCase(k)).second)
