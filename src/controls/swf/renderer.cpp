@@ -375,7 +375,7 @@ void Renderer::fillPath(QPainter &painter, const QPainterPath &path, const FillS
         b = QBrush(image);
         b.setTransform(QTransform::fromTranslate(area.x(), area.y()) * world.inverted());
     }
-    fillOutline(painter, path, world, std::move(b));
+    fillOutline(painter, path, world, b); // a shared handle: a copy is cheap
 }
 
 void Renderer::paintGeometry(QPainter &painter, const ShapeGeometry &geometry, const QTransform &world,
