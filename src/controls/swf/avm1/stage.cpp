@@ -24,13 +24,14 @@ bool timelineHasScripts(const Timeline &t)
     return false;
 }
 
-// Whether the clip answers to onUnload, read without running a script (a getter
-// counts as a handler): the timeline asks while it changes its display list.
-bool hasOnUnload(const ClipObject *clip)
+// Whether the object or its prototypes hold a handler under `method`, read without
+// running a script: a getter counts as a handler, as it may hand out one. The
+// timeline asks while it changes its display list, where no script may run.
+bool hasHandler(const Object *object, const char *method)
 {
-    const Object *o = clip;
+    const Object *o = object;
     for (int depth = 0; o && depth < Limits::kMaxPrototypeChain; ++depth, o = o->proto) {
-        if (const Property *p = o->props.find("onUnload"))
+        if (const Property *p = o->props.find(method))
             return p->getter || (p->value.isObject() && p->value.asObject()->isFunction());
     }
     return false;
@@ -104,21 +105,6 @@ void ScriptStage::advanceTimelines()
     m_root.advanceOwnFrame();
 }
 
-namespace {
-
-// Read without calling anything: a getter counts as a handler, as it may hand out one.
-bool hasEnterFrameMethod(const Object *clip)
-{
-    const Object *o = clip;
-    for (int depth = 0; o && depth < Limits::kMaxPrototypeChain; ++depth, o = o->proto) {
-        if (const Property *p = o->props.find("onEnterFrame"))
-            return p->getter || (p->value.isObject() && p->value.asObject()->isFunction());
-    }
-    return false;
-}
-
-} // namespace
-
 bool ScriptStage::runsEveryFrame() const
 {
     for (const ClipObject *clip : m_runtime->liveClips) {
@@ -128,7 +114,7 @@ bool ScriptStage::runsEveryFrame() const
             std::any_of(clip->clipActions->begin(), clip->clipActions->end(),
                         [](const ClipActions &a) { return (a.events & ClipEvent::EnterFrame) != 0; }))
             return true;
-        if (hasEnterFrameMethod(clip))
+        if (hasHandler(clip, "onEnterFrame"))
             return true;
     }
     return false;
@@ -264,7 +250,7 @@ bool ScriptStage::hasUnloadHandler(Instance &object)
                 return true;
         }
     }
-    if (hasOnUnload(clip))
+    if (hasHandler(clip, "onUnload"))
         return true;
     if (!object.children)
         return false;
