@@ -1,6 +1,6 @@
 // The script engine's arrays and sort under hostile sizes: lengths that scripts
 // may set freely must not turn into allocations or unbounded loops; clips that
-// leave the stage with unload handlers.
+// leave the stage with unload handlers; the root's own enterFrame handler.
 #include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/headless.h"
 #include "controls/swf/avm1/runtime.h"
@@ -122,6 +122,31 @@ TEST(ScriptTimeline, ClipsKeptForUnloadHandlersUnloadOnce)
         {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
     ASSERT_TRUE(movie.ok());
     EXPECT_EQ(runHeadless(*movie, 3, {}), "unload\nframe 2\nframe 3\n");
+}
+
+TEST(ScriptTimeline, RootOnEnterFrameRunsEveryFrameOfAStillMovie)
+{
+    // One frame: onEnterFrame = function() { trace("tick"); }; the root's own
+    // handler keeps the movie running though no timeline moves.
+    const QByteArray body = traceAction("tick");
+    QByteArray define("\x9b\x05\x00\x00\x00\x00", 6); // DefineFunction "" with no parameters
+    define.append(static_cast<char>(body.size())).append('\0').append(body);
+    QByteArray name = traceAction("onEnterFrame");
+    name.chop(1); // the push alone
+    swfwriter::MovieBuilder builder(QSize(20, 20));
+    builder.setVersion(8);
+    builder.timeline().doAction(name + define + QByteArray("\x1d", 1)); // SetVariable
+    builder.showFrame();
+    const QByteArray bytes = builder.build();
+    auto movie = loadMovie(
+        {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    ASSERT_TRUE(movie.ok());
+    EXPECT_EQ(runHeadless(*movie, 4, {}), "tick\ntick\ntick\n");
+    int ticks = 0;
+    Player player(*movie, {[&ticks](const std::string &) { ++ticks; }, {}});
+    EXPECT_TRUE(player.isAnimated()) << "the host keeps a timer for the root's handler";
+    player.stepFrame();
+    EXPECT_EQ(ticks, 1);
 }
 
 } // namespace

@@ -107,6 +107,9 @@ void ScriptStage::advanceTimelines()
 
 bool ScriptStage::runsEveryFrame() const
 {
+    // The root is no live clip of its own, but its onEnterFrame runs as theirs do.
+    if (hasHandler(m_rootClip, "onEnterFrame"))
+        return true;
     for (const ClipObject *clip : m_runtime->liveClips) {
         if (clip->removed || !clip->list)
             continue;

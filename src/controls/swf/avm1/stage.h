@@ -41,7 +41,7 @@ public:
     void endFrame();
     // One frame of every timeline: the most recently placed clip first, the root last.
     void advanceTimelines();
-    // Whether a clip on stage has an enterFrame handler (onClipEvent or onEnterFrame),
+    // Whether the root or a clip on stage has an enterFrame handler (onClipEvent or onEnterFrame),
     // so that time changes what the movie shows even with every timeline stopped.
     bool runsEveryFrame() const;
 
