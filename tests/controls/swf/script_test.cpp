@@ -1,6 +1,7 @@
 // The script engine's arrays and sort under hostile sizes: lengths that scripts
 // may set freely must not turn into allocations or unbounded loops; clips that
-// leave the stage with unload handlers; the root's own enterFrame handler.
+// leave the stage with unload handlers; the root's own enterFrame handler; scales
+// and rotation as scripts set them.
 #include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/headless.h"
 #include "controls/swf/avm1/runtime.h"
@@ -147,6 +148,41 @@ TEST(ScriptTimeline, RootOnEnterFrameRunsEveryFrameOfAStillMovie)
     EXPECT_TRUE(player.isAnimated()) << "the host keeps a timer for the root's handler";
     player.stepFrame();
     EXPECT_EQ(ticks, 1);
+}
+
+// A Push of the root's target ("") and whole numbers, followed by `then`.
+QByteArray pushRoot(std::initializer_list<qint32> numbers, const char *then)
+{
+    QByteArray values("\0\0", 2); // type string, empty
+    for (const qint32 n : numbers) {
+        values.append('\x07');
+        for (int b = 0; b < 4; ++b)
+            values.append(static_cast<char>((n >> (8 * b)) & 0xff));
+    }
+    QByteArray push("\x96", 1);
+    push.append(static_cast<char>(values.size())).append('\0').append(values);
+    return push.append(then);
+}
+
+TEST(ScriptProperties, ScalesAndRotationReadBackAsSet)
+{
+    // _xscale = 0 - _xscale twice flips the root and back; a rotation set while the
+    // scale is zero is still there. Read from the matrix, the flip read 100, so the
+    // second assignment flipped it again, and the rotation read 0.
+    constexpr qint32 kXScale = 2, kRotation = 10;
+    const QByteArray flip = pushRoot({kXScale, 0}, "") + pushRoot({kXScale}, "\x22\x0b\x23");
+    const QByteArray traceX = pushRoot({kXScale}, "\x22\x26");
+    const QByteArray traceRotation = pushRoot({kRotation}, "\x22\x26");
+    swfwriter::MovieBuilder builder(QSize(20, 20));
+    builder.setVersion(6);
+    builder.timeline().doAction(flip + traceX + flip + traceX + pushRoot({kXScale, 0}, "\x23") +
+                                pushRoot({kRotation, 30}, "\x23") + traceRotation + traceX);
+    builder.showFrame();
+    const QByteArray bytes = builder.build();
+    auto movie = loadMovie(
+        {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    ASSERT_TRUE(movie.ok());
+    EXPECT_EQ(runHeadless(*movie, 1, {}), "-100\n100\n30\n0\n");
 }
 
 } // namespace

@@ -136,13 +136,17 @@ bool Machine::clipAction(const ActionRecord &a)
         ClipObject *clip = clipFromStack(pop(m_stack));
         const int i = propertyIndex(index);
         // The value is read for the property whether or not the clip is there: the
-        // name as a string, the addresses (read-only) not at all, the rest by valueOf.
-        if (i == static_cast<int>(ClipProperty::Name))
+        // name and the quality as strings (from SWF 7 a NaN names a clip "0"), the
+        // addresses (read-only) and _focusrect not at all, the rest by valueOf.
+        const auto is = [i](ClipProperty p) { return i == static_cast<int>(p); };
+        if (is(ClipProperty::Name) && m_rt.version() >= 7 && v.isNumber() && std::isnan(v.asNumber()))
+            v = "0";
+        else if (is(ClipProperty::Name) || is(ClipProperty::Quality))
             v = m_rt.toString(v);
-        else if (i != static_cast<int>(ClipProperty::Target) &&
-                 i != static_cast<int>(ClipProperty::DropTarget) && i != static_cast<int>(ClipProperty::Url))
+        else if (!is(ClipProperty::Target) && !is(ClipProperty::DropTarget) && !is(ClipProperty::Url) &&
+                 !is(ClipProperty::FocusRect))
             v = m_rt.toPrimitive(v);
-        if (v.isObject())
+        if (v.isObject() && !is(ClipProperty::FocusRect))
             v = std::numeric_limits<double>::quiet_NaN(); // valueOf gave an object: not a number
         if (clip && i >= 0 && i < static_cast<int>(ClipProperty::Count))
             setClipProperty(m_rt, clip, static_cast<ClipProperty>(i), v);

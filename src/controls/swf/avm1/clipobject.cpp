@@ -303,6 +303,8 @@ Value placeScriptClip(Runtime &rt, ClipObject *parent, const ScriptPlacement &p)
     ClipObject *clip = list->placeDynamic(std::move(object)).script;
     if (!clip)
         return {};
+    if (p.like && p.like->script)
+        clip->transform = p.like->script->transform;
     if (p.init.isObject()) {
         for (const std::string &key : rt.keys(p.init.asObject()))
             rt.set(clip, key, rt.get(p.init.asObject(), key));

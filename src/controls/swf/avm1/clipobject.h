@@ -37,6 +37,14 @@ public:
     bool removed = false;
     bool leaving = false; // taken off by its timeline, gone at the end of the frame
     const std::vector<ClipActions> *clipActions = nullptr; // onClipEvent handlers
+    // _xscale and _yscale (percent) and _rotation (degrees) as a script last set them,
+    // and the skew of the matrix they were taken from. Flash reads these back as set,
+    // not from the matrix, which is made from them; only a clip the timeline no
+    // longer moves has them.
+    struct Transform {
+        double xScale = 100, yScale = 100, rotation = 0, skew = 0;
+    };
+    std::optional<Transform> transform;
 
     bool isMovieClip() const { return !isButton && !isText; }
 };

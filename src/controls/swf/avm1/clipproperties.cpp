@@ -7,6 +7,8 @@
 #include "controls/swf/displaylist.h"
 
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <numbers>
 
 namespace velmora::swf::avm1 {
@@ -14,6 +16,8 @@ namespace velmora::swf::avm1 {
 namespace {
 
 constexpr double kTwips = 20.0;
+
+constexpr const char *kQualityNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
 
 struct PropertyName {
     const char *name;
@@ -59,14 +63,29 @@ double rotationOf(const Matrix &m)
     return std::atan2(m.b, m.a);
 }
 
-// Rebuilds the linear part from scales and rotation, keeping the skew Flash keeps.
-void setLinear(Matrix &m, double sx, double sy, double rotation)
+// The scales and rotation scripts see. Once a script sets one of them they are kept as
+// set (a negative scale stays negative, a rotation outlives a zero scale) and the
+// matrix is made from them; until then they are read from the matrix.
+ClipObject::Transform transformOf(const ClipObject *clip, const Matrix &m)
 {
-    const double skew = std::atan2(-m.c, m.d) - rotationOf(m);
+    if (clip->transform)
+        return *clip->transform;
+    const double rotation = rotationOf(m);
+    return {scaleX(m) * 100, scaleY(m) * 100, rotation * 180 / std::numbers::pi,
+            std::atan2(-m.c, m.d) - rotation};
+}
+
+// Rebuilds the linear part from the scales and rotation, keeping the skew. A scale
+// or rotation that is no number leaves the matrix as it was.
+void applyTransform(Matrix &m, const ClipObject::Transform &t)
+{
+    if (!std::isfinite(t.xScale) || !std::isfinite(t.yScale) || !std::isfinite(t.rotation))
+        return;
+    const double sx = t.xScale / 100, sy = t.yScale / 100, rotation = t.rotation * std::numbers::pi / 180;
     m.a = sx * std::cos(rotation);
     m.b = sx * std::sin(rotation);
-    m.c = -sy * std::sin(rotation + skew);
-    m.d = sy * std::cos(rotation + skew);
+    m.c = -sy * std::sin(rotation + t.skew);
+    m.d = sy * std::cos(rotation + t.skew);
 }
 
 // A property's new number; undefined, null and NaN leave the property as it was.
@@ -134,15 +153,18 @@ Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
 {
     Instance *i = placementOf(rt, clip);
     const Matrix m = i ? i->matrix : Matrix{};
+    const PlayerSettings settings = rt.stage ? rt.stage->settings : PlayerSettings{};
     switch (p) {
     case ClipProperty::X:
         return m.tx / kTwips;
     case ClipProperty::Y:
         return m.ty / kTwips;
     case ClipProperty::XScale:
-        return scaleX(m) * 100;
+        return transformOf(clip, m).xScale;
     case ClipProperty::YScale:
-        return scaleY(m) * 100;
+        return transformOf(clip, m).yScale;
+    case ClipProperty::Rotation:
+        return transformOf(clip, m).rotation;
     case ClipProperty::CurrentFrame:
         return clipCurrentFrame(clip);
     case ClipProperty::TotalFrames:
@@ -159,12 +181,10 @@ Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
             return 0.0;
         return (p == ClipProperty::Width ? r.xMax - r.xMin : r.yMax - r.yMin) / kTwips;
     }
-    case ClipProperty::Rotation:
-        return rotationOf(m) * 180 / std::numbers::pi;
     case ClipProperty::Target:
         return clipSlashPath(clip);
     case ClipProperty::Name:
-        return clip->parent ? Value(clip->name) : Value("");
+        return clip->name;
     case ClipProperty::DropTarget: {
         // While the drag lasts, what lies under the pointer; afterwards where it ended.
         if (rt.stage && rt.stage->dragged == clip) {
@@ -176,13 +196,13 @@ Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
     case ClipProperty::Url:
         return "file:///movie.swf";
     case ClipProperty::HighQuality:
-        return 1;
+        return settings.quality == Quality::Best ? 2 : settings.quality == Quality::Low ? 0 : 1;
     case ClipProperty::FocusRect:
-        return rt.version() >= 6 ? Value(true) : Value(1);
+        return rt.version() >= 6 ? Value(settings.focusRect) : Value(settings.focusRect ? 1 : 0);
     case ClipProperty::SoundBufTime:
-        return 5;
+        return settings.soundBufferTime;
     case ClipProperty::Quality:
-        return "HIGH";
+        return kQualityNames[static_cast<int>(settings.quality)];
     case ClipProperty::XMouse:
         return std::round(localMouse(rt, clip).x());
     case ClipProperty::YMouse:
@@ -193,6 +213,84 @@ Value getClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p)
     return {};
 }
 
+namespace {
+
+// _xscale, _yscale, _rotation, _width and _height: the scripts' transform changes and
+// the matrix follows it. Infinite scales are kept as set; an infinite rotation is NaN.
+void setTransform(ClipObject *clip, Matrix &m, ClipProperty p, double value)
+{
+    ClipObject::Transform t = transformOf(clip, m);
+    switch (p) {
+    case ClipProperty::XScale:
+        t.xScale = value;
+        break;
+    case ClipProperty::YScale:
+        t.yScale = value;
+        break;
+    case ClipProperty::Rotation: {
+        double degrees = std::fmod(value, 360.0);
+        if (degrees > 180)
+            degrees -= 360;
+        else if (degrees < -180)
+            degrees += 360;
+        t.rotation = degrees;
+        break;
+    }
+    default: { // the width or the height, from the clip's own bounds
+        if (!std::isfinite(value) || value < 0)
+            return;
+        const Rect r = clipBounds(clip, Matrix{});
+        const double size = p == ClipProperty::Width ? r.xMax - r.xMin : r.yMax - r.yMin;
+        if (r.empty() || size <= 0)
+            return;
+        (p == ClipProperty::Width ? t.xScale : t.yScale) = value * kTwips / size * 100;
+        break;
+    }
+    }
+    clip->transform = t;
+    applyTransform(m, t);
+}
+
+// The player's own settings, the same through every clip: the quality (_quality by
+// name, _highquality by number), _focusrect and _soundbuftime.
+void setPlayerSetting(Runtime &rt, ClipProperty p, const Value &v, std::optional<double> n)
+{
+    if (!rt.stage)
+        return;
+    PlayerSettings &settings = rt.stage->settings;
+    switch (p) {
+    case ClipProperty::Quality: {
+        const std::string name = foldCase(rt.toString(v));
+        for (int q = 0; q < static_cast<int>(std::size(kQualityNames)); ++q) {
+            if (name == foldCase(kQualityNames[q]))
+                settings.quality = static_cast<Quality>(q);
+        }
+        break;
+    }
+    case ClipProperty::HighQuality:
+        if (n)
+            settings.quality = *n >= 2 ? Quality::Best : std::trunc(*n) == 0 ? Quality::Low : Quality::High;
+        break;
+    case ClipProperty::FocusRect:
+        // An object counts as false, without asking its valueOf.
+        if (v.isObject())
+            settings.focusRect = false;
+        else if (n)
+            settings.focusRect = *n != 0;
+        break;
+    case ClipProperty::SoundBufTime:
+        if (n) // whole seconds; past the 32-bit range the lowest there is
+            settings.soundBufferTime = *n >= -2147483648.0 && *n <= 2147483647.0
+                                           ? static_cast<int>(std::trunc(*n))
+                                           : std::numeric_limits<int>::min();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
 void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value &v)
 {
     Instance *i = placementOf(rt, clip);
@@ -200,15 +298,22 @@ void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value 
         clip->name = rt.toString(v);
         if (clip->instance)
             clip->instance->name = clip->name;
-        clip->path = clip->parent ? clip->parent->path + "." + clip->name : clip->name;
+        // The root keeps its path: _level0 stays _level0 whatever its name.
+        if (clip->parent)
+            clip->path = clip->parent->path + "." + clip->name;
+        return;
+    }
+    if (p == ClipProperty::FocusRect) {
+        setPlayerSetting(rt, p, v, v.isObject() ? std::nullopt : numberArg(rt, v));
+        return;
+    }
+    const std::optional<double> n = numberArg(rt, v);
+    if (p == ClipProperty::Quality || p == ClipProperty::HighQuality || p == ClipProperty::SoundBufTime) {
+        setPlayerSetting(rt, p, v, n);
         return;
     }
     if (!i)
         return;
-    const std::optional<double> n = numberArg(rt, v);
-    // The position, the alpha and the visibility take the infinities; the others ignore them.
-    const bool finite = n && std::isfinite(*n);
-    const double value = finite ? *n : 0.0;
     Matrix &m = i->matrix;
     switch (p) {
     case ClipProperty::X:
@@ -220,46 +325,21 @@ void setClipProperty(Runtime &rt, ClipObject *clip, ClipProperty p, const Value 
             m.ty = positionTwips(*n);
         break;
     case ClipProperty::XScale:
-        if (finite)
-            setLinear(m, value / 100, scaleY(m), rotationOf(m));
-        break;
     case ClipProperty::YScale:
-        if (finite)
-            setLinear(m, scaleX(m), value / 100, rotationOf(m));
-        break;
     case ClipProperty::Rotation:
-        if (finite) {
-            double degrees = std::fmod(value, 360.0);
-            if (degrees > 180)
-                degrees -= 360;
-            else if (degrees < -180)
-                degrees += 360;
-            setLinear(m, scaleX(m), scaleY(m), degrees * std::numbers::pi / 180);
-        }
+    case ClipProperty::Width:
+    case ClipProperty::Height:
+        if (n)
+            setTransform(clip, m, p, *n);
         break;
     case ClipProperty::Alpha:
         if (n) // kept in 1/256 steps; an infinity is none
-            i->colorTransform.aMul = finite ? std::trunc(value * 2.56) / 256 : 0.0;
+            i->colorTransform.aMul = std::isfinite(*n) ? std::trunc(*n * 2.56) / 256 : 0.0;
         break;
     case ClipProperty::Visible:
         if (n || v.isBool())
             i->visible = rt.toBoolean(v) || (n && *n != 0);
         break;
-    case ClipProperty::Width:
-    case ClipProperty::Height: {
-        if (!finite || value < 0)
-            break;
-        const Rect r = clipBounds(clip, Matrix{});
-        const double size = p == ClipProperty::Width ? r.xMax - r.xMin : r.yMax - r.yMin;
-        if (r.empty() || size <= 0)
-            break;
-        const double factor = value * kTwips / size;
-        if (p == ClipProperty::Width)
-            setLinear(m, factor, scaleY(m), rotationOf(m));
-        else
-            setLinear(m, scaleX(m), factor, rotationOf(m));
-        break;
-    }
     default:
         return; // read-only
     }

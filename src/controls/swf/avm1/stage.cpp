@@ -63,7 +63,7 @@ ScriptStage::ScriptStage(const Movie &movie, DisplayList &root, RuntimeHost host
     m_rootClip = rt.heap().make<ClipObject>();
     m_rootClip->proto = rt.protos.movieClip;
     m_rootClip->list = &root;
-    m_rootClip->name = "_level0";
+    m_rootClip->name = ""; // until a script names it; its path stays _level0
     m_rootClip->path = "_level0";
     rt.root = m_rootClip;
     root.setObserver(this);

@@ -27,6 +27,14 @@ struct KeyEvent {
 // Whether a movie has any action for scripts to run.
 bool hasScripts(const Movie &movie);
 
+// What scripts set of the player as a whole, through any clip.
+enum class Quality : std::uint8_t { Low, Medium, High, Best };
+struct PlayerSettings {
+    Quality quality = Quality::High; // _quality, _highquality
+    bool focusRect = true;           // _focusrect
+    int soundBufferTime = 5;         // _soundbuftime, seconds
+};
+
 class ScriptStage : public TimelineObserver {
 public:
     ScriptStage(const Movie &movie, DisplayList &root, RuntimeHost host);
@@ -74,6 +82,7 @@ public:
     // The root's transform, colour and visibility: scripts set them as a clip's
     // (_level0._x), and the root is drawn through them.
     Instance rootPlacement;
+    PlayerSettings settings;
 
     // The next default instance name ("instance1", ...).
     std::string nextInstanceName() { return "instance" + std::to_string(++m_instanceCount); }
