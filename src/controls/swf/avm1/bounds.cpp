@@ -2,6 +2,8 @@
 
 #include "controls/swf/avm1/clipobject.h"
 
+#include <cmath>
+
 namespace velmora::swf::avm1 {
 
 namespace {
@@ -69,11 +71,23 @@ Rect contentBounds(const Instance &object, const Matrix &toSpace, int nesting)
 
 Rect clipBounds(ClipObject *clip, const Matrix &toSpace)
 {
+    Rect own;
     if (clip->list)
-        return listBounds(*clip->list, toSpace, 0);
-    if (clip->instance)
-        return contentBounds(*clip->instance, toSpace);
-    return {};
+        own = listBounds(*clip->list, Matrix{}, 0);
+    else if (clip->instance)
+        own = contentBounds(*clip->instance, Matrix{});
+    // The clip's own box in whole twips under the matrix, in whole twips again, as
+    // Flash takes it: a rotated clip's box grows, though its content may fit a
+    // smaller one.
+    Rect r;
+    if (!own.empty()) {
+        for (double x : {std::round(own.xMin), std::round(own.xMax)}) {
+            for (double y : {std::round(own.yMin), std::round(own.yMax)})
+                r.add(std::round(toSpace.a * x + toSpace.c * y + toSpace.tx),
+                      std::round(toSpace.b * x + toSpace.d * y + toSpace.ty));
+        }
+    }
+    return r;
 }
 
 } // namespace velmora::swf::avm1

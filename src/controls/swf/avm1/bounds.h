@@ -22,7 +22,8 @@ struct Rect {
 
 // The content of an instance (its children, shape or text) under `toSpace`.
 Rect contentBounds(const Instance &object, const Matrix &toSpace, int nesting = 0);
-// A clip's content under `toSpace` (the root: everything on stage).
+// A clip's content under `toSpace` (the root: everything on stage): the box around
+// its content in its own space, under `toSpace`.
 Rect clipBounds(ClipObject *clip, const Matrix &toSpace);
 
 } // namespace velmora::swf::avm1

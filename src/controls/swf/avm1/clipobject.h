@@ -85,6 +85,8 @@ enum class ClipProperty : std::uint8_t {
 Instance *placementOf(Runtime &rt, ClipObject *clip);
 // From the clip's space to the stage's, in twips.
 Matrix clipWorldMatrix(Runtime &rt, ClipObject *clip);
+// The inverse of a matrix; false (and `out` as it was) when it has none.
+bool invert(const Matrix &m, Matrix &out);
 
 // "_x" → X; nothing for other names.
 std::optional<ClipProperty> clipPropertyByName(const std::string &name, bool caseSensitive);

@@ -139,6 +139,20 @@ Instance *placementOf(Runtime &rt, ClipObject *clip)
     return clip == rt.root && rt.stage ? &rt.stage->rootPlacement : nullptr;
 }
 
+bool invert(const Matrix &m, Matrix &out)
+{
+    const double det = m.a * m.d - m.b * m.c;
+    if (det == 0)
+        return false;
+    out.a = m.d / det;
+    out.b = -m.b / det;
+    out.c = -m.c / det;
+    out.d = m.a / det;
+    out.tx = -(out.a * m.tx + out.c * m.ty);
+    out.ty = -(out.b * m.tx + out.d * m.ty);
+    return true;
+}
+
 Matrix clipWorldMatrix(Runtime &rt, ClipObject *clip)
 {
     Matrix m;

@@ -4,6 +4,7 @@
 #include "controls/swf/avm1/bounds.h"
 #include "controls/swf/avm1/builtins.h"
 #include "controls/swf/avm1/clipobject.h"
+#include "controls/swf/avm1/paths.h"
 #include "controls/swf/avm1/stage.h"
 #include "controls/swf/displaylist.h"
 
@@ -30,20 +31,6 @@ void method(Runtime &rt, Object *proto, const char *name, ClipMethod f)
         ClipObject *clip = thisClip(r, self);
         return clip ? f(r, clip, args) : Value();
     });
-}
-
-bool invert(const Matrix &m, Matrix &out)
-{
-    const double det = m.a * m.d - m.b * m.c;
-    if (det == 0)
-        return false;
-    out.a = m.d / det;
-    out.b = -m.b / det;
-    out.c = -m.c / det;
-    out.d = m.a / det;
-    out.tx = -(out.a * m.tx + out.c * m.ty);
-    out.ty = -(out.b * m.tx + out.d * m.ty);
-    return true;
 }
 
 std::optional<int> scriptDepth(Runtime &rt, const Value &v)
@@ -153,22 +140,33 @@ Value swapDepths(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
     return {};
 }
 
-// getBounds(target) / getRect(target): the clip's area in the target's space.
+// The clip a method's argument names: a clip, or a path from `from` (anything else
+// is read as its string, so undefined is the path "undefined" from SWF 7 on); null
+// when it names none.
+ClipObject *clipArgument(Runtime &rt, ClipObject *from, const Value &v)
+{
+    if (v.isObject() && v.asObject()->kind() == Object::Kind::Clip)
+        return liveClip(rt, static_cast<ClipObject *>(v.asObject()));
+    const std::string path = rt.toString(v);
+    if (path.empty())
+        return nullptr;
+    Activation act(rt);
+    act.target = act.baseClip = from;
+    const Value named = walkPath(act, from, path, FirstName::InTarget);
+    if (!named.isObject() || named.asObject()->kind() != Object::Kind::Clip)
+        return nullptr;
+    return liveClip(rt, static_cast<ClipObject *>(named.asObject()));
+}
+
+// getBounds(target) / getRect(target): the clip's area in the target's space, its own
+// without a target.
 Value getBounds(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 {
-    Matrix toSpace = clipWorldMatrix(rt, clip);
-    if (!args.empty()) {
-        ClipObject *space = nullptr;
-        if (args[0].isObject() && args[0].asObject()->kind() == Object::Kind::Clip)
-            space = liveClip(rt, static_cast<ClipObject *>(args[0].asObject()));
-        if (!space)
-            return {};
-        Matrix inverse;
-        if (!invert(clipWorldMatrix(rt, space), inverse))
-            return {};
-        toSpace = inverse * toSpace;
-    }
-    const Rect r = clipBounds(clip, toSpace);
+    ClipObject *space = args.empty() ? clip : clipArgument(rt, clip, args[0]);
+    Matrix inverse;
+    if (!space || !invert(clipWorldMatrix(rt, space), inverse))
+        return {};
+    const Rect r = clipBounds(clip, inverse * clipWorldMatrix(rt, clip));
     Object *o = rt.newObject();
     const double big = 6710886.35;
     rt.set(o, "xMin", r.empty() ? big : r.xMin / kTwips);
@@ -178,16 +176,17 @@ Value getBounds(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
     return o;
 }
 
+// hitTest(x, y[, shapeFlag]) with a point in the root's space, or hitTest(target):
+// whether the boxes on stage meet.
 Value hitTest(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
 {
     const Rect mine = clipBounds(clip, clipWorldMatrix(rt, clip));
     if (args.size() >= 2) {
+        const Matrix root = clipWorldMatrix(rt, rt.root);
         const double x = rt.toNumber(args[0]) * kTwips, y = rt.toNumber(args[1]) * kTwips;
-        return mine.contains(x, y);
+        return mine.contains(root.a * x + root.c * y + root.tx, root.b * x + root.d * y + root.ty);
     }
-    if (args.empty() || !args[0].isObject() || args[0].asObject()->kind() != Object::Kind::Clip)
-        return false;
-    ClipObject *other = liveClip(rt, static_cast<ClipObject *>(args[0].asObject()));
+    ClipObject *other = args.empty() ? nullptr : clipArgument(rt, clip, args[0]);
     if (!other)
         return false;
     const Rect theirs = clipBounds(other, clipWorldMatrix(rt, other));
@@ -195,11 +194,15 @@ Value hitTest(Runtime &rt, ClipObject *clip, std::vector<Value> &args)
            mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax;
 }
 
+// localToGlobal and globalToLocal: the point's own x and y, both numbers, change in
+// place to the other space, in whole twips as Flash keeps positions.
 Value convertPoint(Runtime &rt, ClipObject *clip, std::vector<Value> &args, bool toGlobal)
 {
     if (args.empty() || !args[0].isObject())
         return {};
     Object *point = args[0].asObject();
+    if (!rt.hasOwn(point, "x") || !rt.hasOwn(point, "y"))
+        return {};
     const Value xv = rt.get(point, "x"), yv = rt.get(point, "y");
     if (!xv.isNumber() || !yv.isNumber())
         return {};
@@ -207,8 +210,8 @@ Value convertPoint(Runtime &rt, ClipObject *clip, std::vector<Value> &args, bool
     if (!toGlobal && !invert(clipWorldMatrix(rt, clip), m))
         return {};
     const double x = xv.asNumber() * kTwips, y = yv.asNumber() * kTwips;
-    rt.set(point, "x", (m.a * x + m.c * y + m.tx) / kTwips);
-    rt.set(point, "y", (m.b * x + m.d * y + m.ty) / kTwips);
+    rt.set(point, "x", std::round(m.a * x + m.c * y + m.tx) / kTwips);
+    rt.set(point, "y", std::round(m.b * x + m.d * y + m.ty) / kTwips);
     return {};
 }
 

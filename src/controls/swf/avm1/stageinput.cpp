@@ -98,7 +98,14 @@ ClipObject *ScriptStage::interactiveAt(QPointF stage)
     }
     if (best)
         return best;
-    // Clips with mouse handlers act as buttons over the area they cover.
+    // Clips with mouse handlers act as buttons over the area they cover (hitTest
+    // takes the point in the root's space).
+    Matrix fromStage;
+    if (!invert(clipWorldMatrix(*m_runtime, m_rootClip), fromStage))
+        return nullptr;
+    const double x = stage.x() * kTwipsPerPixel, y = stage.y() * kTwipsPerPixel;
+    const Value rootX = (fromStage.a * x + fromStage.c * y + fromStage.tx) / kTwipsPerPixel;
+    const Value rootY = (fromStage.b * x + fromStage.d * y + fromStage.ty) / kTwipsPerPixel;
     const std::vector<ClipObject *> clips = m_runtime->liveClips;
     for (auto it = clips.rbegin(); it != clips.rend(); ++it) {
         ClipObject *clip = *it;
@@ -108,7 +115,7 @@ ClipObject *ScriptStage::interactiveAt(QPointF stage)
         m_runtime->contained([&] {
             if (!hasHandler(*m_runtime, clip))
                 return;
-            std::vector<Value> point{stage.x(), stage.y(), true};
+            std::vector<Value> point{rootX, rootY, true};
             hit = m_runtime->toBoolean(m_runtime->callMethod(clip, "hitTest", point));
         });
         if (hit)
