@@ -11,15 +11,22 @@
 namespace velmora::swf {
 namespace {
 
-// The player cut a curve into equal parameter steps, as many as keep the distance
-// between the curve and its chords under 2.2 twips (n steps divide a quadratic's bend
-// by n²), and held the cuts to a grid of 1/128 pixel, finer than the twips its ends lie
-// on. Fitted to the edge pixels of Flash-made reference images: it places the pixels
-// along curves where Flash did far more often than any finer or recursive cutting, a
-// limit of two twips, or cuts on the twip grid (the drawing of a traced photograph's
-// thousands of curves misses 1773 pixel channels instead of 2311).
-constexpr double kFlatness = kCurveFlatness; // pixels
-constexpr double kCutSteps = 128;            // per pixel
+// The player held every corner to a device grid of 1/256 pixel, after rounding it to
+// device twips: a sloped edge passing within a hundredth of a twip of a pixel centre
+// falls on the side of it that the rounded corners give (the letters of the blend-mode
+// movies lose or gain pixels there when the edges are taken exactly).
+constexpr double kDeviceSteps = 256; // per pixel
+// It cut a curve into equal parameter steps, as many as keep the distance between the
+// curve and its chords within a limit (n steps divide a quadratic's bend by n²), and did
+// both in whole twips: the bend (p0 - 2c + p2) / 4 rounded down, and each cut rounded to
+// the twip before it went to the device grid. Fitted to the edge pixels of Flash-made
+// reference images: a circle of eight 45° arcs (bends 79.2-79.9 twips) is cut into six
+// steps each, a letter's corner with a bend of (4, -8) twips into three, one with (1, 7)
+// into two, which holds for limits from 2.218 to 2.236 twips. (A traced photograph's
+// thousands of small curves would rather have their cuts on a grid finer than twips,
+// 1748 pixel channels amiss instead of 2225, but then a letter's curve in the blend-mode
+// movies takes a pixel the player left out.)
+constexpr double kFlatness = 2.225 / kTwipsPerPixel; // pixels
 // A hostile curve spanning the 2^30-twip coordinate range still costs bounded work.
 constexpr int kMaxCurveSteps = 256;
 
@@ -28,15 +35,37 @@ struct Segment {
     int winding;           // +1 downwards in the path's direction, -1 upwards
 };
 
-QPointF onTwipGrid(QPointF p)
+double length(QPointF v)
 {
-    return {std::round(p.x() * kTwipsPerPixel) / kTwipsPerPixel,
-            std::round(p.y() * kTwipsPerPixel) / kTwipsPerPixel};
+    return std::hypot(v.x(), v.y());
 }
 
-QPointF onCutGrid(QPointF p)
+QPointF rounded(QPointF p)
 {
-    return {std::round(p.x() * kCutSteps) / kCutSteps, std::round(p.y() * kCutSteps) / kCutSteps};
+    return {std::round(p.x()), std::round(p.y())};
+}
+
+QPointF inTwips(QPointF p)
+{
+    return rounded(p * kTwipsPerPixel);
+}
+
+QPointF onDeviceGrid(QPointF twips)
+{
+    return {std::round(twips.x() / kTwipsPerPixel * kDeviceSteps) / kDeviceSteps,
+            std::round(twips.y() / kTwipsPerPixel * kDeviceSteps) / kDeviceSteps};
+}
+
+QPointF onTwipGrid(QPointF p)
+{
+    return onDeviceGrid(inTwips(p));
+}
+
+// A quadratic's bend in whole twips, as the player measured it.
+double bendInTwips(QPointF from, QPointF control, QPointF to)
+{
+    const QPointF fourfold = from - 2 * control + to;
+    return length({std::floor(fourfold.x() / 4), std::floor(fourfold.y() / 4)});
 }
 
 // Exact corners are still held to a grid far below a twip, so that the rounding of
@@ -52,11 +81,6 @@ int stepsFor(double bend)
 {
     const double steps = std::ceil(std::sqrt(bend / kFlatness));
     return steps >= kMaxCurveSteps ? kMaxCurveSteps : std::max(1, static_cast<int>(steps));
-}
-
-double length(QPointF v)
-{
-    return std::hypot(v.x(), v.y());
 }
 
 class Flattener {
@@ -75,20 +99,22 @@ public:
         m_lastExact = exact;
     }
     // Qt keeps quadratic curves as cubics; the player's curves are quadratics, cut by
-    // their own bend, and only true cubics (round caps of strokes) by the cubic's. The
-    // control points are read off the grid (rounding them would bend the curve); the
-    // points a quadratic is cut at are put on the finer grid of cuts, a cubic's on twips.
+    // their own bend, and only true cubics (round caps of strokes) by the cubic's. A
+    // quadratic is cut in device twips from its corners and control point rounded to
+    // them (rounding the control point to the device grid first would bend the curve); a
+    // cubic's cuts are put on the grid as its corners are.
     void cubicTo(QPointF c1, QPointF c2, QPointF end)
     {
         const QPointF p0 = m_last, to = onTwipGrid(end);
         const QPointF elevation = m_lastExact - 3 * c1 + 3 * c2 - end;
         const double size = length(end - m_lastExact) + length(c1 - m_lastExact) + length(c2 - end);
         if (length(elevation) <= 1e-9 * std::max(1.0, size)) {
-            const QPointF control = onTwipGrid((3 * c1 - m_lastExact) / 2);
-            const int n = stepsFor(length(p0 - 2 * control + to) / 4);
+            const QPointF from = inTwips(m_lastExact), control = inTwips((3 * c1 - m_lastExact) / 2),
+                          far = inTwips(end);
+            const int n = stepsFor(bendInTwips(from, control, far) / kTwipsPerPixel);
             for (int i = 1; i < n; ++i) {
                 const double t = double(i) / n, u = 1 - t;
-                addEdge(onCutGrid(u * u * p0 + 2 * t * u * control + t * t * to));
+                addEdge(onDeviceGrid(rounded(u * u * from + 2 * t * u * control + t * t * far)));
             }
         } else {
             const int n = stepsFor(0.75 * std::max(length(p0 - 2 * c1 + c2), length(c1 - 2 * c2 + to)));

@@ -1,9 +1,8 @@
 // Aliased filling as the movies' own player does it at low quality. A pixel belongs
-// to a fill when its centre lies inside the outline, decided from the exact device
-// coordinates. QPainter's aliased fill first rounds every edge to 1/64 pixel, which
-// moves pixels whose centres lie within a fraction of a twip of an edge to the wrong
-// side; and it flattens curves more finely than the player did, so pixels along
-// curves differ too.
+// to a fill when its centre lies inside the outline, decided exactly from corners held
+// to the player's device grid (twips, then 1/256 pixel). QPainter's aliased fill first rounds every edge to
+// 1/64 pixel, which moves pixels whose centres lie within a fraction of a twip of an edge to the wrong side;
+// and it flattens curves more finely than the player did, so pixels along curves differ too.
 #pragma once
 
 #include <QPainterPath>
@@ -23,13 +22,14 @@ struct Span {
     friend bool operator==(const Span &, const Span &) = default;
 };
 
-// Where the corners of an outline lie: shapes and glyphs on the device's twip grid,
-// where the player kept them; the outlines of strokes where they fall (the player
+// Where the corners of an outline lie: shapes and glyphs on the device's twip grid and
+// then its 1/256-pixel grid, where the player kept them; the outlines of strokes where they fall (the player
 // builds them on the device from the centre line).
 enum class EdgeGrid { Twips, Exact };
 
-// How far the chords a curve is cut into may stray from it, in device pixels: 2.2
-// twips, for the outlines of fills and the centre lines of strokes alike.
+// How far the chords the centre line of a stroke is cut into may stray from it, in
+// device pixels: 2.2 twips. (The outlines of fills measure their curves in whole twips
+// against a limit of their own.)
 constexpr double kCurveFlatness = 2.2 / 20;
 
 // The spans of a device-space path within clip, row by row, each row from left to

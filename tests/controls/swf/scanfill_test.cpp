@@ -1,5 +1,6 @@
 // Aliased scan conversion: every pixel decided by its centre, checked against an exact
-// integer point-in-polygon test; ties; hostile coordinates; masks.
+// integer point-in-polygon test on the player's device grid; ties; curves cut as the
+// player cut them; hostile coordinates; masks.
 #include "controls/swf/penoutline.h"
 #include "controls/swf/scanfill.h"
 
@@ -25,14 +26,17 @@ QPainterPath polygon(const std::vector<Twips> &corners, Qt::FillRule rule)
 }
 
 // Winding number of the polygon around the centre of pixel (x, y), in exact integer
-// arithmetic on twips (a centre is at 20x + 10): no rounding can decide a pixel here.
+// arithmetic on the 1/256-pixel grid the corners are held to (a twip is 12.8 steps, a
+// centre at 256x + 128): no rounding of the arithmetic can decide a pixel here.
 int windingAt(const std::vector<Twips> &corners, int x, int y)
 {
-    const long long px = 20LL * x + 10, py = 20LL * y + 10;
+    const auto onGrid = [](long long twips) { return (twips * 64 + 2) / 5; }; // positive twips
+    const long long px = 256LL * x + 128, py = 256LL * y + 128;
     int winding = 0;
     for (std::size_t i = 0; i < corners.size(); ++i) {
-        const auto [x0, y0] = corners[i];
-        const auto [x1, y1] = corners[(i + 1) % corners.size()];
+        const long long x0 = onGrid(corners[i].first), y0 = onGrid(corners[i].second);
+        const long long x1 = onGrid(corners[(i + 1) % corners.size()].first),
+                        y1 = onGrid(corners[(i + 1) % corners.size()].second);
         const long long side = (x1 - x0) * (py - y0) - (px - x0) * (y1 - y0);
         if (y0 <= py && py < y1 && side > 0)
             ++winding;
@@ -78,6 +82,64 @@ TEST(ScanFill, ACentreOnAnEdgeGoesToTheAreaOnItsRightOrBelow)
     const auto spans =
         scanConvert(polygon({{30, 30}, {70, 30}, {70, 70}, {30, 70}}, Qt::OddEvenFill), QRect(0, 0, 10, 10));
     EXPECT_EQ(spans, (std::vector<Span>{{1, 1, 3}, {2, 1, 3}}));
+}
+
+TEST(ScanFill, ASlopedEdgeNearACentreFallsWhereTheGridPutsIt)
+{
+    // Two letter stems of a movie, running down to the left. The first passes 0.005 twip
+    // left of the centre of pixel (8, 2), which the player leaves out of the letter on
+    // its right; the second passes through the centre of pixel (4, 19), which the player
+    // gives to the letter on its left.
+    const auto right = pixelsOf(scanConvert(
+        polygon({{177, 3}, {400, 3}, {400, 419}, {115, 419}}, Qt::WindingFill), QRect(0, 0, 32, 32)));
+    EXPECT_FALSE(right.count({8, 2}));
+    EXPECT_TRUE(right.count({9, 2}));
+    const auto left = pixelsOf(scanConvert(
+        polygon({{0, 16}, {142, 16}, {12, 951}, {0, 951}}, Qt::WindingFill), QRect(0, 0, 32, 64)));
+    EXPECT_TRUE(left.count({4, 19}));
+    EXPECT_FALSE(left.count({5, 19}));
+}
+
+TEST(ScanFill, ACurveIsCutInWholeTwipsByItsBend)
+{
+    // Quadratics from the reference movies, each closed by lines through the corner below
+    // its end, and a pixel by the curve that the reference images decide: a circle's 45°
+    // arc of bend (29.5, -73.5) twips, cut in six steps, leaves (35, 104) outside the
+    // circle (seven steps take it in); a letter's corner of bend (4, -7.25), in three (its
+    // bend in whole twips is (4, -8)), gives (146, 239) to the letter (two steps leave it
+    // out); another of bend (1.25, 7.5), in two with the middle rounded to the twip,
+    // leaves (191, 46) out of its letter (three steps, or the middle unrounded, take it).
+    struct Curve {
+        Twips from, control, to;
+        int steps;
+        std::pair<int, int> pixel;
+        bool closedOff; // the pixel lies between the curve and the corner
+    };
+    const Curve curves[] = {{{1250, 2250}, {838, 2250}, {544, 1956}, 6, {35, 104}, true},
+                            {{2987, 4814}, {2939, 4807}, {2907, 4771}, 3, {146, 239}, false},
+                            {{3799, 949}, {3836, 918}, {3878, 917}, 2, {191, 46}, false}};
+    for (const Curve &c : curves) {
+        const auto px = [](Twips t) { return QPointF(t.first / 20.0, t.second / 20.0); };
+        QPainterPath curve;
+        curve.moveTo(px(c.from));
+        curve.quadTo(px(c.control), px(c.to));
+        curve.lineTo(px({c.to.first, c.from.second}));
+        std::vector<Twips> cut = {c.from};
+        for (int k = 1; k < c.steps; ++k) {
+            const double t = double(k) / c.steps, u = 1 - t;
+            const auto at = [&](long long a, long long b, long long d) {
+                return std::llround(u * u * a + 2 * t * u * b + t * t * d);
+            };
+            cut.emplace_back(at(c.from.first, c.control.first, c.to.first),
+                             at(c.from.second, c.control.second, c.to.second));
+        }
+        cut.push_back(c.to);
+        cut.emplace_back(c.to.first, c.from.second);
+        const QRect clip(0, 0, 256, 256);
+        const std::vector<Span> spans = scanConvert(curve, clip);
+        EXPECT_EQ(spans, scanConvert(polygon(cut, Qt::OddEvenFill), clip)) << c.steps;
+        EXPECT_EQ(pixelsOf(spans).count(c.pixel) == 1, c.closedOff) << c.steps;
+    }
 }
 
 TEST(ScanFill, HostileCoordinatesCostOnlyTheClip)
