@@ -31,6 +31,7 @@ Value setPropFlags(Runtime &rt, const Value &, std::vector<Value> &args)
     std::vector<std::string> list;
     if (names.isString()) {
         const std::string &s = names.asString();
+        rt.spendBytes(s.size());
         std::size_t start = 0;
         while (start <= s.size()) {
             const std::size_t comma = s.find(',', start);

@@ -4,7 +4,9 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace velmora::swf::avm1 {
 
@@ -14,8 +16,10 @@ std::u16string thisString(Runtime &rt, const Value &self)
 {
     if (self.isObject() && self.asObject()->kind() == Object::Kind::Boxed) {
         const Value &p = static_cast<BoxedObject *>(self.asObject())->primitive;
-        if (p.isString())
+        if (p.isString()) {
+            rt.spendBytes(p.asString().size());
             return toUtf16(p.asString());
+        }
     }
     return toUtf16(rt.toString(self));
 }
@@ -23,6 +27,55 @@ std::u16string thisString(Runtime &rt, const Value &self)
 Value str(const std::u16string &s)
 {
     return fromUtf16(s);
+}
+
+// The plain search compares the whole needle at every position, which a long needle
+// in a long text makes quadratic: long needles are searched for in linear time
+// (Knuth-Morris-Pratt). Returns the offset of the first match, or -1.
+constexpr std::size_t kShortNeedle = 32;
+
+template <class It> std::ptrdiff_t searchLinear(It text, It textEnd, It needle, It needleEnd)
+{
+    const std::ptrdiff_t m = needleEnd - needle, n = textEnd - text;
+    // border[i]: the length of the longest proper prefix of needle[0..i] that ends there.
+    std::vector<std::ptrdiff_t> border(static_cast<std::size_t>(m), 0);
+    for (std::ptrdiff_t i = 1, k = 0; i < m; ++i) {
+        while (k > 0 && needle[i] != needle[k])
+            k = border[static_cast<std::size_t>(k - 1)];
+        if (needle[i] == needle[k])
+            ++k;
+        border[static_cast<std::size_t>(i)] = k;
+    }
+    for (std::ptrdiff_t i = 0, k = 0; i < n; ++i) {
+        while (k > 0 && text[i] != needle[k])
+            k = border[static_cast<std::size_t>(k - 1)];
+        if (text[i] == needle[k])
+            ++k;
+        if (k == m)
+            return i - m + 1;
+    }
+    return -1;
+}
+
+std::size_t findText(const std::u16string &s, const std::u16string &needle, std::size_t from)
+{
+    if (needle.size() <= kShortNeedle || from > s.size())
+        return s.find(needle, from);
+    const std::ptrdiff_t at =
+        searchLinear(s.begin() + static_cast<std::ptrdiff_t>(from), s.end(), needle.begin(), needle.end());
+    return at < 0 ? std::u16string::npos : from + static_cast<std::size_t>(at);
+}
+
+// The last match that starts at `from` or before: the first one from the end.
+std::size_t findLastText(const std::u16string &s, const std::u16string &needle, std::size_t from)
+{
+    if (needle.size() <= kShortNeedle || needle.size() > s.size())
+        return s.rfind(needle, from);
+    const std::size_t latest = std::min(from, s.size() - needle.size());
+    const std::ptrdiff_t at =
+        searchLinear(s.rbegin() + static_cast<std::ptrdiff_t>(s.size() - latest - needle.size()), s.rend(),
+                     needle.rbegin(), needle.rend());
+    return at < 0 ? std::u16string::npos : latest - static_cast<std::size_t>(at);
 }
 
 // An integer argument: NaN and undefined read as 0.
@@ -65,7 +118,7 @@ Value indexOf(Runtime &rt, const Value &self, std::vector<Value> &args)
     const double start = std::max(0.0, integer(rt, arg(args, 1)));
     if (start > static_cast<double>(s.size()))
         return -1;
-    const std::size_t at = s.find(needle, static_cast<std::size_t>(start));
+    const std::size_t at = findText(s, needle, static_cast<std::size_t>(start));
     return at == std::u16string::npos ? -1.0 : static_cast<double>(at);
 }
 
@@ -81,7 +134,7 @@ Value lastIndexOf(Runtime &rt, const Value &self, std::vector<Value> &args)
             return -1;
         from = static_cast<std::size_t>(n);
     }
-    const std::size_t at = s.rfind(needle, from);
+    const std::size_t at = findLastText(s, needle, from);
     return at == std::u16string::npos ? -1.0 : static_cast<double>(at);
 }
 
@@ -176,7 +229,7 @@ Value split(Runtime &rt, const Value &self, std::vector<Value> &args)
     }
     std::size_t start = 0;
     while (parts.size() < limit) {
-        const std::size_t at = s.find(sep, start);
+        const std::size_t at = findText(s, sep, start);
         if (at == std::u16string::npos) {
             parts.push_back(str(s.substr(start)));
             break;

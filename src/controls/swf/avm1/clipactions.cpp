@@ -29,8 +29,10 @@ bool frameLoaded(Runtime &rt, const Value &frame)
     double n = std::numeric_limits<double>::quiet_NaN();
     if (frame.isNumber())
         n = frame.asNumber();
-    else if (frame.isString())
+    else if (frame.isString()) {
+        rt.spendBytes(frame.asString().size());
         n = stringToNumber(frame.asString(), rt.version());
+    }
     if (!std::isfinite(n) || n != std::trunc(n))
         return true;
     const auto zeroBased = static_cast<std::int32_t>(static_cast<std::uint32_t>(toInt32(n)) - 1u);
@@ -73,10 +75,12 @@ void Machine::setTarget(const Value &path)
 ClipObject *Machine::clipFromStack(const Value &v)
 {
     Value t = v;
-    if (v.isString())
+    if (v.isString()) {
+        m_rt.spendBytes(v.asString().size());
         t = v.asString().empty() ? Value(target()) : resolveTarget(m_act, v.asString());
-    else if (!v.isObject() || v.asObject()->kind() != Object::Kind::Clip)
+    } else if (!v.isObject() || v.asObject()->kind() != Object::Kind::Clip) {
         t = resolveTarget(m_act, m_rt.toString(v)); // an object names a target by its string
+    }
     Object *o = t.isObject() ? t.asObject() : nullptr;
     if (o && o->kind() == Object::Kind::Clip)
         return liveClip(m_rt, static_cast<ClipObject *>(o));

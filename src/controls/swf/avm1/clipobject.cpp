@@ -191,6 +191,7 @@ void clipGotoFrame(Runtime &rt, ClipObject *clip, const Value &frame, bool play,
         number = frame.asNumber();
     } else if (frame.isString()) {
         const std::string &s = frame.asString();
+        rt.spendBytes(s.size());
         // "path:frame" goes to a frame of the clip the path names.
         if (const std::size_t colon = s.rfind(':'); colon != std::string::npos) {
             Activation from(rt);
@@ -241,6 +242,8 @@ std::vector<Code> clipFrameActions(Runtime &rt, ClipObject *clip, const Value &f
     if (!t)
         return blocks;
     int index = -1;
+    if (frame.isString())
+        rt.spendBytes(frame.asString().size() * (t->frames.size() + 1)); // compared with every label
     const double n = frame.isString() ? stringToNumber(frame.asString(), rt.version()) : rt.toNumber(frame);
     if (!std::isnan(n)) {
         index = static_cast<int>(n) - 1;

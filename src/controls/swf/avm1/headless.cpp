@@ -8,7 +8,15 @@ std::string runHeadless(std::shared_ptr<const Movie> movie, int frames, const In
 {
     std::string text;
     ScriptHost host;
-    host.trace = [&text](const std::string &line) {
+    host.trace = [&text, cut = false](const std::string &line) mutable {
+        if (cut)
+            return;
+        if (text.size() + line.size() + 1 > kMaxTraceBytes) {
+            text += kTraceCutMarker;
+            text += '\n';
+            cut = true;
+            return;
+        }
         for (char c : line) {
             if (c == '\r')
                 text += '\n';

@@ -4,6 +4,7 @@
 
 #include "controls/swf/inputevents.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,11 @@ class Movie;
 }
 
 namespace velmora::swf::avm1 {
+
+// The trace text a run keeps: a line that would pass this size is left out, and
+// so is everything after it, with the marker line in their place.
+constexpr std::size_t kMaxTraceBytes = std::size_t{16} << 20;
+constexpr const char *kTraceCutMarker = "[trace output cut: more than 16 MiB]";
 
 // Runs `frames` frames (fewer when the movie calls fscommand "quit"); batch k of
 // the input applies after frame k. Returns the trace text, "\n" after each line.

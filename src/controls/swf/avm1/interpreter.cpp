@@ -272,10 +272,10 @@ void Machine::stackAction(const ActionRecord &a, std::size_t &pc)
     }
     case ActionCode::ConstantPool: {
         BitReader body(a.body);
-        auto pool = std::make_shared<std::vector<std::string>>();
+        auto pool = std::make_shared<std::vector<Value>>();
         const int count = body.u16();
         for (int i = 0; i < count && !body.atEnd(); ++i)
-            pool->push_back(decodeString(body.string(), version));
+            pool->emplace_back(decodeString(body.string(), version));
         m_act.constants = std::move(pool);
         break;
     }

@@ -24,7 +24,7 @@ struct ScriptFunctionCode {
     bool function2 = false;
     std::uint8_t registerCount = 0;
     std::uint16_t flags = 0; // DefineFunction2 preload and suppress flags
-    std::shared_ptr<const std::vector<std::string>> constants;
+    std::shared_ptr<const std::vector<Value>> constants;
 };
 
 // DefineFunction2 flag bits.
@@ -54,7 +54,7 @@ struct Activation {
     // of the enclosing top-level block (of which there are four).
     std::vector<Value> ownRegisters;
     Value *outerRegisters = nullptr;
-    std::shared_ptr<const std::vector<std::string>> constants;
+    std::shared_ptr<const std::vector<Value>> constants;
     bool inFunction = false;
     bool thisSuppressed = false; // DefineFunction2 without `this`: the name means the timeline
     // A tellTarget made after the code's own clip left the stage names nothing:
@@ -86,7 +86,7 @@ Value resolveTarget(Activation &act, const std::string &path);
 Value add2(Runtime &rt, const Value &a, const Value &b);
 Value less2(Runtime &rt, const Value &a, const Value &b); // a < b, undefined when unordered
 bool equals2(Runtime &rt, const Value &a, const Value &b);
-bool strictEquals(const Value &a, const Value &b);
+bool strictEquals(Runtime &rt, const Value &a, const Value &b);
 // The action codes that are plain operators on popped values; false when code is not one.
 bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack);
 

@@ -97,15 +97,17 @@ Value less2(Runtime &rt, const Value &a, const Value &b)
 {
     const Value pa = rt.toPrimitive(a);
     const Value pb = rt.toPrimitive(b);
-    if (pa.isString() && pb.isString())
+    if (pa.isString() && pb.isString()) {
+        rt.spendBytes(pa.asString().size() + pb.asString().size());
         return compareStrings(pa.asString(), pb.asString()) < 0;
+    }
     const double x = rt.toNumber(pa), y = rt.toNumber(pb);
     if (std::isnan(x) || std::isnan(y))
         return {};
     return x < y;
 }
 
-bool strictEquals(const Value &a, const Value &b)
+bool strictEquals(Runtime &rt, const Value &a, const Value &b)
 {
     if (a.type() != b.type())
         return false;
@@ -119,6 +121,9 @@ bool strictEquals(const Value &a, const Value &b)
         // Flash finds NaN strictly equal to NaN.
         return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
     case Value::Type::String:
+        if (a.asString().size() != b.asString().size())
+            return false;
+        rt.spendBytes(a.asString().size());
         return a.asString() == b.asString();
     case Value::Type::Object:
         return a.asObject() == b.asObject();
@@ -142,7 +147,7 @@ bool equals2(Runtime &rt, const Value &a, const Value &b)
     if (a.type() == b.type()) {
         if (a.isObject())
             return equalObjects(rt, a.asObject(), b.asObject());
-        return strictEquals(a, b);
+        return strictEquals(rt, a, b);
     }
     if (a.isNullish() && b.isNullish())
         return true;
@@ -320,7 +325,7 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     }
     case ActionCode::StrictEquals: {
         const Value b = pop(stack), a = pop(stack);
-        stack.emplace_back(strictEquals(a, b));
+        stack.emplace_back(strictEquals(rt, a, b));
         return true;
     }
     case ActionCode::ToNumber:

@@ -72,10 +72,11 @@ Object *Runtime::newError(const std::string &message)
     return e;
 }
 
-std::string Runtime::limitString(std::string s) const
+std::string Runtime::limitString(std::string s)
 {
     if (s.size() > Limits::kMaxStringBytes)
         throw ScriptAbort{"string length"};
+    spendBytes(s.size());
     return s;
 }
 
@@ -213,13 +214,6 @@ void Runtime::beginFrame()
 {
     m_budget = Limits::kInstructionsPerFrame;
     m_aborted = false;
-}
-
-void Runtime::spend(long instructions)
-{
-    m_budget -= instructions;
-    if (m_budget < 0)
-        throw ScriptAbort{"instruction budget"};
 }
 
 void Runtime::collectGarbage(std::vector<Object *> roots)

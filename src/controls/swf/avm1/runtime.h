@@ -34,6 +34,9 @@ struct Limits {
     static constexpr long kInstructionsPerFrame = 2'000'000;
     static constexpr int kMaxCallDepth = 256;
     static constexpr std::size_t kMaxStringBytes = 1 << 22;
+    // Work on text (copies, concatenation, comparison, conversion) costs one
+    // instruction per this many bytes, so that the budget bounds time as well.
+    static constexpr std::size_t kBytesPerInstruction = 16;
     static constexpr std::size_t kMaxArrayLength = 1 << 18;
     static constexpr std::size_t kMaxProperties = 1 << 16;
     static constexpr std::size_t kMaxStack = 1 << 16;
@@ -72,13 +75,14 @@ public:
     FunctionObject *newNative(NativeFunction f, Object *proto = nullptr);
     FunctionObject *newFunction(); // a script function, with its prototype object
     Object *newError(const std::string &message);
-    std::string limitString(std::string s) const;
+    // A string a script built: charged by its length, and a limit ends the script.
+    std::string limitString(std::string s);
 
     // Conversions with Flash's rules for this movie's version.
     Value toPrimitive(const Value &v, bool preferString = false);
     double toNumber(const Value &v);
     std::string toString(const Value &v);
-    bool toBoolean(const Value &v) const;
+    bool toBoolean(const Value &v);
     Object *toObject(const Value &v);
     std::string typeOf(const Value &v) const;
     // A number, or a boolean in SWF 5 and later (SWF 4 has no booleans).
@@ -139,7 +143,18 @@ public:
     // The Flash debug player's warning lines are part of the trace.
     void warn(const std::string &text) const { trace("Warning: " + text); }
 
-    void spend(long instructions = 1);
+    void spend(long instructions = 1)
+    {
+        m_budget -= instructions;
+        if (m_budget < 0)
+            throw ScriptAbort{"instruction budget"};
+    }
+    // Charges work over `bytes` of text; short strings cost nothing extra.
+    void spendBytes(std::size_t bytes)
+    {
+        if (bytes >= Limits::kBytesPerInstruction)
+            spend(static_cast<long>(bytes / Limits::kBytesPerInstruction));
+    }
     // ScriptLimits may lower or raise the recursion limit.
     int maxCallDepth = Limits::kMaxCallDepth;
     // The four registers of the top-level block running now; functions without

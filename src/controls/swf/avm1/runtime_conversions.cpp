@@ -41,6 +41,7 @@ double Runtime::toNumber(const Value &v)
     case Value::Type::Number:
         return v.asNumber();
     case Value::Type::String:
+        spendBytes(v.asString().size());
         return stringToNumber(v.asString(), m_version);
     case Value::Type::Object: {
         if (v.asObject()->kind() == Object::Kind::Clip)
@@ -70,6 +71,7 @@ std::string Runtime::toString(const Value &v)
     case Value::Type::Number:
         return numberToString(v.asNumber());
     case Value::Type::String:
+        spendBytes(v.asString().size());
         return v.asString();
     case Value::Type::Object: {
         Object *o = v.asObject();
@@ -79,8 +81,10 @@ std::string Runtime::toString(const Value &v)
         if (f.isObject() && f.asObject()->isFunction()) {
             std::vector<Value> none;
             Value r = call(f, v, none);
-            if (r.isString())
+            if (r.isString()) {
+                spendBytes(r.asString().size());
                 return r.asString();
+            }
         }
         return o->isFunction() ? "[type Function]" : "[type Object]";
     }
@@ -88,7 +92,7 @@ std::string Runtime::toString(const Value &v)
     return {};
 }
 
-bool Runtime::toBoolean(const Value &v) const
+bool Runtime::toBoolean(const Value &v)
 {
     switch (v.type()) {
     case Value::Type::Undefined:
@@ -101,6 +105,7 @@ bool Runtime::toBoolean(const Value &v) const
     case Value::Type::String: {
         if (m_version >= 7)
             return !v.asString().empty();
+        spendBytes(v.asString().size());
         const double n = stringToNumber(v.asString(), m_version);
         return n != 0 && !std::isnan(n);
     }

@@ -27,6 +27,7 @@ Value Runtime::get(Object *o, const std::string &name)
         o = liveClip(*this, static_cast<ClipObject *>(o)) ? liveClip(*this, static_cast<ClipObject *>(o)) : o;
     Object *self = o;
     for (int depth = 0; o && depth < Limits::kMaxPrototypeChain; ++depth, o = o->proto) {
+        spendBytes(name.size()); // the name is folded and looked up at every level
         if ((o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) &&
             sameName(*this, name, "length"))
             return static_cast<ArrayObject *>(o)->length;
@@ -41,8 +42,10 @@ Value Runtime::get(Object *o, const std::string &name)
         // change it); one made for a method call reads its string's length.
         if (o->kind() == Object::Kind::Boxed && sameName(*this, name, "length")) {
             const Value &p = static_cast<BoxedObject *>(o)->primitive;
-            if (p.isString())
+            if (p.isString()) {
+                spendBytes(p.asString().size());
                 return static_cast<double>(toUtf16(p.asString()).size());
+            }
         }
         if (o == self && o->kind() == Object::Kind::Clip) {
             Value out;
@@ -60,8 +63,10 @@ Value Runtime::getMember(const Value &target, const std::string &name)
     if (target.isObject())
         return get(target.asObject(), name);
     if (target.isString()) {
-        if (name == "length")
+        if (name == "length") {
+            spendBytes(target.asString().size());
             return static_cast<double>(toUtf16(target.asString()).size());
+        }
         return get(protos.string, name);
     }
     if (target.isNumber())
@@ -75,6 +80,7 @@ void Runtime::set(Object *o, const std::string &name, const Value &v)
 {
     if (!o)
         return;
+    spendBytes(name.size());
     if (o->kind() == Object::Kind::Clip) {
         ClipObject *live = liveClip(*this, static_cast<ClipObject *>(o));
         if (!live)
@@ -98,6 +104,7 @@ void Runtime::set(Object *o, const std::string &name, const Value &v)
     // A virtual property anywhere along the chain takes the assignment.
     Object *p = o;
     for (int depth = 0; p && depth < Limits::kMaxPrototypeChain; ++depth, p = p->proto) {
+        spendBytes(name.size());
         if (Property *prop = p->props.find(name)) {
             if (prop->setter || prop->getter) {
                 if (prop->setter) {
@@ -130,6 +137,7 @@ bool Runtime::hasOwn(Object *o, const std::string &name)
 {
     if (!o)
         return false;
+    spendBytes(name.size());
     if ((o->kind() == Object::Kind::Array || o->kind() == Object::Kind::Arguments) &&
         sameName(*this, name, "length"))
         return true;
@@ -158,6 +166,7 @@ bool Runtime::remove(Object *o, const std::string &name)
 {
     if (!o)
         return false;
+    spendBytes(name.size());
     Property *p = o->props.find(name);
     if (!p)
         return false;

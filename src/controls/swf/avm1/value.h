@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,8 +27,13 @@ public:
     Value(bool b) : m_type(Type::Boolean), m_number(b ? 1 : 0) {}
     Value(double n) : m_type(Type::Number), m_number(n) {}
     Value(int n) : m_type(Type::Number), m_number(n) {}
-    Value(std::string s) : m_type(Type::String), m_string(std::move(s)) {}
-    Value(const char *s) : m_type(Type::String), m_string(s) {}
+    // (m_short is made first: it takes the text only when m_long will not.)
+    Value(std::string s)
+        : m_type(Type::String), m_short(s.size() <= kInlineBytes ? std::move(s) : std::string()),
+          m_long(s.size() > kInlineBytes ? std::make_shared<const std::string>(std::move(s)) : nullptr)
+    {
+    }
+    Value(const char *s) : Value(std::string(s)) {}
     Value(Object *o) : m_type(o ? Type::Object : Type::Null), m_object(o) {}
 
     Type type() const { return m_type; }
@@ -41,15 +47,22 @@ public:
 
     bool asBool() const { return m_number != 0; }
     double asNumber() const { return m_number; }
-    const std::string &asString() const { return m_string; }
+    // The text of a string value; any other value reads as the empty string.
+    const std::string &asString() const { return m_long ? *m_long : m_short; }
     Object *asObject() const { return m_object; }
 
 private:
-    // A tagged union kept plain: only the field of the type is meaningful.
+    // What fits the standard library's own buffer in a string is copied in place.
+    static constexpr std::size_t kInlineBytes = 15;
+
+    // A tagged union kept plain: only the field of the type is meaningful. Copies of
+    // a longer string value share its text, so that moving a long string around the
+    // stack, registers and variables costs what moving a number does.
     Type m_type = Type::Undefined;
     double m_number = 0;
     Object *m_object = nullptr;
-    std::string m_string;
+    std::string m_short;
+    std::shared_ptr<const std::string> m_long;
 };
 
 // Flash's shortest form of a number: up to 15 significant digits, exponent form

@@ -1,0 +1,123 @@
+// Scripts that work on long strings: copies share the text, work on it counts
+// against the frame's budget by length, searches stay linear, and a headless run
+// keeps a bounded trace.
+#include "controls/swf/avm1/headless.h"
+#include "controls/swf/avm1/interpreter.h"
+#include "controls/swf/avm1/runtime.h"
+#include "controls/swf/player.h"
+#include "swfwriter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velmora::swf::avm1 {
+namespace {
+
+// How many times `work` runs in one frame before the budget stops it (at most `cap`).
+template <class Work> int runsInOneFrame(Runtime &rt, int cap, Work &&work)
+{
+    rt.beginFrame();
+    for (int i = 0; i < cap; ++i) {
+        try {
+            work();
+        } catch (const ScriptAbort &) {
+            return i;
+        }
+    }
+    return cap;
+}
+
+TEST(ScriptStrings, CopiesShareTheTextAndWorkOnItIsChargedByLength)
+{
+    Runtime rt(6, {});
+    const std::size_t size = std::size_t{1} << 21;
+    const Value text(std::string(size, '7')), same(std::string(size, '7'));
+    const Value copy = text;
+    EXPECT_EQ(&copy.asString(), &text.asString());
+    EXPECT_TRUE(Value(1.0).asString().empty());
+    // Each operation reads the whole text: the budget allows it about
+    // kInstructionsPerFrame * kBytesPerInstruction / size times a frame.
+    const int allowed =
+        static_cast<int>(Limits::kInstructionsPerFrame * Limits::kBytesPerInstruction / size) + 1;
+    const int cap = 20 * allowed;
+    Object *o = rt.newObject();
+    std::vector<std::pair<const char *, std::function<void()>>> work{
+        {"toString", [&] { (void)rt.toString(text); }},
+        {"toNumber", [&] { (void)rt.toNumber(text); }},
+        {"toBoolean", [&] { (void)rt.toBoolean(text); }},
+        {"concatenation", [&] { (void)add2(rt, text, Value("x")); }},
+        {"equality", [&] { (void)strictEquals(rt, text, same); }},
+        {"comparison", [&] { (void)less2(rt, text, same); }},
+        {"length", [&] { (void)rt.getMember(text, "length"); }},
+        {"long property name", [&] { (void)rt.get(o, text.asString()); }},
+    };
+    for (const auto &[name, run] : work)
+        EXPECT_LE(runsInOneFrame(rt, cap, run), allowed) << name;
+}
+
+TEST(ScriptStrings, LongNeedlesAreFoundAtTheirFirstAndLastPlaces)
+{
+    // A needle of many equal characters in a text of the same: the plain search
+    // compares almost the whole needle at every place.
+    Runtime rt(8, {});
+    const std::string run(200000, 'a');
+    const Value text(run + "b" + run + "b" + run);
+    std::vector<Value> needle{Value(std::string(100000, 'a') + "b")};
+    EXPECT_EQ(rt.callMethod(text, "indexOf", needle).asNumber(), 100000);
+    EXPECT_EQ(rt.callMethod(text, "lastIndexOf", needle).asNumber(), 300001);
+    needle.emplace_back(300000.0);
+    EXPECT_EQ(rt.callMethod(text, "lastIndexOf", needle).asNumber(), 100000);
+    needle.back() = 100001.0;
+    EXPECT_EQ(rt.callMethod(text, "indexOf", needle).asNumber(), 300001);
+    needle.back() = 300002.0;
+    EXPECT_EQ(rt.callMethod(text, "indexOf", needle).asNumber(), -1);
+    std::vector<Value> separator{Value(std::string(50, 'a') + "b")};
+    const Value parts = rt.callMethod(text, "split", separator);
+    ASSERT_TRUE(parts.isObject());
+    EXPECT_EQ(rt.toString(rt.get(parts.asObject(), "length")), "3");
+    EXPECT_EQ(rt.toString(rt.get(parts.asObject(), "2")), run);
+}
+
+TEST(ScriptTrace, AHeadlessRunCutsItsTraceWithAMarker)
+{
+    // a = new Array(262143); s = a.join(); for (;;) trace(s);
+    // Every frame traces some 30 MiB, within its budget; the run keeps 16 MiB.
+    const QByteArray actions = QByteArray::fromHex("961400"
+                                                   "006100"
+                                                   "07ffff0300"
+                                                   "0701000000"
+                                                   "0041727261790040"
+                                                   "1d"
+                                                   "960b00"
+                                                   "007300"
+                                                   "0700000000"
+                                                   "006100"
+                                                   "1c"
+                                                   "960600006a6f696e00"
+                                                   "521d"
+                                                   "960300007300"
+                                                   "1c26"
+                                                   "990200f3ff");
+    swfwriter::MovieBuilder builder(QSize(20, 20));
+    builder.setVersion(8);
+    builder.timeline().doAction(actions);
+    builder.showFrame();
+    builder.showFrame();
+    const QByteArray bytes = builder.build();
+    auto movie = loadMovie(
+        {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    ASSERT_TRUE(movie.ok());
+    const std::string trace = runHeadless(*movie, 2, {});
+    const std::string marker = std::string(kTraceCutMarker) + "\n";
+    ASSERT_GE(trace.size(), marker.size());
+    EXPECT_LE(trace.size(), kMaxTraceBytes + marker.size());
+    EXPECT_EQ(trace.substr(trace.size() - marker.size()), marker);
+    EXPECT_EQ(trace.substr(0, 20), "undefined,undefined,");
+}
+
+} // namespace
+} // namespace velmora::swf::avm1
