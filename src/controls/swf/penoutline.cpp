@@ -18,9 +18,17 @@ constexpr double kRoundNegligible = 1e-3;
 // Pieces a curve of the centre line is cut into at most, however large.
 constexpr int kMaxSteps = 256;
 
+// The angle of the pieces a round join of the given radius is cut into: as wide as
+// keeps each chord within `flatness` of the circle.
+double arcStep(double radius, double flatness)
+{
+    return flatness >= radius ? std::numbers::pi : 2 * std::acos(1 - flatness / radius);
+}
+
 class PenBuilder {
 public:
-    PenBuilder(const LineStyle &style, double width) : m_style(style), m_half(width / 2)
+    PenBuilder(const LineStyle &style, double width, double flatness)
+        : m_style(style), m_half(width / 2), m_joinStep(arcStep(m_half, flatness / 2))
     {
         m_out.setFillRule(Qt::WindingFill);
     }
@@ -80,7 +88,7 @@ private:
         const QPointF a = cross > 0 ? at - across(in) : at + across(in);
         const QPointF b = cross > 0 ? at - across(out) : at + across(out);
         if (m_style.join == Join::Round && m_half * (1 - std::cos(turn / 2)) >= kRoundNegligible) {
-            addRound(at);
+            addArc(at, a, b);
             return;
         }
         addPolygon({at, a, b});
@@ -93,6 +101,24 @@ private:
         const double tip = m_half * m_half / reach; // from the corner to the miter's point
         if (tip <= m_style.miterLimit * m_half)
             addPolygon({a, at + middle * (tip / reach), b, at});
+    }
+
+    // A round join: the arc of the pen's circle from one band's outer corner to the
+    // other's, cut into equal angles.
+    void addArc(QPointF centre, QPointF from, QPointF to)
+    {
+        const QPointF a = from - centre, b = to - centre;
+        const double sweep = std::atan2(a.x() * b.y() - a.y() * b.x(), a.x() * b.x() + a.y() * b.y());
+        const double steps = std::ceil(std::abs(sweep) / m_joinStep - 1e-9);
+        const int n = !(steps < kMaxSteps) ? kMaxSteps : std::max(1, static_cast<int>(steps));
+        const double start = std::atan2(a.y(), a.x());
+        std::vector<QPointF> corners = {centre, from};
+        for (int k = 1; k < n; ++k) {
+            const double angle = start + sweep * k / n;
+            corners.push_back(centre + QPointF(std::cos(angle), std::sin(angle)) * m_half);
+        }
+        corners.push_back(to);
+        addPolygon(std::move(corners));
     }
 
     void addRound(QPointF centre)
@@ -127,6 +153,7 @@ private:
 
     const LineStyle &m_style;
     double m_half;
+    double m_joinStep; // radians
     QPainterPath m_out;
 };
 
@@ -134,7 +161,7 @@ private:
 
 QPainterPath penOutline(const QPainterPath &line, const LineStyle &style, double width, double flatness)
 {
-    PenBuilder builder(style, width);
+    PenBuilder builder(style, width, flatness);
     std::vector<QPointF> points;
     auto add = [&points](QPointF p) {
         if (points.empty() || points.back() != p)

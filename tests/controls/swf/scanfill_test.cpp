@@ -194,6 +194,28 @@ TEST(PenOutline, EachEndOfAStrokeHasItsOwnCap)
     EXPECT_EQ(round[0], (Span{7, 8, 30}));
 }
 
+TEST(PenOutline, ARoundJoinIsTheArcFromOneBandToTheOther)
+{
+    // A reference movie's circle of eight quadratics, stroked 20 px wide with round
+    // joins. The chords of its centre line meet at small turns, where the arc between
+    // the two bands' corners reaches pixels (322, 206) and (304, 237) that a polygon with
+    // corners at fixed angles cuts off; the reference image gives them to the stroke.
+    const auto px = [](double x, double y) { return QPointF((x + 4759) / 20, (y + 3249) / 20); };
+    QPainterPath circle;
+    circle.moveTo(px(1500, 750));
+    const double arcs[8][4] = {{1500, 1061, 1280, 1280}, {1061, 1500, 750, 1500}, {439, 1500, 219, 1280},
+                               {0, 1061, 0, 750},        {0, 439, 219, 219},      {439, 0, 750, 0},
+                               {1061, 0, 1280, 219},     {1500, 439, 1500, 750}};
+    for (const auto &a : arcs)
+        circle.quadTo(px(a[0], a[1]), px(a[2], a[3]));
+    LineStyle style;
+    const auto pixels = pixelsOf(
+        scanConvert(penOutline(circle, style, 20, kCurveFlatness), QRect(0, 0, 550, 400), EdgeGrid::Exact));
+    EXPECT_TRUE(pixels.count({322, 206}));
+    EXPECT_TRUE(pixels.count({304, 237}));
+    EXPECT_FALSE(pixels.count({305, 237}));
+}
+
 TEST(PenOutline, ACurvedLineIsCutIntoEqualStepsByItsBend)
 {
     // A quadratic whose chords stray 20 px from it at the middle: 14 equal steps keep
