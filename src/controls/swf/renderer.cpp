@@ -439,17 +439,17 @@ void Renderer::paintText(QPainter &painter, const StaticText &text, const QTrans
 }
 
 // Shapes and glyphs alike: without anti-aliasing the outline is placed on the device's
-// twip grid, as the movies' own player does, and a pixel whose centre lies exactly on
+// twip grid (grid says how), as the movies' own player does, and a pixel whose centre lies exactly on
 // an edge goes to the shape on its right (or below); Qt gives it to the other side, so
 // a nudge far below a twip moves such edges off the centres.
 void Renderer::fillOutline(QPainter &painter, const QPainterPath &outline, const QTransform &world,
-                           QBrush brush)
+                           QBrush brush, EdgeGrid grid)
 {
     if (m_quality == Quality::Low) {
         painter.resetTransform();
         if (brush.style() != Qt::SolidPattern)
             brush.setTransform(brush.transform() * world);
-        fillAliased(painter, world.map(outline), brush);
+        fillAliased(painter, world.map(outline), brush, grid);
         return;
     }
     painter.setTransform(world);
@@ -472,7 +472,8 @@ void Renderer::paintEditText(QPainter &painter, const EditText &text, const QTra
         if (g.index >= font->glyphs.size())
             continue;
         fillOutline(painter, m_cache.paths(font->glyphs[g.index]).outline,
-                    QTransform(scale, 0, 0, scale, g.x, g.y) * world, toQColor(cx.apply(g.color)));
+                    QTransform(scale, 0, 0, scale, g.x, g.y) * world, toQColor(cx.apply(g.color)),
+                    EdgeGrid::TwipsDown);
     }
 }
 

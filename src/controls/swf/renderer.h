@@ -7,6 +7,7 @@
 #include "controls/swf/filters.h"
 #include "controls/swf/quality.h"
 #include "controls/swf/rendercache.h"
+#include "controls/swf/scanfill.h"
 
 #include <QBrush>
 #include <QPainterPath>
@@ -53,7 +54,8 @@ private:
     void paintText(QPainter &painter, const StaticText &text, const QTransform &world,
                    const ColorTransform &cx);
     // The outline in world coordinates, filled as the quality asks.
-    void fillOutline(QPainter &painter, const QPainterPath &outline, const QTransform &world, QBrush brush);
+    void fillOutline(QPainter &painter, const QPainterPath &outline, const QTransform &world, QBrush brush,
+                     EdgeGrid grid = EdgeGrid::Twips);
     void paintEditText(QPainter &painter, const EditText &text, const QTransform &world,
                        const ColorTransform &cx);
     void fillPath(QPainter &painter, const QPainterPath &path, const FillStyle &style,

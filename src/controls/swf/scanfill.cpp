@@ -45,8 +45,16 @@ QPointF rounded(QPointF p)
     return {std::round(p.x()), std::round(p.y())};
 }
 
-QPointF inTwips(QPointF p)
+// Device twips, rounded to the nearest or (for edit text) down: a glyph of an edit
+// text field whose stem ends three quarters of a twip past a pixel centre leaves that
+// pixel out in the player's drawing.
+QPointF inTwips(QPointF p, EdgeGrid grid = EdgeGrid::Twips)
 {
+    if (grid == EdgeGrid::TwipsDown) {
+        // Far below a twip, so that arithmetic landing just under a whole twip stays on it.
+        constexpr double kSlack = 1e-6;
+        return {std::floor(p.x() * kTwipsPerPixel + kSlack), std::floor(p.y() * kTwipsPerPixel + kSlack)};
+    }
     return rounded(p * kTwipsPerPixel);
 }
 
@@ -56,9 +64,9 @@ QPointF onDeviceGrid(QPointF twips)
             std::round(twips.y() / kTwipsPerPixel * kDeviceSteps) / kDeviceSteps};
 }
 
-QPointF onTwipGrid(QPointF p)
+QPointF onTwipGrid(QPointF p, EdgeGrid grid = EdgeGrid::Twips)
 {
-    return onDeviceGrid(inTwips(p));
+    return onDeviceGrid(inTwips(p, grid));
 }
 
 // A quadratic's bend in whole twips, as the player measured it.
@@ -105,12 +113,12 @@ public:
     // cubic's cuts are put on the grid as its corners are.
     void cubicTo(QPointF c1, QPointF c2, QPointF end)
     {
-        const QPointF p0 = m_last, to = onTwipGrid(end);
+        const QPointF p0 = m_last, to = onTwipGrid(end, m_grid);
         const QPointF elevation = m_lastExact - 3 * c1 + 3 * c2 - end;
         const double size = length(end - m_lastExact) + length(c1 - m_lastExact) + length(c2 - end);
         if (length(elevation) <= 1e-9 * std::max(1.0, size)) {
-            const QPointF from = inTwips(m_lastExact), control = inTwips((3 * c1 - m_lastExact) / 2),
-                          far = inTwips(end);
+            const QPointF from = inTwips(m_lastExact, m_grid),
+                          control = inTwips((3 * c1 - m_lastExact) / 2, m_grid), far = inTwips(end, m_grid);
             const int n = stepsFor(bendInTwips(from, control, far) / kTwipsPerPixel);
             for (int i = 1; i < n; ++i) {
                 const double t = double(i) / n, u = 1 - t;
@@ -120,8 +128,8 @@ public:
             const int n = stepsFor(0.75 * std::max(length(p0 - 2 * c1 + c2), length(c1 - 2 * c2 + to)));
             for (int i = 1; i < n; ++i) {
                 const double t = double(i) / n, u = 1 - t;
-                addEdge(
-                    onTwipGrid(u * u * u * p0 + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * to));
+                addEdge(onTwipGrid(u * u * u * p0 + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * to,
+                                   m_grid));
             }
         }
         addEdge(to);
@@ -132,7 +140,7 @@ public:
 private:
     QPointF snap(QPointF exact) const
     {
-        return m_grid == EdgeGrid::Exact ? onFineGrid(exact) : onTwipGrid(exact);
+        return m_grid == EdgeGrid::Exact ? onFineGrid(exact) : onTwipGrid(exact, m_grid);
     }
 
     // p is on the grid.

@@ -23,9 +23,10 @@ struct Span {
 };
 
 // Where the corners of an outline lie: shapes and glyphs on the device's twip grid and
-// then its 1/256-pixel grid, where the player kept them; the outlines of strokes where they fall (the player
+// then its 1/256-pixel grid, where the player kept them (the glyphs of edit text fields
+// rounded down to the twip, not to the nearest); the outlines of strokes where they fall (the player
 // builds them on the device from the centre line).
-enum class EdgeGrid { Twips, Exact };
+enum class EdgeGrid { Twips, TwipsDown, Exact };
 
 // How far the chords the centre line of a stroke is cut into may stray from it, in
 // device pixels: 2.2 twips. (The outlines of fills measure their curves in whole twips

@@ -142,6 +142,21 @@ TEST(ScanFill, ACurveIsCutInWholeTwipsByItsBend)
     }
 }
 
+TEST(ScanFill, EditTextGlyphsRoundTheirCornersDownToTheTwip)
+{
+    // A stem of an edit text field's glyph, from x = 90.3 to 98.5375 px (1970.75 twips):
+    // rounded down to the twip its right edge lies on the centre of column 98, which the
+    // player leaves out; a shape's corner there rounds to 1971 twips and takes it.
+    QPainterPath stem;
+    stem.addRect(QRectF(QPointF(90.3, 68.05), QPointF(98.5375, 83.52)));
+    const QRect clip(0, 0, 128, 128);
+    const auto glyph = pixelsOf(scanConvert(stem, clip, EdgeGrid::TwipsDown));
+    EXPECT_FALSE(glyph.count({98, 70}));
+    EXPECT_TRUE(glyph.count({97, 70}));
+    EXPECT_TRUE(glyph.count({90, 70}));
+    EXPECT_TRUE(pixelsOf(scanConvert(stem, clip)).count({98, 70}));
+}
+
 TEST(ScanFill, HostileCoordinatesCostOnlyTheClip)
 {
     // A curve and a triangle over ±2^30 twips, far beyond any stage, cut down to the
