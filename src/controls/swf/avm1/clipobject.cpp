@@ -152,7 +152,26 @@ void clipSetPlaying(ClipObject *clip, bool playing)
         clip->list->setPlaying(playing);
 }
 
-void clipGotoNumber(Runtime &, ClipObject *clip, int zeroBasedFrame, bool play)
+namespace {
+
+// A goto replays the timeline: forward from the frame after the current one, back
+// from the first frame. The frames it walks (most of a long timeline holds nothing)
+// and the placements it applies count against the budget, so that a script jumping
+// to and fro on a long timeline stops as any other busy script does.
+void chargeGoto(Runtime &rt, const Timeline &t, int from, int to)
+{
+    if (to == from)
+        return;
+    const int first = to > from ? from + 1 : 0;
+    std::size_t placements = 0;
+    for (int f = first; f <= to && f < static_cast<int>(t.frames.size()); ++f)
+        placements += t.frames[static_cast<std::size_t>(f)].commands.size();
+    rt.spend(static_cast<long>(static_cast<std::size_t>(to - first + 1) / 16 + placements));
+}
+
+} // namespace
+
+void clipGotoNumber(Runtime &rt, ClipObject *clip, int zeroBasedFrame, bool play)
 {
     if (!clip->list || !clip->list->timeline())
         return;
@@ -160,9 +179,11 @@ void clipGotoNumber(Runtime &, ClipObject *clip, int zeroBasedFrame, bool play)
     // scripts Flash does not run then.
     if (zeroBasedFrame < 0)
         return;
-    clip->list->setPlaying(play);
     const int last = clipTotalFrames(clip) - 1;
-    clip->list->gotoFrame(std::min(zeroBasedFrame, last), zeroBasedFrame <= last);
+    const int target = std::min(zeroBasedFrame, last);
+    chargeGoto(rt, *clip->list->timeline(), clip->list->currentFrame(), target);
+    clip->list->setPlaying(play);
+    clip->list->gotoFrame(target, zeroBasedFrame <= last);
 }
 
 std::optional<int> clipLabelFrame(ClipObject *clip, const std::string &label)

@@ -81,6 +81,7 @@ RangeEnd Machine::runRange(std::size_t pc, std::size_t begin, std::size_t end)
         auto a = readActionRecord(m_act.code, pc);
         if (!a)
             return {false, end};
+        m_rt.spendBytes(a->body.size()); // a push or constant pool copies its strings
         std::size_t next = a->next;
         if (a->code == ActionCode::With) {
             RangeEnd r = runWith(*a, next);

@@ -1,6 +1,7 @@
-// Scripts that work on long strings: copies share the text, work on it counts
-// against the frame's budget by length, searches stay linear, and a headless run
-// keeps a bounded trace.
+// Scripts that ask for much work with few instructions: copies of long strings share
+// the text, work on it counts against the frame's budget by length, searches stay
+// linear, gotos count the frames they replay, and a headless run keeps a bounded
+// trace.
 #include "controls/swf/avm1/headless.h"
 #include "controls/swf/avm1/interpreter.h"
 #include "controls/swf/avm1/runtime.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -117,6 +119,40 @@ TEST(ScriptTrace, AHeadlessRunCutsItsTraceWithAMarker)
     EXPECT_LE(trace.size(), kMaxTraceBytes + marker.size());
     EXPECT_EQ(trace.substr(trace.size() - marker.size()), marker);
     EXPECT_EQ(trace.substr(0, 20), "undefined,undefined,");
+}
+
+TEST(ScriptBudget, GotosCountTheFramesAndPlacementsTheyReplay)
+{
+    // A sprite of 2000 frames, each moving its one object; the root's script sends
+    // it to its last frame and back for ever, tracing a line a round trip.
+    swfwriter::MovieBuilder builder(QSize(20, 20));
+    builder.setVersion(6);
+    const quint16 inner = builder.defineSprite(swfwriter::Timeline());
+    swfwriter::Timeline frames;
+    frames.placeObject(1, inner);
+    frames.showFrame();
+    for (int f = 1; f < 2000; ++f) {
+        frames.moveObject(1, {QTransform::fromTranslate(f, 0), {}, {}, {}, {}});
+        frames.showFrame();
+    }
+    const quint16 sprite = builder.defineSprite(frames);
+    builder.placeObject(1, sprite, {{}, {}, {}, {}, "s"});
+    builder.timeline().doAction(QByteArray::fromHex("8b02007300"     // tellTarget("s")
+                                                    "810200cf07"     //   gotoAndStop(2000)
+                                                    "8102000000"     //   gotoAndStop(1)
+                                                    "8b010000"       // end tellTarget
+                                                    "96030000780026" // trace("x")
+                                                    "990200e1ff"));
+    builder.showFrame();
+    const QByteArray bytes = builder.build();
+    auto movie = loadMovie(
+        {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    ASSERT_TRUE(movie.ok());
+    const std::string trace = runHeadless(*movie, 1, {});
+    const auto rounds = std::count(trace.begin(), trace.end(), '\n');
+    EXPECT_GT(rounds, 0);
+    // Each round replays some 4000 placements.
+    EXPECT_LT(rounds, Limits::kInstructionsPerFrame / 2000);
 }
 
 } // namespace
