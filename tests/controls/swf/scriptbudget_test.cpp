@@ -2,6 +2,7 @@
 // the text, work on it counts against the frame's budget by length, searches stay
 // linear, gotos count the frames they replay, and a headless run keeps a bounded
 // trace.
+#include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/headless.h"
 #include "controls/swf/avm1/interpreter.h"
 #include "controls/swf/avm1/runtime.h"
@@ -119,6 +120,25 @@ TEST(ScriptTrace, AHeadlessRunCutsItsTraceWithAMarker)
     EXPECT_LE(trace.size(), kMaxTraceBytes + marker.size());
     EXPECT_EQ(trace.substr(trace.size() - marker.size()), marker);
     EXPECT_EQ(trace.substr(0, 20), "undefined,undefined,");
+}
+
+TEST(ScriptBudget, LengthsPastTheIntegersAreHeldToTheLimits)
+{
+    // An array-like object whose length no integer holds: its elements and the
+    // arguments apply passes stop at the array limit.
+    Runtime rt(8, {});
+    Object *like = rt.newObject();
+    rt.set(like, "length", Value(1e300));
+    EXPECT_EQ(arrayElements(rt, like).size(), Limits::kMaxArrayLength);
+    std::vector<Value> counted;
+    const Value counter =
+        rt.newNative([&counted](Runtime &, const Value &, std::vector<Value> &args) -> Value {
+            counted = args;
+            return {};
+        });
+    std::vector<Value> apply{Value(Null{}), Value(like)};
+    rt.callMethod(counter, "apply", apply);
+    EXPECT_EQ(counted.size(), Limits::kMaxArrayLength);
 }
 
 TEST(ScriptBudget, GotosCountTheFramesAndPlacementsTheyReplay)

@@ -20,7 +20,7 @@ std::size_t boundedLength(double n)
 {
     if (!std::isfinite(n) || n <= 0)
         return 0;
-    return std::min(static_cast<std::size_t>(n), Limits::kMaxArrayLength);
+    return static_cast<std::size_t>(std::min(n, static_cast<double>(Limits::kMaxArrayLength)));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "controls/swf/avm1/builtins.h"
 #include "controls/swf/avm1/clipobject.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -78,9 +79,7 @@ Value functionApply(Runtime &rt, const Value &self, std::vector<Value> &args)
     if (array.isObject()) {
         const double n = rt.toNumber(rt.get(array.asObject(), "length"));
         const std::size_t count =
-            std::isfinite(n) && n > 0
-                ? std::min<std::size_t>(static_cast<std::size_t>(n), Limits::kMaxArrayLength)
-                : 0;
+            n > 0 ? static_cast<std::size_t>(std::min(n, static_cast<double>(Limits::kMaxArrayLength))) : 0;
         for (std::size_t i = 0; i < count; ++i)
             list.push_back(rt.get(array.asObject(), std::to_string(i)));
     }

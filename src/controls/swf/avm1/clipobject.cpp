@@ -6,6 +6,7 @@
 #include "controls/swf/avm1/stage.h"
 #include "controls/swf/displaylist.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace velmora::swf::avm1 {
@@ -267,7 +268,7 @@ std::vector<Code> clipFrameActions(Runtime &rt, ClipObject *clip, const Value &f
         rt.spendBytes(frame.asString().size() * (t->frames.size() + 1)); // compared with every label
     const double n = frame.isString() ? stringToNumber(frame.asString(), rt.version()) : rt.toNumber(frame);
     if (!std::isnan(n)) {
-        index = static_cast<int>(n) - 1;
+        index = static_cast<int>(std::clamp(n, -1.0, 2147483647.0)) - 1;
     } else if (frame.isString()) {
         for (std::size_t f = 0; f < t->frames.size(); ++f) {
             if (sameName(rt, t->frames[f].label, frame.asString()))

@@ -257,7 +257,9 @@ bool Machine::objectAction(const ActionRecord &a)
     }
     case ActionCode::InitObject: {
         const double n = m_rt.toNumber(pop(m_stack));
-        std::size_t count = std::isfinite(n) && n > 0 ? static_cast<std::size_t>(n) : 0;
+        // (A count past the stack's limit promises more values than any stack holds.)
+        const std::size_t count =
+            n > 0 ? static_cast<std::size_t>(std::min(n, static_cast<double>(Limits::kMaxStack))) : 0;
         if (count * 2 > m_stack.size()) {
             // Fewer values than the count promises: Flash takes none of them and
             // gives undefined.

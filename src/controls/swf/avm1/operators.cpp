@@ -3,6 +3,7 @@
 #include "controls/swf/avm1/clipobject.h"
 #include "controls/swf/avm1/interpreter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -352,7 +353,9 @@ bool runOperator(Activation &act, ActionCode code, std::vector<Value> &stack)
     }
     case ActionCode::ImplementsOp: {
         pop(stack); // the class
-        std::size_t count = static_cast<std::size_t>(std::max(0.0, rt.toNumber(pop(stack))));
+        const double n = rt.toNumber(pop(stack));
+        const std::size_t count =
+            n > 0 ? static_cast<std::size_t>(std::min(n, static_cast<double>(Limits::kMaxStack))) : 0;
         for (std::size_t i = 0; i < count && !stack.empty(); ++i)
             pop(stack);
         return true;
