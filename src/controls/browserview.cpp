@@ -119,13 +119,8 @@ BrowserView::BrowserView(const QString &applicationPath, QWidget *parent)
     m_profile->installUrlSchemeHandler(BookSchemeHandler::kScheme, m_handler);
     m_profile->setUrlRequestInterceptor(new RequestPolicy(m_profile));
     addBookFetch(*m_profile);
-    m_page = new SilentPage(m_profile, this);
+    m_page = makePage(false);
     setPage(m_page);
-
-    QWebEngineSettings *settings = m_page->settings();
-    // The scheme marks its own undeclared pages; this covers web pages.
-    settings->setDefaultTextEncoding(QString::fromLatin1(kUndeclaredPageEncoding));
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     installDialogSilencer();
     m_stuckWatch = new StuckPageWatch(*m_page, this);
     connect(this, &QWebEngineView::loadStarted, this,
@@ -141,6 +136,32 @@ BrowserView::~BrowserView()
     disconnect(this, &QWebEngineView::urlChanged, this, &BrowserView::onUrlChanged);
     delete m_page;
     m_page = nullptr;
+}
+
+SilentPage *BrowserView::makePage(bool silent)
+{
+    auto *page = new SilentPage(m_profile, this);
+    page->setSilent(silent);
+    QWebEngineSettings *settings = page->settings();
+    // The scheme marks its own undeclared pages; this covers web pages.
+    settings->setDefaultTextEncoding(QString::fromLatin1(kUndeclaredPageEncoding));
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    return page;
+}
+
+void BrowserView::leaveStuckPage(QUrl target)
+{
+    // A page of its own, not the stuck one taken to another site: that one would hand
+    // the picture of the stuck page to the new process's view to show until its first
+    // frame, and on a loaded machine that frame was not always shown, so that the stuck
+    // page stayed on screen. With the stuck page goes its process.
+    SilentPage *stuck = m_page;
+    m_page = makePage(stuck->isSilent());
+    setPage(m_page);
+    m_stuckWatch->setPage(*m_page);
+    delete stuck;
+    target.setHost(BookSchemeHandler::hostOfSite(++m_site));
+    loadRequested(target);
 }
 
 void BrowserView::setSilent(bool silent)
@@ -182,10 +203,7 @@ void BrowserView::Navigate(const QString &address)
         target.setQuery(name == 1 ? QStringLiteral("again") : QStringLiteral("again%1").arg(name));
     // The page on show, of the same site, would have its own process show the next one.
     if (isBookAddress(target) && isBookAddress(url()) && target.host() == url().host()) {
-        m_stuckWatch->watch([this, target]() mutable {
-            target.setHost(BookSchemeHandler::hostOfSite(++m_site));
-            loadRequested(target);
-        });
+        m_stuckWatch->watch([this, target] { leaveStuckPage(target); });
     }
     FrameClock::instance().pageLoading(kMoviesWaitForPage);
     loadRequested(target);

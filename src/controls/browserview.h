@@ -47,6 +47,10 @@ public:
     BookSchemeHandler &schemeHandler() const { return *m_handler; }
 
 private:
+    SilentPage *makePage(bool silent);
+    // Shows `target` in a new page, under a fresh site, in place of the page on show,
+    // whose process is stuck.
+    void leaveStuckPage(QUrl target);
     // Loads `target` as the address the view is to show.
     void loadRequested(const QUrl &target);
     void onUrlChanged(const QUrl &shown);

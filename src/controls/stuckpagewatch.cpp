@@ -8,7 +8,7 @@
 
 namespace velmora::controls {
 
-StuckPageWatch::StuckPageWatch(QWebEnginePage &page, QObject *parent) : QObject(parent), m_page(page)
+StuckPageWatch::StuckPageWatch(QWebEnginePage &page, QObject *parent) : QObject(parent)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] {
@@ -21,8 +21,18 @@ StuckPageWatch::StuckPageWatch(QWebEnginePage &page, QObject *parent) : QObject(
         else
             m_stuck = {};
     });
+    setPage(page);
+}
+
+void StuckPageWatch::setPage(QWebEnginePage &page)
+{
+    disconnect(m_loadFinished);
+    m_timer.stop();
+    m_stuck = {};
+    ++m_question; // an answer from the page before counts no more
+    m_page = &page;
     // A finished load needed a process that runs: nothing is stuck.
-    connect(&page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+    m_loadFinished = connect(&page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (ok) {
             m_timer.stop();
             m_stuck = {};
@@ -43,11 +53,11 @@ void StuckPageWatch::ask()
     m_answered = false;
     const quint64 question = ++m_question;
     // In a world of its own, out of reach of the page's scripts.
-    m_page.runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
-                         [self = QPointer<StuckPageWatch>(this), question](const QVariant &) {
-                             if (self && self->m_question == question)
-                                 self->m_answered = true;
-                         });
+    m_page->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                          [self = QPointer<StuckPageWatch>(this), question](const QVariant &) {
+                              if (self && self->m_question == question)
+                                  self->m_answered = true;
+                          });
     m_timer.start(kPatience);
 }
 

@@ -3,7 +3,7 @@
 // The watch asks the page on show for an answer as such a navigation starts, and again
 // each time an answer came but the navigation has not finished (a script may start its
 // endless loop after answering, from a timer); when an answer does not come in time, it
-// tells the view, which then makes the navigation again under a site of its own: a new
+// tells the view, which then makes the navigation again in a page of its own: a new
 // process shows it.
 #pragma once
 
@@ -32,10 +32,15 @@ public:
     // a question unanswered for kPatience before a load finishes. A later watch replaces it.
     void watch(std::function<void()> stuck);
 
+    // Watches `page` from now on, in place of the one before, which may go; a watch under
+    // way ends.
+    void setPage(QWebEnginePage &page);
+
 private:
     void ask();
 
-    QWebEnginePage &m_page;
+    QWebEnginePage *m_page = nullptr;
+    QMetaObject::Connection m_loadFinished;
     QTimer m_timer;
     std::function<void()> m_stuck;
     quint64 m_question = 0;
