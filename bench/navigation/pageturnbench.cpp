@@ -3,7 +3,9 @@
 // loads it again, interleaved in one run; page up from page 33 (a rewind and a forward
 // move of 24 records) against page down onto the same page 32, in adjacent pairs; and
 // both again with a heavy movie on every button, in rounds alternating with the plain
-// movies (the movie is the corpus's busiest, or the file given).
+// movies (the movie is the corpus's busiest, or the file given). Beside each time, the
+// processor time the whole process tree spent on that load (this process with both
+// views, and the web engine's processes), up to a short settle after the load.
 // Needs a display (xvfb-run).
 //
 //   xvfb-run -a build/bench/velmora-navigation-bench [rounds] [heavy movie]
@@ -16,6 +18,7 @@
 #include "mainwindow/commands.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/mainformtables.h"
+#include "processtimes.h"
 #include "startup/loaderform.h"
 #include "startup/runtime.h"
 
@@ -28,7 +31,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,16 +55,63 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Milliseconds from `start` until `view` reports a finished load.
-template <typename Start> double timeToLoad(QWebEngineView &view, Start start)
+// After a load, what it set going (the first frame's painting) is given this long, and
+// counted in its processor time.
+constexpr int kSettleMs = 40;
+
+double mean(const std::vector<double> &values)
+{
+    return values.empty() ? 0 : std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+}
+
+double ownProcessorMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// The processor time of the web engine's processes (below this one), in clock ticks.
+double childrenProcessorMs()
+{
+    return testing::processTreeTimes(QCoreApplication::applicationPid()).children * 1e3;
+}
+
+struct Cost {
+    std::vector<double> ms;  // from the start to the view's finished load
+    std::vector<double> cpu; // milliseconds of processor time, the settle included
+    void add(std::pair<double, double> load)
+    {
+        ms.push_back(load.first);
+        cpu.push_back(load.second);
+    }
+};
+
+// Milliseconds from `start` until `view` reports a finished load, and the processor
+// time of the whole process tree meanwhile and in the settle after it. This process's
+// own is read to the nanosecond, after and before the scan of /proc for the others', so
+// that the scan is not counted; the others' come in clock ticks, which the mean of many
+// loads evens out.
+template <typename Start> std::pair<double, double> costOfLoad(QWebEngineView &view, Start start)
 {
     QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+    const double childrenBefore = childrenProcessorMs();
+    const double ownBefore = ownProcessorMs();
     QElapsedTimer clock;
     clock.start();
     start();
     if (!finished.wait(kLoadTimeoutMs))
         std::fprintf(stderr, "a page did not finish loading\n");
-    return clock.nsecsElapsed() / 1e6;
+    const double ms = clock.nsecsElapsed() / 1e6;
+    QTest::qWait(kSettleMs);
+    const double own = ownProcessorMs() - ownBefore;
+    return {ms, own + childrenProcessorMs() - childrenBefore};
+}
+
+// Milliseconds from `start` until `view` reports a finished load.
+template <typename Start> double timeToLoad(QWebEngineView &view, Start start)
+{
+    return costOfLoad(view, start).first;
 }
 
 // A click as a user gives it; the command runs once the focus has settled on the button.
@@ -81,10 +133,17 @@ void print(const std::string &what, const std::vector<double> &ms)
                 *std::min_element(ms.begin(), ms.end()), ms.size());
 }
 
+void print(const std::string &what, const Cost &cost)
+{
+    std::printf("%-58s median %7.2f ms  min %7.2f ms  processor %6.2f ms  (%zu)\n", what.c_str(),
+                median(cost.ms), *std::min_element(cost.ms.begin(), cost.ms.end()), mean(cost.cpu),
+                cost.ms.size());
+}
+
 struct Figures {
-    std::vector<double> down;       // page down onto a record page
-    std::vector<double> minimal;    // the baseline, right after each
-    std::vector<double> viewReload; // the reader's view alone, without click or command
+    Cost down;       // page down onto a record page
+    Cost minimal;    // the baseline, right after each
+    Cost viewReload; // the reader's view alone, without click or command
     std::vector<double> downTo32;
     std::vector<double> upFrom33;
     std::vector<double> upOverDown; // of each adjacent pair
@@ -99,9 +158,9 @@ void measureRound(Figures &figures, QWebEngineView &minimal, Baseline &rewriteAn
     turn(kContentsButton);
     turn(26); // page 8
     for (int page = 9; page <= 31; ++page) {
-        figures.down.push_back(timeToLoad(view, [] { click(kPageDownButton); }));
-        figures.minimal.push_back(timeToLoad(minimal, [&] { rewriteAndLoad(page - 8); }));
-        figures.viewReload.push_back(timeToLoad(view, [] { Form1->WebBrowser1->Navigate(Form1->pagepath); }));
+        figures.down.add(costOfLoad(view, [] { click(kPageDownButton); }));
+        figures.minimal.add(costOfLoad(minimal, [&] { rewriteAndLoad(page - 8); }));
+        figures.viewReload.add(costOfLoad(view, [] { Form1->WebBrowser1->Navigate(Form1->pagepath); }));
     }
     for (int cycle = 0; cycle < 6; ++cycle) {
         const double down = timeToLoad(view, [] { click(kPageDownButton); });
@@ -217,15 +276,19 @@ int main(int argc, char *argv[])
     const double oneForward = nextNs / 1e6 / kMoves;
 
     report("", plain);
-    std::printf("ratio page turn / minimal reload: %.3f (target <= 1.0)\n",
-                median(plain.down) / median(plain.minimal));
+    std::printf("ratio page turn / minimal reload: %.3f (target <= 1.0); processor time %.3f\n",
+                median(plain.down.ms) / median(plain.minimal.ms),
+                mean(plain.down.cpu) / mean(plain.minimal.cpu));
     std::printf("ratio page up from 33 / page down to 32: %.3f, of adjacent pairs %.3f (target <= 1.05)\n",
                 median(plain.upFrom33) / median(plain.downTo32), median(plain.upOverDown));
-    if (!busy.down.empty()) {
+    if (!busy.down.ms.empty()) {
         std::printf("\nwith %s on every button:\n", heavy.c_str());
         report("heavy movies: ", busy);
         std::printf("ratio page turn heavy / plain movies: %.3f; page up / down with them: %.3f\n",
-                    median(busy.down) / median(plain.down), median(busy.upOverDown));
+                    median(busy.down.ms) / median(plain.down.ms), median(busy.upOverDown));
+        std::printf("ratio page turn / minimal reload with them: %.3f; processor time %.3f\n",
+                    median(busy.down.ms) / median(busy.minimal.ms),
+                    mean(busy.down.cpu) / mean(busy.minimal.cpu));
     }
     std::printf("record positioning: rewind + forward 24 %.4f ms, one forward %.4f ms\n", rewindForward,
                 oneForward);

@@ -14,7 +14,7 @@ StuckPageWatch::StuckPageWatch(QWebEnginePage &page, QObject *parent) : QObject(
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (!m_stuck)
             return;
-        if (!m_answered)
+        if (m_waitingForAnswer)
             std::exchange(m_stuck, {})();
         else if (m_questionsLeft > 0)
             ask();
@@ -30,6 +30,7 @@ void StuckPageWatch::setPage(QWebEnginePage &page)
     m_timer.stop();
     m_stuck = {};
     ++m_question; // an answer from the page before counts no more
+    m_waitingForAnswer = false;
     m_page = &page;
     // A finished load needed a process that runs: nothing is stuck.
     m_loadFinished = connect(&page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
@@ -44,19 +45,21 @@ void StuckPageWatch::watch(std::function<void()> stuck)
 {
     m_stuck = std::move(stuck);
     m_questionsLeft = kMaxQuestions;
-    ask();
+    ++m_question; // an answer still on its way belongs to the watch before
+    m_waitingForAnswer = false;
+    m_timer.start(kGrace);
 }
 
 void StuckPageWatch::ask()
 {
     --m_questionsLeft;
-    m_answered = false;
+    m_waitingForAnswer = true;
     const quint64 question = ++m_question;
     // In a world of its own, out of reach of the page's scripts.
     m_page->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
                           [self = QPointer<StuckPageWatch>(this), question](const QVariant &) {
                               if (self && self->m_question == question)
-                                  self->m_answered = true;
+                                  self->m_waitingForAnswer = false;
                           });
     m_timer.start(kPatience);
 }
