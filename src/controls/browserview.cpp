@@ -77,6 +77,11 @@ bool isBookAddress(const QUrl &url)
     return url.scheme() == QLatin1String(BookSchemeHandler::kScheme);
 }
 
+bool sameSite(const QUrl &a, const QUrl &b)
+{
+    return isBookAddress(a) && isBookAddress(b) && a.host() == b.host();
+}
+
 // Whether the engine's address `shown` names the document asked for as `asked`: the engine
 // writes an address in its own way (characters escaped or not, a fragment dropped).
 bool names(const QUrl &shown, const QUrl &asked)
@@ -158,6 +163,18 @@ void BrowserView::leaveStuckPage(QUrl target)
     SilentPage *stuck = m_page;
     m_page = makePage(stuck->isSilent());
     setPage(m_page);
+    // The first picture of a page in a new process did not always reach the screen on a
+    // loaded machine: the view stayed blank, however long, over the loaded page. Shown
+    // anew once it has loaded, the page is composed again.
+    connect(
+        m_page, &QWebEnginePage::loadFinished, this,
+        [this, page = m_page] {
+            if (page == m_page && isVisible()) {
+                page->setVisible(false);
+                page->setVisible(true);
+            }
+        },
+        Qt::SingleShotConnection);
     m_stuckWatch->setPage(*m_page);
     delete stuck;
     target.setHost(BookSchemeHandler::hostOfSite(++m_site));
@@ -201,10 +218,10 @@ void BrowserView::Navigate(const QString &address)
     // way is lost to it (the page file written anew would not be shown).
     for (int name = 1; isBookAddress(target) && (names(url(), target) || target == m_requested); ++name)
         target.setQuery(name == 1 ? QStringLiteral("again") : QStringLiteral("again%1").arg(name));
-    // The page on show, of the same site, would have its own process show the next one.
-    if (isBookAddress(target) && isBookAddress(url()) && target.host() == url().host()) {
+    // The page on show, or the one on its way (not yet on show), of the same site would
+    // have its own process show the next one, a process a script of its may hold.
+    if (sameSite(target, url()) || sameSite(target, m_requested))
         m_stuckWatch->watch([this, target] { leaveStuckPage(target); });
-    }
     FrameClock::instance().pageLoading(kMoviesWaitForPage);
     loadRequested(target);
 }
