@@ -45,17 +45,23 @@ QPointF rounded(QPointF p)
     return {std::round(p.x()), std::round(p.y())};
 }
 
-// Device twips, rounded to the nearest or (for edit text) down: a glyph of an edit
-// text field whose stem ends three quarters of a twip past a pixel centre leaves that
-// pixel out in the player's drawing.
-QPointF inTwips(QPointF p, EdgeGrid grid = EdgeGrid::Twips)
+// Whole twips, rounded to the nearest or (for edit text) down: a glyph of an edit text
+// field whose stem ends three quarters of a twip past a pixel centre leaves that pixel
+// out in the player's drawing.
+QPointF wholeTwips(QPointF twips, EdgeGrid grid)
 {
     if (grid == EdgeGrid::TwipsDown) {
         // Far below a twip, so that arithmetic landing just under a whole twip stays on it.
         constexpr double kSlack = 1e-6;
-        return {std::floor(p.x() * kTwipsPerPixel + kSlack), std::floor(p.y() * kTwipsPerPixel + kSlack)};
+        return {std::floor(twips.x() + kSlack), std::floor(twips.y() + kSlack)};
     }
-    return rounded(p * kTwipsPerPixel);
+    return rounded(twips);
+}
+
+// Device twips of a device point.
+QPointF inTwips(QPointF p, EdgeGrid grid = EdgeGrid::Twips)
+{
+    return wholeTwips(p * kTwipsPerPixel, grid);
 }
 
 QPointF onDeviceGrid(QPointF twips)
@@ -109,8 +115,9 @@ public:
     // Qt keeps quadratic curves as cubics; the player's curves are quadratics, cut by
     // their own bend, and only true cubics (round caps of strokes) by the cubic's. A
     // quadratic is cut in device twips from its corners and control point rounded to
-    // them (rounding the control point to the device grid first would bend the curve); a
-    // cubic's cuts are put on the grid as its corners are.
+    // them (rounding the control point to the device grid first would bend the curve),
+    // and the cuts are rounded as the corners are; a cubic's cuts are put on the grid as
+    // its corners are.
     void cubicTo(QPointF c1, QPointF c2, QPointF end)
     {
         const QPointF p0 = m_last, to = onTwipGrid(end, m_grid);
@@ -122,7 +129,7 @@ public:
             const int n = stepsFor(bendInTwips(from, control, far) / kTwipsPerPixel);
             for (int i = 1; i < n; ++i) {
                 const double t = double(i) / n, u = 1 - t;
-                addEdge(onDeviceGrid(rounded(u * u * from + 2 * t * u * control + t * t * far)));
+                addEdge(onDeviceGrid(wholeTwips(u * u * from + 2 * t * u * control + t * t * far, m_grid)));
             }
         } else {
             const int n = stepsFor(0.75 * std::max(length(p0 - 2 * c1 + c2), length(c1 - 2 * c2 + to)));

@@ -142,7 +142,7 @@ TEST(ScanFill, ACurveIsCutInWholeTwipsByItsBend)
     }
 }
 
-TEST(ScanFill, EditTextGlyphsRoundTheirCornersDownToTheTwip)
+TEST(ScanFill, EditTextGlyphsRoundTheirPointsDownToTheTwip)
 {
     // A stem of an edit text field's glyph, from x = 90.3 to 98.5375 px (1970.75 twips):
     // rounded down to the twip its right edge lies on the centre of column 98, which the
@@ -155,6 +155,15 @@ TEST(ScanFill, EditTextGlyphsRoundTheirCornersDownToTheTwip)
     EXPECT_TRUE(glyph.count({97, 70}));
     EXPECT_TRUE(glyph.count({90, 70}));
     EXPECT_TRUE(pixelsOf(scanConvert(stem, clip)).count({98, 70}));
+    // The cuts of its curves round down as well: the middle of a curve at (3837.25, 925.5)
+    // twips goes to (3837, 925), and the chord to it passes left of pixel (191, 46).
+    QPainterPath corner;
+    corner.moveTo(3799 / 20.0, 949 / 20.0);
+    corner.quadTo(3836 / 20.0, 918 / 20.0, 3878 / 20.0, 917 / 20.0);
+    corner.lineTo(3878 / 20.0, 949 / 20.0);
+    const QRect wide(0, 0, 256, 256);
+    EXPECT_TRUE(pixelsOf(scanConvert(corner, wide, EdgeGrid::TwipsDown)).count({191, 46}));
+    EXPECT_FALSE(pixelsOf(scanConvert(corner, wide)).count({191, 46}));
 }
 
 TEST(ScanFill, HostileCoordinatesCostOnlyTheClip)
