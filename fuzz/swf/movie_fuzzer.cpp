@@ -2,6 +2,13 @@
 // with pointer and key input between the frames. The input is read from the last
 // bytes of the data (the reader stops at the End tag and leaves them alone), one
 // event a byte, so that any movie can be driven by what follows it.
+//
+//   swf_fuzzer -timeout=60 -rss_limit_mb=2048 CORPUS_DIR SEED_DIRS...
+//
+// A unit may spend the scripts' whole budget in each of its frames (two million
+// instructions a frame, 1 to 2 s of processor time with the sanitizers); the timeout
+// counts wall-clock time, which on a busy shared machine is several times that, so
+// 10 s flags units that are only slow because the machine is.
 #include "controls/swf/player.h"
 #include "controls/swf/sound/moviesound.h"
 
