@@ -1,7 +1,7 @@
 // Scripts that ask for much work with few instructions: copies of long strings share
 // the text, work on it counts against the frame's budget by length, searches stay
 // linear, gotos count the frames they replay, and a headless run keeps a bounded
-// trace.
+// trace, and the long strings a movie keeps stay within a bound across frames.
 #include "controls/swf/avm1/array.h"
 #include "controls/swf/avm1/headless.h"
 #include "controls/swf/avm1/interpreter.h"
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,6 +174,54 @@ TEST(ScriptBudget, GotosCountTheFramesAndPlacementsTheyReplay)
     EXPECT_GT(rounds, 0);
     // Each round replays some 4000 placements.
     EXPECT_LT(rounds, Limits::kInstructionsPerFrame / 2000);
+}
+
+TEST(ScriptBudget, KeptStringsStayWithinTheirBoundAndTheMoviePlaysOn)
+{
+    // Frame 1: a = []; n = 0; s = a 1 MiB string. Frame 2: trace(a.length), then
+    // four times a.push(s + ++n). Frame 3: gotoAndPlay(2). Every round keeps 4 MiB
+    // of new strings for good.
+    const auto push = [](std::initializer_list<const char *> strings) {
+        QByteArray body;
+        for (const char *s : strings)
+            body.append('\0').append(s).append('\0');
+        return QByteArray(1, '\x96') + char(body.size() & 0xff) + char(body.size() >> 8) + body;
+    };
+    const QByteArray zero = QByteArray::fromHex("9605000700000000"),
+                     one = QByteArray::fromHex("9605000701000000");
+    QByteArray init = push({"a"}) + zero + "\x42\x1d" + push({"n"}) + zero + "\x1d" +
+                      push({"s", "xxxxxxxxxxxxxxxx"}) + "\x1d";
+    for (int i = 0; i < 16; ++i)
+        init += push({"s", "s"}) + "\x1c" + push({"s"}) + "\x1c\x47\x1d";
+    QByteArray round = push({"a"}) + "\x1c" + push({"length"}) + "\x4e\x26";
+    for (int i = 0; i < 4; ++i)
+        round += push({"n", "n"}) + "\x1c\x50\x1d" + push({"s"}) + "\x1c" + push({"n"}) + "\x1c\x47" + one +
+                 push({"a"}) + "\x1c" + push({"push"}) + "\x52\x17";
+    swfwriter::MovieBuilder builder(QSize(20, 20));
+    builder.setVersion(6);
+    builder.timeline().doAction(init);
+    builder.showFrame();
+    builder.timeline().doAction(round);
+    builder.showFrame();
+    builder.timeline().doAction(QByteArray::fromHex("810200010006"));
+    builder.showFrame();
+    const QByteArray bytes = builder.build();
+    auto movie = loadMovie(
+        {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    ASSERT_TRUE(movie.ok());
+    const int frames = 120;
+    std::vector<int> lengths;
+    std::istringstream lines(runHeadless(*movie, frames, {}));
+    for (std::string line; std::getline(lines, line);)
+        lengths.push_back(std::stoi(line));
+    // Frame 2 ran in every frame after the first (frame 3 goes back to it at once),
+    // to the end of the run; the array stopped growing once its strings reached the
+    // bound (it would hold some 470 MiB otherwise).
+    ASSERT_EQ(lengths.size(), static_cast<std::size_t>(frames - 1));
+    const int mib = static_cast<int>(Limits::kMaxLiveStringBytes >> 20);
+    EXPECT_LE(lengths.back(), mib);
+    EXPECT_GE(lengths.back(), mib / 2);
+    EXPECT_EQ(lengths.back(), lengths[lengths.size() - 2]);
 }
 
 } // namespace

@@ -11,6 +11,7 @@ namespace velmora::swf::avm1 {
 Runtime::Runtime(int swfVersion, RuntimeHost host)
     : m_version(swfVersion), m_host(std::move(host)), m_heap(swfVersion >= 7)
 {
+    const StringAccount::Scope strings(m_strings);
     installBuiltins();
 }
 
@@ -218,7 +219,11 @@ void Runtime::beginFrame()
 
 void Runtime::collectGarbage(std::vector<Object *> roots)
 {
-    if (m_heap.allocatedSinceCollect() < 10000)
+    // Few new objects may still hold many long strings: a quarter of the string
+    // limit grown since the last collection is reason enough too.
+    const std::size_t stringBytes = m_strings->bytes();
+    if (m_heap.allocatedSinceCollect() < 10000 &&
+        stringBytes < m_stringBytesAfterCollect + Limits::kMaxLiveStringBytes / 4)
         return;
     roots.push_back(m_global);
     for (Object *p : {protos.object, protos.function, protos.array, protos.string, protos.number,
@@ -234,6 +239,7 @@ void Runtime::collectGarbage(std::vector<Object *> roots)
     for (const Value &v : m_stack)
         markValue(v, roots);
     m_heap.collect(roots);
+    m_stringBytesAfterCollect = m_strings->bytes();
 }
 
 void Runtime::trace(const std::string &text) const

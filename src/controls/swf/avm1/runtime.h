@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,10 +26,6 @@ struct Activation;
 struct ScriptThrow {
     Value value;
 };
-// The script ran out of its budget or a limit: every script of this frame stops.
-struct ScriptAbort {
-    const char *reason;
-};
 
 struct Limits {
     static constexpr long kInstructionsPerFrame = 2'000'000;
@@ -37,6 +34,9 @@ struct Limits {
     // Work on text (copies, concatenation, comparison, conversion) costs one
     // instruction per this many bytes, so that the budget bounds time as well.
     static constexpr std::size_t kBytesPerInstruction = 16;
+    // The long strings a movie's scripts hold at once, across frames: values kept in
+    // variables, arrays and objects, and those the collector has not freed yet.
+    static constexpr std::size_t kMaxLiveStringBytes = std::size_t{64} << 20;
     static constexpr std::size_t kMaxArrayLength = 1 << 18;
     static constexpr std::size_t kMaxProperties = 1 << 16;
     static constexpr std::size_t kMaxStack = 1 << 16;
@@ -135,6 +135,9 @@ public:
     // read it first thing.
     bool constructing() const { return m_constructing; }
 
+    // Bytes of the long strings this movie's scripts hold now.
+    std::size_t liveStringBytes() const { return m_strings->bytes(); }
+
     // Frame boundaries: restores the budget and frees unreachable objects.
     void beginFrame();
     void collectGarbage(std::vector<Object *> extraRoots);
@@ -182,6 +185,9 @@ private:
 
     int m_version;
     RuntimeHost m_host;
+    // Shared with the strings charged to it, which may outlive the runtime.
+    std::shared_ptr<StringAccount> m_strings = std::make_shared<StringAccount>(Limits::kMaxLiveStringBytes);
+    std::size_t m_stringBytesAfterCollect = 0;
     Heap m_heap;
     Object *m_global = nullptr;
     std::deque<QueuedAction> m_queues[3];
@@ -195,6 +201,7 @@ private:
 
 template <class ScriptCode> bool Runtime::contained(ScriptCode &&code)
 {
+    const StringAccount::Scope strings(m_strings);
     try {
         code();
         return true;

@@ -382,4 +382,46 @@ std::string fromUtf16(const std::u16string &s)
     return out;
 }
 
+namespace {
+// The account long strings made on this thread are charged to, if any.
+thread_local const std::shared_ptr<StringAccount> *t_account = nullptr;
+} // namespace
+
+StringAccount::Scope::Scope(const std::shared_ptr<StringAccount> &account) : m_saved(t_account)
+{
+    t_account = &account;
+}
+
+StringAccount::Scope::~Scope()
+{
+    t_account = m_saved;
+}
+
+// A long string's text with the account it was charged to, in one allocation.
+struct ChargedText {
+    ChargedText(std::string s, std::shared_ptr<StringAccount> a)
+        : text(std::move(s)), account(std::move(a)), bytes(text.capacity())
+    {
+        account->m_bytes.fetch_add(bytes, std::memory_order_relaxed);
+    }
+    ~ChargedText() { account->m_bytes.fetch_sub(bytes, std::memory_order_relaxed); }
+    ChargedText(const ChargedText &) = delete;
+    ChargedText &operator=(const ChargedText &) = delete;
+
+    const std::string text;
+    const std::shared_ptr<StringAccount> account;
+    const std::size_t bytes;
+};
+
+std::shared_ptr<const std::string> Value::makeLong(std::string s)
+{
+    if (!t_account)
+        return std::make_shared<const std::string>(std::move(s));
+    const std::shared_ptr<StringAccount> &account = *t_account;
+    if (s.capacity() > account->m_limit - std::min(account->m_limit, account->bytes()))
+        throw ScriptAbort{"string memory"};
+    auto held = std::make_shared<const ChargedText>(std::move(s), account);
+    return {held, &held->text};
+}
+
 } // namespace velmora::swf::avm1

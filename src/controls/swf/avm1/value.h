@@ -2,6 +2,7 @@
 // may call into script (valueOf, toString of objects) live in the interpreter.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -10,6 +11,40 @@
 namespace velmora::swf::avm1 {
 
 class Object;
+
+// The script ran out of its budget or a limit: every script of this frame stops.
+struct ScriptAbort {
+    const char *reason;
+};
+
+// The bytes held by the long string values of one movie's scripts. Each such string
+// keeps its account alive and gives its bytes back when it goes, so a value that
+// outlives its runtime stays safe. While a Scope lives, long strings made on its
+// thread are charged to its account; making one past the limit is a ScriptAbort.
+// Strings made outside any scope (by the host, by tests) are not counted.
+class StringAccount {
+public:
+    explicit StringAccount(std::size_t limit) : m_limit(limit) {}
+    std::size_t bytes() const { return m_bytes.load(std::memory_order_relaxed); }
+    std::size_t limit() const { return m_limit; }
+
+    class Scope {
+    public:
+        explicit Scope(const std::shared_ptr<StringAccount> &account);
+        ~Scope();
+        Scope(const Scope &) = delete;
+        Scope &operator=(const Scope &) = delete;
+
+    private:
+        const std::shared_ptr<StringAccount> *m_saved;
+    };
+
+private:
+    friend class Value;
+    friend struct ChargedText;
+    const std::size_t m_limit;
+    std::atomic<std::size_t> m_bytes{0};
+};
 
 struct Undefined {
     friend bool operator==(Undefined, Undefined) = default;
@@ -30,7 +65,7 @@ public:
     // (m_short is made first: it takes the text only when m_long will not.)
     Value(std::string s)
         : m_type(Type::String), m_short(s.size() <= kInlineBytes ? std::move(s) : std::string()),
-          m_long(s.size() > kInlineBytes ? std::make_shared<const std::string>(std::move(s)) : nullptr)
+          m_long(s.size() > kInlineBytes ? makeLong(std::move(s)) : nullptr)
     {
     }
     Value(const char *s) : Value(std::string(s)) {}
@@ -54,6 +89,8 @@ public:
 private:
     // What fits the standard library's own buffer in a string is copied in place.
     static constexpr std::size_t kInlineBytes = 15;
+    // The shared text of a longer string, charged to the account in scope.
+    static std::shared_ptr<const std::string> makeLong(std::string s);
 
     // A tagged union kept plain: only the field of the type is meaningful. Copies of
     // a longer string value share its text, so that moving a long string around the
