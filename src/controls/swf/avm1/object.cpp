@@ -46,13 +46,46 @@ const Property *PropertyMap::find(const std::string &name) const
     return it == m_index.end() ? nullptr : &m_entries[it->second];
 }
 
+PropertyMap::~PropertyMap()
+{
+    if (m_account)
+        m_account->refund(m_chargedBytes);
+}
+
+bool PropertyMap::chargeName(std::size_t size)
+{
+    // What fits a string's own buffer costs nothing more.
+    if (size <= 15)
+        return false;
+    const std::size_t bytes = 2 * size;
+    std::shared_ptr<StringAccount> account = StringAccount::chargeInScope(bytes);
+    if (!account)
+        return false;
+    if (!m_account) {
+        m_account = std::move(account);
+    } else if (account != m_account) {
+        account->refund(bytes); // one account a map, the one of its first long name
+        return false;
+    }
+    m_chargedBytes += bytes;
+    return true;
+}
+
 Property &PropertyMap::insert(const std::string &name)
 {
     auto [it, inserted] = m_index.try_emplace(key(name), static_cast<std::uint32_t>(m_entries.size()));
     if (!inserted)
         return m_entries[it->second];
+    bool charged = false;
+    try {
+        charged = chargeName(name.size());
+    } catch (const ScriptAbort &) {
+        m_index.erase(it);
+        throw;
+    }
     Property &p = m_entries.emplace_back();
     p.name = name;
+    p.charged = charged;
     return p;
 }
 
@@ -64,6 +97,11 @@ bool PropertyMap::remove(const std::string &name)
     Property &p = m_entries[it->second];
     p.removed = true;
     p.value = Value();
+    if (p.charged) {
+        m_account->refund(2 * p.name.size());
+        m_chargedBytes -= 2 * p.name.size();
+        p.charged = false;
+    }
     m_index.erase(it);
     if (++m_removed > 16 && m_removed > m_entries.size() / 2)
         compact();

@@ -27,6 +27,7 @@ struct Property {
     Object *setter = nullptr;
     std::uint8_t flags = 0;
     bool removed = false;
+    bool charged = false; // a long name, counted with the movie's strings
 };
 
 // Properties in creation order, looked up by name; before SWF 7 names match
@@ -34,6 +35,9 @@ struct Property {
 class PropertyMap {
 public:
     explicit PropertyMap(bool caseSensitive) : m_caseSensitive(caseSensitive) {}
+    ~PropertyMap();
+    PropertyMap(const PropertyMap &) = delete;
+    PropertyMap &operator=(const PropertyMap &) = delete;
 
     Property *find(const std::string &name);
     const Property *find(const std::string &name) const;
@@ -60,10 +64,15 @@ public:
 private:
     std::string key(const std::string &name) const;
     void compact();
+    // Long names are held twice (entry and index) and count against the string
+    // limit of the runtime in scope; a name past it is a ScriptAbort.
+    bool chargeName(std::size_t size);
 
     std::vector<Property> m_entries;
     std::unordered_map<std::string, std::uint32_t> m_index;
     std::size_t m_removed = 0;
+    std::shared_ptr<StringAccount> m_account; // where the long names were charged
+    std::size_t m_chargedBytes = 0;
     bool m_caseSensitive;
 };
 

@@ -397,6 +397,17 @@ StringAccount::Scope::~Scope()
     t_account = m_saved;
 }
 
+std::shared_ptr<StringAccount> StringAccount::chargeInScope(std::size_t bytes)
+{
+    if (!t_account)
+        return nullptr;
+    const std::shared_ptr<StringAccount> &account = *t_account;
+    if (bytes > account->m_limit - std::min(account->m_limit, account->bytes()))
+        throw ScriptAbort{"string memory"};
+    account->m_bytes.fetch_add(bytes, std::memory_order_relaxed);
+    return account;
+}
+
 // A long string's text with the account it was charged to, in one allocation.
 struct ChargedText {
     ChargedText(std::string s, std::shared_ptr<StringAccount> a)

@@ -27,6 +27,10 @@ public:
     explicit StringAccount(std::size_t limit) : m_limit(limit) {}
     std::size_t bytes() const { return m_bytes.load(std::memory_order_relaxed); }
     std::size_t limit() const { return m_limit; }
+    // Charges other long text a script keeps (property names) to the account in
+    // scope: that account, or null when none is and nothing was charged.
+    static std::shared_ptr<StringAccount> chargeInScope(std::size_t bytes);
+    void refund(std::size_t bytes) { m_bytes.fetch_sub(bytes, std::memory_order_relaxed); }
 
     class Scope {
     public:
